@@ -1,0 +1,126 @@
+#include "testenv.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace qrdtest {
+
+namespace {
+// Port bases are taken in slots of 512 from 10240 up, below the kernel's
+// ephemeral range (32768+), so a test never collides with a client socket.
+constexpr int kFirstBase = 10240;
+constexpr int kSlots = 40;
+
+Workstation g_ws;
+
+bool udpPortFree(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    return ok;
+}
+
+// The lock file stays open (and locked) across exec and until the process ends.
+uint16_t reservePortBase() {
+    int start = getpid() % kSlots;
+    for (int i = 0; i < kSlots; ++i) {
+        int slot = (start + i) % kSlots;
+        std::string lock = "/tmp/qrd-test-portbase-" + std::to_string(slot) + ".lock";
+        int fd = open(lock.c_str(), O_CREAT | O_RDWR, 0666);
+        if (fd < 0) continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            close(fd);
+            continue;
+        }
+        uint16_t base = uint16_t(kFirstBase + slot * 512);
+        if (udpPortFree(base + 15) && udpPortFree(base + 511)) return base;
+        close(fd);
+    }
+    std::fprintf(stderr, "no free port base for the test\n");
+    std::abort();
+}
+
+void removeWorkstation() {
+    if (g_ws.dir.empty()) return;
+    std::filesystem::remove_all(g_ws.dir);
+    // Global-variable stores of this workstation live in /dev/shm.
+    const char* id = std::getenv("QRD_WORKSTATION");
+    if (!id) return;
+    std::error_code ec;
+    for (auto& e : std::filesystem::directory_iterator("/dev/shm", ec)) {
+        if (e.path().filename().string().find(id) != std::string::npos)
+            std::filesystem::remove(e.path(), ec);
+    }
+}
+} // namespace
+
+bool prepareAndReexec(int argc, char** argv) {
+    (void)argc;
+    if (std::getenv("QRD_TEST_WS_DIR")) return false; // already the prepared run
+    char tmpl[] = "/tmp/qrdtest-XXXXXX";
+    if (!mkdtemp(tmpl)) return false;
+    std::string dir = tmpl;
+    uint16_t base = reservePortBase();
+    {
+        std::ofstream ini(dir + "/QORDA.INI");
+        ini << "[CommStack]\nServerAddress=127.0.0.1\nBroadcastAddress=127.255.255.255\n"
+            << "PortBase=" << base << "\n\n[Internet]\nSearchAddress=127.0.0.1\n"
+            << "SearchPort=" << base + 511 << "\n\n";
+    }
+    setenv("QRD_TEST_WS_DIR", dir.c_str(), 1);
+    setenv("QRD_TEST_PORTBASE", std::to_string(base).c_str(), 1);
+    setenv("QORDA_INI", (dir + "/QORDA.INI").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("QRD_SYSCONF_DIR", (dir + "/etc").c_str(), 1);
+    setenv("QRD_WORKSTATION", ("qrdtest" + std::to_string(getpid())).c_str(), 1);
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    execv("/proc/self/exe", argv);
+    std::perror("execv");
+    return false;
+}
+
+void adoptWorkstation() {
+    const char* dir = std::getenv("QRD_TEST_WS_DIR");
+    if (!dir) return;
+    g_ws.dir = dir;
+    g_ws.qordaIni = g_ws.dir + "/QORDA.INI";
+    g_ws.portBase = uint16_t(std::atoi(std::getenv("QRD_TEST_PORTBASE")));
+    g_ws.ipPort = uint16_t(g_ws.portBase + 511);
+    std::filesystem::create_directories(g_ws.dir + "/config/namewright");
+    std::filesystem::create_directories(g_ws.dir + "/state");
+    // Child processes started by a test inherit the variables and share the
+    // workstation; only the process that owns it removes it.
+    if (std::to_string(getpid()) ==
+        std::string(std::getenv("QRD_WORKSTATION")).substr(std::string("qrdtest").size())) {
+        std::atexit(removeWorkstation);
+    }
+}
+
+const Workstation& workstation() { return g_ws; }
+
+void appendQordaIni(const std::string& text) {
+    std::ofstream ini(g_ws.qordaIni, std::ios::app);
+    ini << text << "\n";
+}
+
+std::string binaryDir() {
+    const char* d = std::getenv("QRD_TEST_BINARY_DIR");
+    return d ? d : ".";
+}
+
+} // namespace qrdtest
