@@ -131,6 +131,7 @@ class BeWriter {
         if (s.size() & 1u) u8(0);
     }
     std::vector<uint8_t>& data() { return buf_; }
+    const std::vector<uint8_t>& data() const { return buf_; }
     size_t size() const { return buf_.size(); }
 
   private:

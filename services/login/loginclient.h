@@ -1,0 +1,30 @@
+// The workstation login: asks the Namewright service to check a password and
+// keeps the user's name and nonce in the workstation's global variables.
+#pragma once
+
+#include <string>
+
+#include "qrdapi.h"
+
+namespace qrdlogin {
+
+struct LoginResult {
+    QRDSTATUS status = QRD_OK;
+    std::string canonicalName; // the service's spelling of the user's name
+};
+
+// Finds the Namewright service, checks the password (login procedure) and on
+// success stores variables 4 (user name), 15 (nonce), 1 (the service's port)
+// and 34 (its revision) so that sessions go straight to that server.
+LoginResult login(const std::string& name, const std::string& password);
+
+// Clears the user name and the nonce.
+QRDSTATUS logout();
+
+// The logged-in user's name, or "" when nobody is logged in.
+std::string currentUser();
+
+// The text of a status, for messages.
+std::string statusText(QRDSTATUS status);
+
+} // namespace qrdlogin

@@ -1,0 +1,117 @@
+// qrdlogin: logs a user in to the workstation and out again.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+#include "loginclient.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: qrdlogin COMMAND\n"
+    "\n"
+    "Commands:\n"
+    "  login NAME   log NAME in (the password is read from a prompt, or from\n"
+    "               standard input when it is not a terminal)\n"
+    "  logout       log the current user out\n"
+    "  status       show who is logged in\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this text\n"
+    "\n"
+    "The workstation's settings come from QORDA.INI ($QORDA_INI, else\n"
+    "$XDG_CONFIG_HOME/namewright/QORDA.INI, else /etc/namewright/QORDA.INI).\n"
+    "On login and logout the D-Bus session signal VM_LOGINLOGOUT is emitted.\n";
+
+// The login/logout broadcast of the workstation, for programs that follow it.
+void announce(int loggedIn) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return; // no session bus: nobody to tell
+    QDBusMessage signal = QDBusMessage::createSignal(
+        "/net/halvex/Namewright", "net.halvex.Namewright.Workstation", "VM_LOGINLOGOUT");
+    signal << loggedIn;
+    bus.send(signal);
+    bus.flush();
+}
+
+std::string readPassword() {
+    std::string password;
+    if (isatty(STDIN_FILENO)) {
+        std::fprintf(stderr, "Password: ");
+        termios old{};
+        tcgetattr(STDIN_FILENO, &old);
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+        std::getline(std::cin, password);
+        tcsetattr(STDIN_FILENO, TCSANOW, &old);
+        std::fprintf(stderr, "\n");
+    } else {
+        std::getline(std::cin, password);
+    }
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    return password;
+}
+
+int doLogin(const std::string& name) {
+    std::string password = readPassword();
+    qrdlogin::LoginResult r = qrdlogin::login(name, password);
+    std::fill(password.begin(), password.end(), '\0');
+    if (r.status != QRD_OK) {
+        std::fprintf(stderr, "qrdlogin: cannot log %s in: %s (status %u)\n", name.c_str(),
+                     qrdlogin::statusText(r.status).c_str(), r.status);
+        return 1;
+    }
+    announce(1);
+    std::printf("Logged in as %s\n", r.canonicalName.c_str());
+    return 0;
+}
+
+int doLogout() {
+    std::string user = qrdlogin::currentUser();
+    QRDSTATUS st = qrdlogin::logout();
+    if (st != QRD_OK) {
+        std::fprintf(stderr, "qrdlogin: cannot log out: %s (status %u)\n",
+                     qrdlogin::statusText(st).c_str(), st);
+        return 1;
+    }
+    announce(0);
+    if (user.empty())
+        std::printf("Nobody was logged in\n");
+    else
+        std::printf("Logged out %s\n", user.c_str());
+    return 0;
+}
+
+int doStatus() {
+    std::string user = qrdlogin::currentUser();
+    if (user.empty()) {
+        std::printf("Nobody is logged in\n");
+        return 1;
+    }
+    std::printf("Logged in as %s\n", user.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc >= 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    std::string cmd = argc >= 2 ? argv[1] : "";
+    if (cmd == "login" && argc == 3) return doLogin(argv[2]);
+    if (cmd == "logout" && argc == 2) return doLogout();
+    if (cmd == "status" && argc == 2) return doStatus();
+    std::fputs(kUsage, stderr);
+    return 2;
+}
