@@ -1,10 +1,14 @@
 #include "frame/locks.h"
 
+#include <type_traits>
+
 namespace qrd::locks {
 
+// The detach runs after static destructors; a mutex whose destruction did
+// something could be gone by then.
+static_assert(std::is_trivially_destructible_v<std::mutex>);
+
 namespace {
-// Constant-initialised; std::mutex has a trivial destructor on this platform
-// in practice, but the storage is never destroyed anyway (see locks.h).
 constinit std::mutex g_global;
 constinit std::mutex g_rpcCache;
 constinit std::mutex g_rpcTimeouts;

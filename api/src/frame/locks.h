@@ -1,7 +1,7 @@
 // The library's process-wide locks and the tasker's thread-local slot.
 //
 // Every mutex here is constant-initialised (std::mutex has a constexpr
-// constructor) and never destroyed, so it is usable from any static
+// constructor) and trivially destructible, so it is usable from any static
 // initialiser and still valid while the process detach runs after the
 // program's static destructors. "Initialising" them at attach cannot fail.
 //
