@@ -1,0 +1,177 @@
+#include "redirector.h"
+
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "frame/locks.h"
+#include "globalstore.h"
+#include "qrd/config.h"
+
+namespace qrd::fs {
+
+namespace {
+
+constexpr uint8_t kCodeDriveMapping = QRD_FS_DRIVE_MAPPING;
+constexpr uint8_t kCodeGet = QRD_FS_GLOBALVAR_GET;
+constexpr uint8_t kCodeSet = QRD_FS_GLOBALVAR_SET;
+
+uint8_t* at(QRD_FS_REQ& r, size_t offset) {
+    return reinterpret_cast<uint8_t*>(&r) + offset;
+}
+const uint8_t* at(const QRD_FS_REQ& r, size_t offset) {
+    return reinterpret_cast<const uint8_t*>(&r) + offset;
+}
+void put16(QRD_FS_REQ& r, size_t offset, uint16_t v) {
+    std::memcpy(at(r, offset), &v, 2);
+}
+uint16_t get16(const QRD_FS_REQ& r, size_t offset) {
+    uint16_t v;
+    std::memcpy(&v, at(r, offset), 2);
+    return v;
+}
+void putPtr(QRD_FS_REQ& r, size_t offset, const void* p) {
+    std::memcpy(at(r, offset), &p, sizeof p);
+}
+void* getPtr(const QRD_FS_REQ& r, size_t offset) {
+    void* p;
+    std::memcpy(&p, at(r, offset), sizeof p);
+    return p;
+}
+static_assert(kBufferAt + sizeof(void*) <= sizeof(QRD_FS_REQ));
+static_assert(kRootPtrAt + sizeof(void*) <= sizeof(QRD_FS_REQ));
+
+struct Device {
+    std::vector<DriveMapping> drives;
+};
+
+// The open device. Guarded by locks::global(); requests take their own
+// reference so that a close during a request does not pull the table away.
+// Heap storage: the process detach closes it after static destructors ran.
+constinit std::shared_ptr<const Device>* g_device = nullptr;
+
+std::shared_ptr<const Device> openDevice() {
+    std::lock_guard<std::mutex> guard(locks::global());
+    if (!g_device) {
+        auto* dev = new (std::nothrow) Device;
+        if (!dev) return nullptr;
+        dev->drives = readDriveMappings(loadQordaIni());
+        g_device = new (std::nothrow) std::shared_ptr<const Device>(dev);
+        if (!g_device) {
+            delete dev;
+            return nullptr;
+        }
+    }
+    return *g_device;
+}
+
+std::string trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+QRDSTATUS answerDriveMapping(const Device& dev, QRD_FS_REQ& req) {
+    uint16_t drive = get16(req, kDriveAt);
+    if (drive < 1 || drive > 26) return QRDERR_BAD_ARG;
+    for (const DriveMapping& m : dev.drives) {
+        if (m.drive != drive) continue;
+        std::memset(at(req, kServiceAt), 0, kServiceLen);
+        std::memcpy(at(req, kServiceAt), m.service.data(), m.service.size());
+        if (auto* root = static_cast<char*>(getPtr(req, kRootPtrAt))) {
+            std::memcpy(root, m.root.c_str(), m.root.size() + 1);
+        }
+        return QRD_OK;
+    }
+    return kNotMapped;
+}
+
+} // namespace
+
+std::vector<DriveMapping> readDriveMappings(const IniFile& ini) {
+    std::vector<DriveMapping> out;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        std::optional<std::string> v = ini.get("DriveMappings", std::string(1, letter));
+        if (!v) continue;
+        // service, root, mount directory: the service is up to the first
+        // comma; a last field that starts with '/' is the mount directory;
+        // the rest, commas included, is the root.
+        size_t comma = v->find(',');
+        DriveMapping m;
+        m.drive = uint16_t(letter - 'A' + 1);
+        m.service = trim(v->substr(0, comma));
+        std::string rest = comma == std::string::npos ? "" : v->substr(comma + 1);
+        size_t last = rest.rfind(',');
+        if (last != std::string::npos && trim(rest.substr(last + 1)).starts_with('/')) {
+            m.mountDir = trim(rest.substr(last + 1));
+            rest.resize(last);
+        }
+        m.root = trim(rest);
+        while (!m.root.empty() && m.root.front() == '\\')
+            m.root.erase(0, 1);
+        if (m.service.empty() || m.service.size() >= kServiceLen || m.root.size() >= QRD_ROOT_LEN)
+            continue;
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+QRD_FS_REQ globalVarRequest(uint8_t code, uint16_t id, uint16_t length, const void* buffer) {
+    QRD_FS_REQ r{};
+    r.function = kFunctionClient;
+    r.subfunction = kSubfunctionClient;
+    *at(r, kCodeAt) = code;
+    put16(r, kIdAt, id);
+    put16(r, kLengthAt, length);
+    putPtr(r, kBufferAt, buffer);
+    return r;
+}
+
+QRD_FS_REQ driveMappingRequest(uint16_t drive, char* rootBuffer) {
+    QRD_FS_REQ r{};
+    r.function = kFunctionClient;
+    r.subfunction = kSubfunctionClient;
+    *at(r, kCodeAt) = kCodeDriveMapping;
+    put16(r, kDriveAt, drive);
+    putPtr(r, kRootPtrAt, rootBuffer);
+    return r;
+}
+
+std::string mappedService(const QRD_FS_REQ& answered) {
+    const char* p = reinterpret_cast<const char*>(at(answered, kServiceAt));
+    return std::string(p, strnlen(p, kServiceLen));
+}
+
+bool deviceIsOpen() {
+    std::lock_guard<std::mutex> guard(locks::global());
+    return g_device != nullptr;
+}
+
+void deviceClose() {
+    std::lock_guard<std::mutex> guard(locks::global());
+    delete g_device;
+    g_device = nullptr;
+}
+
+} // namespace qrd::fs
+
+extern "C" QRDAPI QRDSTATUS QrdCallFileSystem(QRD_FS_REQ* request) {
+    using namespace qrd::fs;
+    if (!request) return QRDERR_BAD_ARG;
+    std::shared_ptr<const Device> dev = openDevice();
+    if (!dev) return QRDERR_NO_DEVICE;
+    QRD_FS_REQ& req = *request;
+    if (req.function != kFunctionClient || req.subfunction != kSubfunctionClient)
+        return QRDERR_BAD_ARG;
+    switch (*at(req, kCodeAt)) {
+    case kCodeGet:
+        return qrd::gv::get(get16(req, kIdAt), getPtr(req, kBufferAt), get16(req, kLengthAt));
+    case kCodeSet:
+        return qrd::gv::set(get16(req, kIdAt), getPtr(req, kBufferAt), get16(req, kLengthAt));
+    case kCodeDriveMapping:
+        return answerDriveMapping(*dev, req);
+    default:
+        return QRDERR_BAD_ARG;
+    }
+}
