@@ -42,6 +42,7 @@ struct State {
 constinit pthread_rwlock_t g_stateLock = PTHREAD_RWLOCK_INITIALIZER;
 constinit State g_state;                 // guarded by g_stateLock
 constinit uint8_t g_processWord[4] = {}; // id 20; guarded by the store's mutex
+constinit std::atomic<int> g_lockWaitMs{kLockWaitMs};
 
 class StateGuard {
   public:
@@ -155,10 +156,11 @@ void dropLocked() {
 // mutex to us; its copy may have been cut short, which the fields tolerate
 // (every copy is of whole independent fields).
 QRDSTATUS lockStore(pthread_mutex_t* m) {
+    int waitMs = g_lockWaitMs.load();
     timespec until{};
     clock_gettime(CLOCK_MONOTONIC, &until);
-    until.tv_sec += kLockWaitMs / 1000;
-    until.tv_nsec += long(kLockWaitMs % 1000) * 1000000L;
+    until.tv_sec += waitMs / 1000;
+    until.tv_nsec += long(waitMs % 1000) * 1000000L;
     if (until.tv_nsec >= 1000000000L) {
         until.tv_sec += 1;
         until.tv_nsec -= 1000000000L;
@@ -299,6 +301,19 @@ QRDSTATUS set(uint16_t id, const void* buffer, uint16_t length) {
     return withField(*f, [&](uint8_t* dst) {
         if (length) std::memcpy(dst, buffer, length);
     });
+}
+
+QRDSTATUS withStoreLocked(void (*fn)(uint8_t* block, void* context), void* context) {
+    StateGuard guard(false);
+    if (!g_state.block) return QRDERR_NO_DEVICE;
+    if (QRDSTATUS st = lockStore(g_state.mutex)) return st;
+    fn(g_state.block, context);
+    pthread_mutex_unlock(g_state.mutex);
+    return QRD_OK;
+}
+
+void setLockWaitMs(int ms) {
+    g_lockWaitMs.store(ms < 0 ? 0 : ms);
 }
 
 } // namespace qrd::gv

@@ -56,4 +56,14 @@ bool isShared();
 QRDSTATUS get(uint16_t id, void* buffer, uint16_t length);
 QRDSTATUS set(uint16_t id, const void* buffer, uint16_t length);
 
+// Runs `fn` on the 168-byte block (fields at fieldOf's offsets) while holding
+// the store's mutex, for changes that must appear together to other
+// processes. fn must not call get or set (the mutex is not recursive). Same
+// statuses as get/set; fn does not run on failure.
+QRDSTATUS withStoreLocked(void (*fn)(uint8_t* block, void* context), void* context);
+
+// How long an access waits for the store's mutex (kLockWaitMs unless a test
+// shortens it).
+void setLockWaitMs(int ms);
+
 } // namespace qrd::gv

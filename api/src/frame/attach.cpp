@@ -12,6 +12,13 @@
 #include "redirector.h"
 #include "transport/lifecycle.h"
 
+namespace qrd {
+// Referenced by the modules that rely on the attach having run, so that a
+// static link of the library never leaves the attach out.
+extern const int kAttachAnchor;
+const int kAttachAnchor = 1;
+} // namespace qrd
+
 namespace {
 
 __attribute__((constructor)) void processAttach() {
