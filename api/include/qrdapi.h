@@ -369,6 +369,10 @@ QRDAPI QRDSTATUS QrdFormatNmOrg(const char* name, char* out);
 QRDAPI uint16_t QrdHashNmName(const char* name);
 QRDAPI QRDSTATUS QrdGetUserName(char* buffer);
 QRDAPI QRDSTATUS QrdGetDriveMapping(uint16_t drive, char* fsName, char* root);
+/* Version texts ("5.50(28)", "5.50 (Beta-28)") fit in QRD_VERSION_TEXT_LEN
+ * bytes. The client version number is QORDA.INI [Client] Version (default
+ * 55078). */
+#define QRD_VERSION_TEXT_LEN 24
 QRDAPI uint32_t QrdGetClientVersionNumber(void);
 QRDAPI QRDSTATUS QrdGetClientVersionString(char* text);
 QRDAPI QRDSTATUS QrdConvRevToAscii(uint32_t revision, char* text);

@@ -1,0 +1,218 @@
+// The service search: a query broadcast on the native road (or sent to the
+// configured search address on the Internet road), answered by every server
+// that offers the service within the asked revision range.
+#include <cstring>
+#include <vector>
+
+#include "nm/search.h"
+#include "nm/session.h"
+#include "qrd/bytes.h"
+#include "qrd/config.h"
+#include "qrd/nmproto.h"
+#include "transport/sockutil.h"
+
+namespace qrd::nm {
+
+namespace {
+
+constexpr int kBroadcasts = 3;
+constexpr uint32_t kAnswerTicks = 15;      // per broadcast
+constexpr uint32_t kAnswerTicksKind6 = 20; // for query kind 6
+constexpr size_t kCriterionMax = 255;
+constexpr uint8_t kInternetPrefixTag = 11;
+constexpr int64_t kMillisPerTick = 200;
+
+// The receive buffer holds any answer; larger datagrams are drained and ignored.
+constexpr size_t kAnswerBuffer = 64;
+
+struct Socket {
+    uint32_t handle = 0;
+    uint16_t family = 0;
+    bool open = false;
+    ~Socket() {
+        if (open) RpcCloseSocket(handle, family);
+    }
+};
+
+std::vector<uint8_t> buildQuery(const SearchQuery& q, uint16_t family) {
+    BeWriter w;
+    if (family != QRD_FAMILY_NATIVE && q.service != kServiceNamewright) {
+        w.u8(0);
+        w.u8(kInternetPrefixTag);
+        w.u16(q.service);
+    }
+    w.u16(q.kind);
+    w.u16(3);
+    w.u16(uint16_t(q.minRevision));
+    w.u16(uint16_t(q.maxRevision));
+    w.u16(0);
+    w.u32(q.minRevision);
+    w.u32(q.maxRevision);
+    for (const auto& c : q.criteria) {
+        size_t n = c.text ? std::min<size_t>(c.length, kCriterionMax) : 0;
+        w.u8(uint8_t(n));
+        w.bytes(c.text, n);
+    }
+    return std::move(w.data());
+}
+
+QRD_PORT destinationFor(const SearchQuery& q, uint16_t family) {
+    QRD_PORT p;
+    if (family == QRD_FAMILY_NATIVE) {
+        std::memset(&p, 0, sizeof p);
+        putBe16(p.family, QRD_FAMILY_NATIVE);
+        putBe32(p.network, 0xFFFFFFFFu);
+        putBe16(p.subnet, 0xFFFF);
+        setWellKnownPort(p, q.service);
+        p.octet10 = q.flag;
+        p.octet11 = q.spread;
+        return p;
+    }
+    const CommStackConfig cfg = loadCommStackConfig(loadQordaIni());
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(cfg.searchPort);
+    sa.sin_addr.s_addr = htonl(cfg.searchAddress);
+    inetPortFromSockaddr(sa, &p);
+    return p;
+}
+
+// Accepts an answer datagram: 26 or 22 bytes, kind 5.
+bool parseAnswer(const uint8_t* data, size_t size, uint32_t& revision) {
+    if (size != kAnswerSize && size != kShortAnswerSize) return false;
+    BeReader r(data, size);
+    if (r.u16() != kAnswerKind) return false;
+    if (size == kAnswerSize) {
+        r.skip(22 - 2);
+        revision = r.u32();
+    } else {
+        r.skip(4 - 2);
+        revision = r.u16();
+    }
+    return r.ok();
+}
+
+} // namespace
+
+QRDSTATUS findServices(const SearchQuery& q, uint16_t family, std::vector<SearchAnswer>& out) {
+    out.clear();
+    Socket s;
+    s.family = family;
+    QRD_PORT local;
+    // Any local port: on the native road the last argument is the socket
+    // flags, on the Internet road the port to bind; 0 means none / any.
+    QRDSTATUS st = RpcOpenSocket(&s.handle, family, 1, QRD_PORT_ANY, &local, 0);
+    if (st != QRD_OK) return st;
+    s.open = true;
+
+    std::vector<uint8_t> query = buildQuery(q, family);
+    const QRD_PORT dest = destinationFor(q, family);
+    const uint32_t ticks = q.kind == 6 ? kAnswerTicksKind6 : kAnswerTicks;
+    std::vector<uint8_t> buffer(kAnswerBuffer);
+
+    for (int b = 0; b < kBroadcasts && out.empty(); ++b) {
+        QRD_SOCK_REQ req{};
+        req.socket = s.handle;
+        req.buffer = query.data();
+        req.length = uint32_t(query.size());
+        req.remote = dest;
+        st = RpcSocketSend(family, 1, &req);
+        if (st == QRD_OK) st = QRDSTATUS(req.status);
+        if (st != QRD_OK) return st;
+
+        // One deadline per broadcast: a stream of junk cannot stretch it.
+        const int64_t deadline = monotonicMillis() + int64_t(ticks) * kMillisPerTick;
+        while (out.size() < q.wanted) {
+            const int64_t left = deadline - monotonicMillis();
+            if (left <= 0) break;
+            QRD_SOCK_REQ rx{};
+            rx.socket = s.handle;
+            rx.buffer = buffer.data();
+            rx.length = uint32_t(buffer.size());
+            rx.timeout = uint32_t((left + kMillisPerTick - 1) / kMillisPerTick);
+            st = RpcSocketReceive(family, 1, &rx);
+            if (st == QRD_OK) st = QRDSTATUS(rx.status);
+            if (st == QRDERR_TIMEOUT) break;
+            if (st == QRDERR_TOO_BIG) {
+                // Not an answer; take it off the socket with a buffer it fits.
+                if (rx.count > buffer.size() && rx.count <= 65536) {
+                    buffer.resize(rx.count);
+                    continue;
+                }
+                out.clear();
+                return st;
+            }
+            if (st != QRD_OK) {
+                out.clear();
+                return st;
+            }
+            uint32_t revision = 0;
+            const size_t got = std::min<size_t>(rx.count, buffer.size());
+            if (parseAnswer(buffer.data(), got, revision)) out.push_back({revision, rx.remote});
+        }
+    }
+    return out.empty() ? QRDSTATUS(QRDERR_TIMEOUT) : QRDSTATUS(QRD_OK);
+}
+
+} // namespace qrd::nm
+
+using namespace qrd::nm;
+
+namespace {
+
+QRDSTATUS findOne(uint16_t family, uint16_t service, QRD_PORT* portOut, uint8_t flag,
+                  uint8_t spread, uint32_t minRevision, uint32_t maxRevision, uint16_t length1,
+                  const char* text1, uint16_t length2, const char* text2, uint16_t length3,
+                  const char* text3, uint16_t length4, const char* text4) {
+    SearchQuery q;
+    q.kind = qrd::nm::kQueryFindSvc;
+    q.service = service;
+    q.flag = flag;
+    q.spread = spread;
+    q.minRevision = minRevision;
+    q.maxRevision = maxRevision;
+    q.criteria[0] = {length1, text1};
+    q.criteria[1] = {length2, text2};
+    q.criteria[2] = {length3, text3};
+    q.criteria[3] = {length4, text4};
+    q.wanted = 1;
+    std::vector<SearchAnswer> answers;
+    QRDSTATUS st = findServices(q, family, answers);
+    if (st != QRD_OK) return st;
+    if (portOut) *portOut = answers.front().port;
+    return QRD_OK;
+}
+
+} // namespace
+
+extern "C" {
+
+QRDAPI QRDSTATUS QrdFindSvcMP(uint16_t family, uint16_t service, QRD_PORT* portOut, uint8_t flag,
+                              uint8_t spread, uint32_t minRevision, uint32_t maxRevision,
+                              uint16_t length1, const char* text1, uint16_t length2,
+                              const char* text2, uint16_t length3, const char* text3,
+                              uint16_t length4, const char* text4) {
+    return findOne(family, service, portOut, flag, spread, minRevision, maxRevision, length1, text1,
+                   length2, text2, length3, text3, length4, text4);
+}
+
+QRDAPI QRDSTATUS QrdFindSvc(uint16_t service, QRD_PORT* portOut, uint8_t flag, uint8_t spread,
+                            uint32_t minRevision, uint32_t maxRevision, uint16_t length1,
+                            const char* text1, uint16_t length2, const char* text2,
+                            uint16_t length3, const char* text3, uint16_t length4,
+                            const char* text4) {
+    const uint16_t family =
+        QrdGetProtocolPref() == QRD_PROT_IP ? QRD_FAMILY_INET : QRD_FAMILY_NATIVE;
+    return findOne(family, service, portOut, flag, spread, minRevision, maxRevision, length1, text1,
+                   length2, text2, length3, text3, length4, text4);
+}
+
+QRDAPI QRDSTATUS QrdEasyFindSvc(uint16_t service, QRD_PORT* portOut) {
+    QRDSTATUS st = QrdFindSvc(service, portOut, 1, 6, 50000, 89999, 0, nullptr, 0, nullptr, 0,
+                              nullptr, 0, nullptr);
+    if (st == QRD_OK || st == QRDERR_ABORTED) return st;
+    return QrdFindSvc(service, portOut, 1, 4, 30000, 89999, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                      nullptr);
+}
+
+} // extern "C"
