@@ -7,17 +7,23 @@
 namespace qrd {
 
 namespace {
-const uint8_t* bytesOf(const QRD_PORT& p) { return reinterpret_cast<const uint8_t*>(&p); }
+const uint8_t* bytesOf(const QRD_PORT& p) {
+    return reinterpret_cast<const uint8_t*>(&p);
+}
 } // namespace
 
-uint16_t portNumberOf(const QRD_PORT& port) { return getBe16(bytesOf(port) + 8); }
+uint16_t portNumberOf(const QRD_PORT& port) {
+    return getBe16(bytesOf(port) + 8);
+}
 
 uint16_t wellKnownPortOf(const QRD_PORT& port) {
     const uint8_t* b = bytesOf(port);
     return uint16_t((b[8] & 1u) << 8 | b[9]);
 }
 
-bool isNativePort(const QRD_PORT& port) { return bytesOf(port)[1] == QRD_FAMILY_NATIVE; }
+bool isNativePort(const QRD_PORT& port) {
+    return bytesOf(port)[1] == QRD_FAMILY_NATIVE;
+}
 
 bool isNullPort(const QRD_PORT& port) {
     for (size_t i = 0; i < sizeof port; ++i)
