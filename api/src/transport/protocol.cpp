@@ -10,6 +10,7 @@
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrdapi.h"
+#include "transport/protocol.h"
 #include "transport/sockutil.h"
 
 namespace {
@@ -76,6 +77,12 @@ uint32_t localInetAddress() {
 }
 
 } // namespace
+
+void qrd::resetProtocolSwitch() {
+    g_avail.store(0);
+    g_pref.store(0);
+    g_availComputed.store(false);
+}
 
 extern "C" {
 
