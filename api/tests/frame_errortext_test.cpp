@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "qrd/bytes.h"
 #include "qrdapi.h"
@@ -166,15 +167,27 @@ TEST(ErrorText, TheServiceAnswersOtherCodes) {
 }
 
 TEST(ErrorText, WithoutAServiceTheFallbackTableAnswers) {
-    // Nothing listens on this workstation's ports: the search finds nothing.
-    QRDSTATUS st = 1;
-    EXPECT_EQ(text(nullptr, 2033, &st), "Service is not responding");
-    EXPECT_EQ(st, QRD_OK);
+    // Nothing listens on this workstation's ports: every search runs out.
+    // The look-ups run side by side, each waiting for its own search.
+    struct Case {
+        uint16_t code;
+        std::string text;
+        QRDSTATUS st = 1;
+    } cases[] = {{2033, {}}, {2036, {}}, {1002, {}}};
+    std::vector<std::thread> threads;
+    for (Case& c : cases)
+        threads.emplace_back([&c] { c.text = text(nullptr, c.code, &c.st); });
+    for (auto& t : threads)
+        t.join();
+
+    EXPECT_EQ(cases[0].text, "Service is not responding");
+    EXPECT_EQ(cases[0].st, QRD_OK);
     // The table's one template shows its code.
-    EXPECT_EQ(text(nullptr, 2036), "System error 2036, see your Administrator");
+    EXPECT_EQ(cases[1].text, "System error 2036, see your Administrator");
+    EXPECT_EQ(cases[1].st, QRD_OK);
     // Not in the table: the local text and the failure's status.
-    EXPECT_EQ(text(nullptr, 1002, &st), "System error 1002, see your Administrator");
-    EXPECT_NE(st, QRD_OK);
+    EXPECT_EQ(cases[2].text, "System error 1002, see your Administrator");
+    EXPECT_NE(cases[2].st, QRD_OK);
 }
 
 } // namespace
