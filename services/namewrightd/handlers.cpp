@@ -1,0 +1,433 @@
+#include "handlers.h"
+
+#include <ctime>
+#include <new>
+
+#include "errortexts.h"
+#include "log.h"
+#include "names.h"
+#include "qrd/bytes.h"
+#include "qrd/nmproto.h"
+#include "search.h"
+
+namespace nwd {
+
+using namespace qrd::nm;
+
+namespace {
+
+constexpr uint16_t kProgramVersion = 1;
+constexpr uint16_t kMaxRecipients = uint16_t(kListMax);
+constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
+// Status when the server that issued a nonce does not answer: the client's
+// session start then looks for another server instead of giving up.
+constexpr uint16_t kIssuerNotResponding = 155;
+
+qrd::BeWriter returnWriter() {
+    qrd::BeWriter w;
+    w.u16(kReturn);
+    w.u16(0);
+    return w;
+}
+
+Handler::Reply done(qrd::BeWriter& w) {
+    return std::move(w.data());
+}
+
+bool readNonce(qrd::BeReader& r, Nonce& n) {
+    r.bytes(n.opaque.data(), n.opaque.size());
+    n.word1 = r.u32();
+    n.word2 = r.u32();
+    return r.ok();
+}
+
+// A name argument: at most 63 bytes.
+bool readName(qrd::BeReader& r, std::string& out) {
+    return r.string(out, kNameCap - 1);
+}
+
+// Statuses other than "bad name" all mean "no such object" to the
+// procedures that look up one kind of object.
+uint16_t lookupStatus(uint16_t resolveStatus) {
+    return resolveStatus == kBadName ? kBadName : kNoSuchObject;
+}
+
+} // namespace
+
+struct Handler::Call {
+    uint16_t procedure;
+    qrd::BeReader args;
+};
+
+std::vector<uint8_t> refusal(uint16_t code) {
+    qrd::BeWriter w;
+    w.u16(kRefused);
+    w.u16(0);
+    w.u16(code);
+    return std::move(w.data());
+}
+
+PortRecord nativeServerPort(uint32_t address) {
+    PortRecord p{};
+    qrd::putBe16(&p[0], 3);
+    qrd::putBe32(&p[2], address);
+    qrd::putBe16(&p[6], 1);
+    return p;
+}
+
+PortRecord internetPort(uint32_t address, uint16_t udpPort) {
+    PortRecord p{};
+    qrd::putLe16(&p[0], 2);
+    qrd::putBe16(&p[2], udpPort);
+    qrd::putBe32(&p[4], address);
+    return p;
+}
+
+void putNonce(std::vector<uint8_t>& out, const Nonce& n) {
+    size_t at = out.size();
+    out.resize(at + kNonceBytes);
+    std::copy(n.opaque.begin(), n.opaque.end(), out.begin() + long(at));
+    qrd::putBe32(&out[at + 6], n.word1);
+    qrd::putBe32(&out[at + 10], n.word2);
+}
+
+Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
+                 Clock clock)
+    : storage_(storage), sessions_(sessions), peer_(peer), config_(std::move(config)),
+      clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
+      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces) {}
+
+Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size) {
+    if (size < 2) return std::nullopt;
+    if (qrd::getBe16(data) != kCall) {
+        if (looksLikeQuery(data, size)) return search(road, service, data, size);
+        return std::nullopt;
+    }
+    if (size < 12) return refusal(kBadRequest);
+    uint16_t version = qrd::getBe16(data + 8);
+    Call c{qrd::getBe16(data + 10), qrd::BeReader(data + 12, size - 12)};
+    logLine(LogLevel::Debug, "%s road, %s service: procedure %u, %zu bytes",
+            road == Road::Native ? "native" : "internet",
+            service == ServiceKind::Namewright ? "namewright" : "message", c.procedure, size);
+    if (version != kProgramVersion)
+        return service == ServiceKind::Message ? std::nullopt : Reply(refusal(kUnknownProcedure));
+    try {
+        return dispatch(service, c);
+    } catch (const StorageError& e) {
+        logLine(LogLevel::Error, "procedure %u: %s", c.procedure, e.what());
+        return refusal(kStorageFailure);
+    } catch (const std::bad_alloc&) {
+        logLine(LogLevel::Error, "procedure %u: out of memory", c.procedure);
+        return refusal(1006);
+    }
+}
+
+Handler::Reply Handler::dispatch(ServiceKind service, Call& c) {
+    if (service == ServiceKind::Message) {
+        // The message service never replies: its client does not wait, and
+        // a late reply could be taken for the answer to a later call.
+        if (c.procedure == kProcUserMessage) userMessage(c);
+        return std::nullopt;
+    }
+    switch (c.procedure) {
+    case kRevision:
+        return revision(c);
+    case kLongRevision:
+        return longRevision(c);
+    case kStartSession:
+        return startSession(c);
+    case kEndSession:
+        return endSession(c);
+    case kFormatName:
+        return formatName(c);
+    case kServerPort:
+        return serverPort(c);
+    case kSetServicePort:
+        return setServicePort(c);
+    case kReadServicePort:
+        return readServicePort(c);
+    case kLogin:
+        return login(c);
+    case kVerifyNonce:
+        return verifyNonce(c);
+    case kNonceOwner:
+        return nonceOwner(c);
+    case kErrorText:
+        return errorText(c);
+    default:
+        return refusal(kUnknownProcedure);
+    }
+}
+
+Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* data, size_t size) {
+    uint16_t arrivedFor = service == ServiceKind::Namewright ? kServiceNamewright : kServiceMessage;
+    std::optional<SearchQuery> q = parseQuery(data, size, arrivedFor, road == Road::Internet);
+    if (!q || !wantsAnswer(*q, config_.revision)) return std::nullopt;
+    int slot = q->service == kServiceNamewright ? 0 : q->service == kServiceMessage ? 1 : -1;
+    if (slot < 0) return std::nullopt;
+    const std::optional<PortRecord>& port = config_.answerPorts[int(road)][slot];
+    if (!port) return std::nullopt;
+    return buildAnswer(q->service, config_.revision, *port);
+}
+
+std::optional<Session> Handler::session(Call& c, uint16_t& status) {
+    SessionId id;
+    if (!c.args.bytes(id.data(), id.size())) {
+        status = kBadRequest;
+        return std::nullopt;
+    }
+    std::optional<Session> s = sessions_.find(id, clock_());
+    if (!s) status = kUnknownSession;
+    return s;
+}
+
+// 111: the revision. The u32 argument carries nothing and is not required.
+Handler::Reply Handler::revision(Call&) {
+    qrd::BeWriter w = returnWriter();
+    w.u32(config_.revision);
+    return done(w);
+}
+
+// 65: the long revision and a word of further revision data (0).
+Handler::Reply Handler::longRevision(Call&) {
+    qrd::BeWriter w = returnWriter();
+    w.u32(config_.revision);
+    w.u32(0);
+    return done(w);
+}
+
+uint16_t Handler::nonceUser(const Nonce& n, Session& out) {
+    if (n.word1 == 0) return kNonceInvalid;
+    if (n.word1 == issuer_.serverId()) {
+        std::optional<int64_t> userId = issuer_.check(n, clock_());
+        if (!userId) return kNonceInvalid;
+        out.user = dir_.fullName(*userId);
+        out.userId = *userId;
+        return out.user.empty() ? kNonceInvalid : 0;
+    }
+    std::optional<Entry> server = storage_.findServerById(n.word1);
+    std::optional<ServerRecord> where = server ? storage_.server(server->id) : std::nullopt;
+    if (!where || !peer_) return kNonceInvalid;
+    std::string user;
+    uint16_t st = peer_->verifyNonce(*server, *where, n, user);
+    if (st == kNonceInvalid) return kNonceInvalid;
+    if (st != 0) {
+        logLine(LogLevel::Error, "the issuer of a nonce, %s, did not answer (status %u)",
+                latin1ToUtf8(dir_.fullName(server->id)).c_str(), st);
+        return kIssuerNotResponding;
+    }
+    Resolved r = dir_.resolve(user, kNameKindObject);
+    out.user = r.status == 0 ? r.canonical : user;
+    out.userId = r.status == 0 && r.entry.kind == Kind::User ? r.entry.id : 0;
+    return 0;
+}
+
+// 28: a session for the user of a nonce.
+Handler::Reply Handler::startSession(Call& c) {
+    Nonce n;
+    if (!readNonce(c.args, n)) return refusal(kBadRequest);
+    Session s;
+    if (uint16_t st = nonceUser(n, s)) return refusal(st);
+    SessionId id;
+    if (!sessions_.open(s, clock_(), id)) return refusal(kStorageFailure);
+    logLine(LogLevel::Info, "session started for %s", latin1ToUtf8(s.user).c_str());
+    qrd::BeWriter w = returnWriter();
+    w.bytes(id.data(), id.size());
+    return done(w);
+}
+
+// 14: ends a session.
+Handler::Reply Handler::endSession(Call& c) {
+    SessionId id;
+    if (!c.args.bytes(id.data(), id.size())) return refusal(kBadRequest);
+    if (!sessions_.close(id)) return refusal(kUnknownSession);
+    qrd::BeWriter w = returnWriter();
+    return done(w);
+}
+
+// 15: the canonical spelling of an organisation, group or object name.
+Handler::Reply Handler::formatName(Call& c) {
+    uint16_t st = 0;
+    if (!session(c, st)) return refusal(st);
+    uint16_t kind = c.args.u16();
+    std::string name;
+    if (!readName(c.args, name)) return refusal(kBadRequest);
+    if (kind != kNameKindOrg && kind != kNameKindGroup && kind != kNameKindObject)
+        return refusal(kBadRequest);
+    Resolved r = dir_.resolve(name, kind);
+    if (r.status) return refusal(r.status);
+    qrd::BeWriter w = returnWriter();
+    w.string(r.canonical);
+    return done(w);
+}
+
+// 26: the native port of a named server.
+Handler::Reply Handler::serverPort(Call& c) {
+    uint16_t st = 0;
+    if (!session(c, st)) return refusal(st);
+    std::string name;
+    if (!readName(c.args, name)) return refusal(kBadRequest);
+    Resolved r = dir_.resolve(name, kNameKindObject);
+    std::optional<ServerRecord> rec;
+    if (r.status == 0 && r.entry.kind == Kind::Server) rec = storage_.server(r.entry.id);
+    uint32_t address;
+    if (rec) {
+        address = rec->address;
+    } else if (nameKey(name) == nameKey(config_.serverName) && config_.nativeAddress) {
+        address = config_.nativeAddress;
+    } else {
+        return refusal(r.status ? lookupStatus(r.status) : uint16_t(kNoSuchObject));
+    }
+    qrd::BeWriter w = returnWriter();
+    PortRecord p = nativeServerPort(address);
+    w.bytes(p.data(), p.size());
+    return done(w);
+}
+
+std::optional<Entry> Handler::serviceEntry(const std::string& name, uint16_t& status) {
+    Resolved r = dir_.resolve(name, kNameKindObject);
+    if (r.status) {
+        status = lookupStatus(r.status);
+        return std::nullopt;
+    }
+    if (r.entry.kind != Kind::Service) {
+        status = kNoSuchObject;
+        return std::nullopt;
+    }
+    return r.entry;
+}
+
+// 23: sets a service's RPC or SPP port; administrators and the service's
+// manager only.
+Handler::Reply Handler::setServicePort(Call& c) {
+    uint16_t st = 0;
+    std::optional<Session> s = session(c, st);
+    if (!s) return refusal(st);
+    std::string name;
+    readName(c.args, name);
+    uint16_t which = c.args.u16();
+    PortRecord port;
+    c.args.bytes(port.data(), port.size());
+    if (!c.args.ok() || (which != kPortRpc && which != kPortSpp)) return refusal(kBadRequest);
+    std::optional<Entry> svc = serviceEntry(name, st);
+    if (!svc) return refusal(st);
+    std::optional<ServiceRecord> rec = storage_.service(svc->id);
+    if (!rec) return refusal(kNoSuchObject);
+    std::optional<UserRecord> caller = s->userId ? storage_.user(s->userId) : std::nullopt;
+    bool allowed = (caller && caller->admin) || (s->userId != 0 && rec->managerId == s->userId);
+    if (!allowed) return refusal(kAccessDenied);
+    (which == kPortRpc ? rec->rpcPort : rec->sppPort) = port;
+    storage_.setService(svc->id, *rec);
+    qrd::BeWriter w = returnWriter();
+    return done(w);
+}
+
+// 24: reads a service's RPC or SPP port (1013 when it was never set).
+Handler::Reply Handler::readServicePort(Call& c) {
+    uint16_t st = 0;
+    if (!session(c, st)) return refusal(st);
+    std::string name;
+    readName(c.args, name);
+    uint16_t which = c.args.u16();
+    if (!c.args.ok() || (which != kPortRpc && which != kPortSpp)) return refusal(kBadRequest);
+    std::optional<Entry> svc = serviceEntry(name, st);
+    if (!svc) return refusal(st);
+    std::optional<ServiceRecord> rec = storage_.service(svc->id);
+    if (!rec) return refusal(kNoSuchObject);
+    const std::optional<PortRecord>& port = which == kPortRpc ? rec->rpcPort : rec->sppPort;
+    if (!port) return refusal(kNoRecord);
+    qrd::BeWriter w = returnWriter();
+    w.bytes(port->data(), port->size());
+    return done(w);
+}
+
+// 12: checks a password and issues a nonce for the login.
+Handler::Reply Handler::login(Call& c) {
+    std::string name, password;
+    readName(c.args, name);
+    c.args.string(password, kPasswordCap - 1);
+    if (!c.args.ok()) return refusal(kBadRequest);
+    Resolved r = dir_.resolve(name, kNameKindObject);
+    if (r.status == kBadName) return refusal(kBadName);
+    std::optional<UserRecord> u;
+    if (r.status == 0 && r.entry.kind == Kind::User) u = storage_.user(r.entry.id);
+    if (!u) return refusal(kNoSuchObject);
+    if (!verifyPassword(password, u->password)) {
+        logLine(LogLevel::Info, "wrong password for %s", latin1ToUtf8(r.canonical).c_str());
+        return refusal(kWrongPassword);
+    }
+    Nonce n;
+    if (!issuer_.issue(r.entry.id, clock_(), n)) return refusal(kStorageFailure);
+    logLine(LogLevel::Info, "login of %s", latin1ToUtf8(r.canonical).c_str());
+    qrd::BeWriter w = returnWriter();
+    putNonce(w.data(), n);
+    w.string(r.canonical);
+    return done(w);
+}
+
+// 55: whether this server issued the nonce and still honours it.
+Handler::Reply Handler::verifyNonce(Call& c) {
+    Nonce n;
+    if (!readNonce(c.args, n)) return refusal(kBadRequest);
+    bool valid = issuer_.check(n, clock_()).has_value();
+    qrd::BeWriter w = returnWriter();
+    w.u16(valid ? 1 : 0);
+    return done(w);
+}
+
+// 58: the user of a nonce this server issued.
+Handler::Reply Handler::nonceOwner(Call& c) {
+    Nonce n;
+    if (!readNonce(c.args, n)) return refusal(kBadRequest);
+    std::optional<int64_t> userId = issuer_.check(n, clock_());
+    std::string user = userId ? dir_.fullName(*userId) : std::string();
+    if (user.empty()) return refusal(kNonceInvalid);
+    qrd::BeWriter w = returnWriter();
+    w.string(user);
+    return done(w);
+}
+
+// 255: the text of a status.
+Handler::Reply Handler::errorText(Call& c) {
+    uint16_t code = c.args.u16();
+    if (!c.args.ok()) return refusal(kBadRequest);
+    std::string text;
+    if (uint16_t st = nwd::errorText(code, text)) return refusal(st);
+    qrd::BeWriter w = returnWriter();
+    w.string(text);
+    return done(w);
+}
+
+// 8 (message service): stores a short message for each recipient. The
+// sender's name is taken as given; it cannot be checked here.
+Handler::Reply Handler::userMessage(Call& c) {
+    std::string sender, text;
+    readName(c.args, sender);
+    uint16_t count = c.args.u16();
+    if (!c.args.ok() || count == 0 || count > kMaxRecipients) return std::nullopt;
+    std::vector<std::string> recipients(count);
+    for (std::string& r : recipients)
+        readName(c.args, r);
+    c.args.string(text, kMessageCap - 1);
+    if (!c.args.ok()) return std::nullopt;
+    MessageRecord m;
+    m.sender = latin1ToUtf8(sender);
+    m.text = latin1ToUtf8(text);
+    m.received = clock_();
+    try {
+        for (const std::string& name : recipients) {
+            Resolved r = dir_.resolve(name, kNameKindObject);
+            if (r.status || r.entry.kind != Kind::User) {
+                logLine(LogLevel::Info, "message for unknown user %s dropped",
+                        latin1ToUtf8(name).c_str());
+                continue;
+            }
+            storage_.addMessage(r.entry.id, m, config_.messagesPerUser);
+        }
+    } catch (const StorageError& e) {
+        logLine(LogLevel::Error, "message not stored: %s", e.what());
+    }
+    return std::nullopt;
+}
+
+} // namespace nwd

@@ -1,0 +1,113 @@
+// The procedures of the Namewright and message services, independent of
+// sockets: one datagram in, at most one reply datagram out.
+//
+// Each procedure is handled in three steps: validate (decode every argument
+// through qrd::BeReader; anything that does not fit is refused with 1068),
+// act, reply. Refusals go through one helper. Datagrams that are neither
+// calls nor service searches (stray replies, answers, noise) get no reply,
+// so that two servers never answer each other in a loop.
+//
+// Threads: handle() may run on several threads at once. The storage and the
+// session table guard themselves; the handler holds no state of its own
+// after construction.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "directory.h"
+#include "session.h"
+#include "storage.h"
+
+namespace nwd {
+
+enum class Road { Native = 0, Internet = 1 };
+enum class ServiceKind { Namewright = 0, Message = 1 };
+
+// Asks the server that issued a nonce whether it is valid and whose it is
+// (procedures 55 and 58 of that server).
+class PeerClient {
+  public:
+    virtual ~PeerClient() = default;
+    // 0 with the owner's Latin-1 name, 1025 when the issuer refuses the
+    // nonce, or a transport status (163 ...) when it did not answer.
+    virtual uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
+                                 std::string& user) = 0;
+};
+
+struct HandlerConfig {
+    std::string serverName;     // canonical Latin-1 full name of this server
+    uint32_t revision = 71000;  // answered by 111, 65 and the searches
+    uint32_t nativeAddress = 0; // IPv4 of this server on the native road (procedure 26)
+    // Ports announced in search answers, [road][service]; unset = not offered.
+    std::optional<PortRecord> answerPorts[2][2];
+    NonceLimits nonces;
+    size_t messagesPerUser = 100;
+};
+
+class Handler {
+  public:
+    using Reply = std::optional<std::vector<uint8_t>>;
+    using Clock = std::function<uint32_t()>; // seconds since 1970
+
+    Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
+            Clock clock = {});
+
+    // One datagram that arrived on the socket of `service` on `road`.
+    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size);
+
+    const HandlerConfig& config() const { return config_; }
+
+  private:
+    struct Call;
+    Reply dispatch(ServiceKind service, Call& call);
+    Reply search(Road road, ServiceKind service, const uint8_t* data, size_t size);
+
+    Reply revision(Call& c);
+    Reply longRevision(Call& c);
+    Reply startSession(Call& c);
+    Reply endSession(Call& c);
+    Reply formatName(Call& c);
+    Reply serverPort(Call& c);
+    Reply setServicePort(Call& c);
+    Reply readServicePort(Call& c);
+    Reply login(Call& c);
+    Reply verifyNonce(Call& c);
+    Reply nonceOwner(Call& c);
+    Reply errorText(Call& c);
+    Reply userMessage(Call& c);
+
+    // The session named by the call's next four bytes; on failure `status`
+    // holds the refusal (1068 short datagram, 1017 unknown session).
+    std::optional<Session> session(Call& c, uint16_t& status);
+    // Resolves a service object for 23/24.
+    std::optional<Entry> serviceEntry(const std::string& name, uint16_t& status);
+    // The user a nonce stands for, asking its issuer when it is not ours.
+    uint16_t nonceUser(const Nonce& n, Session& out);
+
+    Storage& storage_;
+    SessionTable& sessions_;
+    PeerClient* peer_;
+    HandlerConfig config_;
+    Clock clock_;
+    Directory dir_;
+    NonceIssuer issuer_;
+};
+
+// The one helper for refusals: {u16 1, u16 0, u16 code}.
+std::vector<uint8_t> refusal(uint16_t code);
+
+// The port of a server on the native road: family 3, the server's IPv4
+// address as network number, subnetwork 1 (the server itself), port 0.
+PortRecord nativeServerPort(uint32_t address);
+// An Internet-road port: the 16-byte socket address (family 2 little-endian,
+// UDP port and IPv4 address big-endian, eight zero bytes).
+PortRecord internetPort(uint32_t address, uint16_t udpPort);
+
+// Nonces travel as 6 bytes and two big-endian words.
+void putNonce(std::vector<uint8_t>& out, const Nonce& n);
+
+} // namespace nwd

@@ -1,0 +1,37 @@
+// Namewright names as the daemon handles them: "item@group@organisation",
+// at most 63 bytes in the wire character set (Latin-1).
+//
+// Names travel in Latin-1; the database keeps UTF-8 (what an administrator
+// types). Matching ignores case: every stored name has a key, the UTF-8 form
+// of its Latin-1 upper-case spelling, and look-ups compare keys.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nwd {
+
+constexpr size_t kMaxNameBytes = 63; // Latin-1 bytes, NUL excluded
+
+// Every Latin-1 text has a UTF-8 form.
+std::string latin1ToUtf8(const std::string& latin1);
+// False when the text is not valid UTF-8 or holds a character outside Latin-1.
+bool utf8ToLatin1(const std::string& utf8, std::string& latin1);
+
+// Upper case within Latin-1 (letters whose capital lies outside it stay).
+std::string upperLatin1(const std::string& latin1);
+// The matching key of a Latin-1 name part or name.
+std::string nameKey(const std::string& latin1);
+
+// A single part: not empty, only letters, digits and the characters
+// " !#%()+,-.;^_{|}~'" and the Latin-1 letters; no '@', no '*'.
+bool validNamePart(const std::string& latin1);
+
+// Splits a Latin-1 name into its parts ('@' separated). False when the name
+// is empty, longer than kMaxNameBytes, has more than three parts, or a part
+// is not valid.
+bool splitName(const std::string& latin1, std::vector<std::string>& parts);
+
+std::string joinName(const std::vector<std::string>& parts);
+
+} // namespace nwd

@@ -1,0 +1,33 @@
+// The network side of the daemon: the sockets of both roads and one thread
+// per socket, all feeding the same Handler.
+//
+// Native road: the Namewright (15) and message (19) well-known ports,
+// opened through the client library's transport. Internet road: a plain UDP
+// socket on the configured port for the Namewright service and the service
+// searches, and a second one for the message service (announced by the
+// searches). Every socket waits at most a second per receive, so that a stop
+// request is seen within a second.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace nwd {
+
+struct ServeOptions {
+    std::string db;
+    std::string serverName; // UTF-8 as given
+    uint32_t revision = 71000;
+    bool native = true;
+    bool internet = true;
+    int ipPort = -1;       // -1: [Internet] SearchPort of QORDA.INI
+    int ipMessagePort = 0; // 0: any free port
+    std::string ipAddress; // announced Internet address; "": [CommStack] ServerAddress
+    uint32_t nonceLifetimeDays = 30;
+    bool verbose = false;
+};
+
+// Runs until SIGTERM or SIGINT; returns the process exit code.
+int serve(const ServeOptions& opt);
+
+} // namespace nwd

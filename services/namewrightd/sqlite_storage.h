@@ -1,0 +1,87 @@
+// Storage in one SQLite file.
+//
+// Durability: WAL journal with synchronous=FULL, so the WAL is synced at
+// every commit and a reply that acknowledges a write is sent only after the
+// write is on disk; it survives kill -9 and a power loss alike. Writes are
+// rare (logins, messages, administration), so the sync per commit costs
+// little. Other processes (the admin commands) may use the file at the same
+// time; a busy file is waited on for up to five seconds.
+//
+// Threads: one connection, guarded by mutex_ (recursive, so that a batch
+// begun by one thread keeps the connection until it commits).
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "storage.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace nwd {
+
+class SqliteStorage : public Storage {
+  public:
+    // Opens or creates the database and brings its schema up to date.
+    // ":memory:" gives a private in-memory database. Throws StorageError.
+    explicit SqliteStorage(const std::string& path);
+    ~SqliteStorage() override;
+    SqliteStorage(const SqliteStorage&) = delete;
+    SqliteStorage& operator=(const SqliteStorage&) = delete;
+
+    std::optional<Entry> findChild(int64_t parentId, const std::string& key) override;
+    std::optional<Entry> entry(int64_t id) override;
+    int64_t addEntry(int64_t parentId, Kind kind, const std::string& name,
+                     const std::string& key) override;
+    bool removeEntry(int64_t id) override;
+    std::vector<Entry> children(int64_t parentId, int kind) override;
+
+    std::string groupServer(int64_t groupId) override;
+    void setGroupServer(int64_t groupId, const std::string& server) override;
+    std::optional<UserRecord> user(int64_t id) override;
+    void setUser(int64_t id, const UserRecord& rec) override;
+    std::optional<ServiceRecord> service(int64_t id) override;
+    void setService(int64_t id, const ServiceRecord& rec) override;
+    std::optional<ServerRecord> server(int64_t id) override;
+    void setServer(int64_t id, const ServerRecord& rec) override;
+    std::optional<Entry> findServerById(uint32_t serverId) override;
+    std::optional<int64_t> nicknameTarget(int64_t id) override;
+    void setNickname(int64_t id, int64_t targetId) override;
+
+    bool addMember(int64_t listId, int64_t memberId) override;
+    bool removeMember(int64_t listId, int64_t memberId) override;
+    std::vector<int64_t> members(int64_t listId) override;
+
+    void setProfile(int64_t ownerId, const std::string& key, const std::string& value) override;
+    bool removeProfile(int64_t ownerId, const std::string& key) override;
+    std::vector<ProfileEntry> profile(int64_t ownerId) override;
+
+    uint32_t addNonce(const NonceRecord& rec) override;
+    std::optional<NonceRecord> findNonce(uint32_t serial) override;
+    void pruneNonces(int64_t userId, size_t keep, uint32_t notBefore) override;
+    size_t removeNonces(int64_t userId) override;
+
+    void addMessage(int64_t recipientId, const MessageRecord& rec, size_t keep) override;
+    std::vector<MessageRecord> messages(int64_t recipientId) override;
+    size_t clearMessages(int64_t recipientId) override;
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+  private:
+    class Stmt;
+    Stmt prepare(const char* sql);
+    void exec(const char* sql);
+    void migrate();
+    [[noreturn]] void fail(const char* what);
+
+    std::recursive_mutex mutex_;
+    sqlite3* db_ = nullptr;                      // guarded by mutex_
+    std::map<const char*, sqlite3_stmt*> cache_; // guarded by mutex_; keys are literals
+    int depth_ = 0;                              // open batches, guarded by mutex_
+};
+
+} // namespace nwd

@@ -1,0 +1,179 @@
+// The daemon's storage: a small interface so that another engine can stand
+// beside SQLite (sqlite_storage.h).
+//
+// Everything named is an entry: organisations at the top, groups under an
+// organisation, objects (users, services, lists, servers, nicknames) under a
+// group. Removing an entry removes everything below and about it (members,
+// nonces, messages, profile entries, attributes). Names are kept in UTF-8
+// with a matching key (names.h); look-ups go by key.
+//
+// Failures of the engine throw StorageError. Every call is atomic on its
+// own; a Transaction makes several calls one unit (and keeps other threads
+// out of the storage until it ends).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "kdf.h"
+
+namespace nwd {
+
+// Entry kinds. 1, 3, 5 and 6 are also the object types the desktop reads
+// (user, list, group, organisation); stored, so they cannot change.
+enum class Kind : int {
+    User = 1,
+    Service = 2,
+    List = 3,
+    Server = 4,
+    Group = 5,
+    Org = 6,
+    Nickname = 9,
+};
+const char* kindName(Kind k);
+
+using PortRecord = std::array<uint8_t, 16>;
+
+struct Entry {
+    int64_t id = 0;
+    int64_t parentId = 0; // 0 for an organisation
+    Kind kind = Kind::Org;
+    std::string name; // this level's part, UTF-8
+};
+
+struct UserRecord {
+    PasswordHash password;
+    std::string description; // UTF-8
+    bool admin = false;      // may change any object
+};
+
+enum class ServiceClass : int { Other = 0, File = 1, Print = 2 };
+
+struct ServiceRecord {
+    ServiceClass serviceClass = ServiceClass::Other;
+    std::optional<PortRecord> rpcPort, sppPort;
+    int64_t managerId = 0; // a user who may set the ports; 0 = administrators only
+};
+
+struct ServerRecord {
+    uint32_t address = 0;  // IPv4, host order
+    uint32_t serverId = 0; // the nonce word of the server (see session.h)
+};
+
+struct NonceRecord {
+    uint32_t serial = 0; // the nonce's second word
+    std::array<uint8_t, 6> opaque{};
+    uint32_t word1 = 0;
+    int64_t userId = 0;
+    uint32_t issued = 0; // seconds since 1970
+};
+
+struct MessageRecord {
+    int64_t id = 0;
+    std::string sender; // UTF-8
+    std::string text;   // UTF-8
+    uint32_t received = 0;
+};
+
+struct ProfileEntry {
+    std::string key; // spelling as set
+    std::string value;
+};
+
+class StorageError : public std::runtime_error {
+  public:
+    enum Code { Failure, Duplicate, Missing, Damaged };
+    StorageError(Code c, const std::string& what) : std::runtime_error(what), code(c) {}
+    Code code;
+};
+
+class Storage {
+  public:
+    virtual ~Storage() = default;
+
+    // Entries. parentId 0 lists or finds organisations.
+    virtual std::optional<Entry> findChild(int64_t parentId, const std::string& key) = 0;
+    virtual std::optional<Entry> entry(int64_t id) = 0;
+    // Duplicate when the parent already has an entry with that key.
+    virtual int64_t addEntry(int64_t parentId, Kind kind, const std::string& name,
+                             const std::string& key) = 0;
+    virtual bool removeEntry(int64_t id) = 0;
+    // kind 0: every kind.
+    virtual std::vector<Entry> children(int64_t parentId, int kind = 0) = 0;
+
+    // Groups: the full name of the server that holds the group ("" = the
+    // server that holds this database).
+    virtual std::string groupServer(int64_t groupId) = 0;
+    virtual void setGroupServer(int64_t groupId, const std::string& server) = 0;
+
+    virtual std::optional<UserRecord> user(int64_t id) = 0;
+    virtual void setUser(int64_t id, const UserRecord& rec) = 0;
+
+    virtual std::optional<ServiceRecord> service(int64_t id) = 0;
+    virtual void setService(int64_t id, const ServiceRecord& rec) = 0;
+
+    virtual std::optional<ServerRecord> server(int64_t id) = 0;
+    virtual void setServer(int64_t id, const ServerRecord& rec) = 0;
+    virtual std::optional<Entry> findServerById(uint32_t serverId) = 0;
+
+    virtual std::optional<int64_t> nicknameTarget(int64_t id) = 0;
+    virtual void setNickname(int64_t id, int64_t targetId) = 0;
+
+    // List members are entries (users, lists, groups, ...). add/remove
+    // report whether anything changed.
+    virtual bool addMember(int64_t listId, int64_t memberId) = 0;
+    virtual bool removeMember(int64_t listId, int64_t memberId) = 0;
+    virtual std::vector<int64_t> members(int64_t listId) = 0;
+
+    // Profile entries of any entry; keys match without regard to case.
+    virtual void setProfile(int64_t ownerId, const std::string& key, const std::string& value) = 0;
+    virtual bool removeProfile(int64_t ownerId, const std::string& key) = 0;
+    virtual std::vector<ProfileEntry> profile(int64_t ownerId) = 0;
+
+    // Nonces: addNonce assigns the serial. pruneNonces keeps the newest
+    // `keep` of the user and drops every nonce issued before `notBefore`.
+    virtual uint32_t addNonce(const NonceRecord& rec) = 0;
+    virtual std::optional<NonceRecord> findNonce(uint32_t serial) = 0;
+    virtual void pruneNonces(int64_t userId, size_t keep, uint32_t notBefore) = 0;
+    virtual size_t removeNonces(int64_t userId) = 0;
+
+    // Messages of a recipient, oldest first; addMessage keeps the newest `keep`.
+    virtual void addMessage(int64_t recipientId, const MessageRecord& rec, size_t keep) = 0;
+    virtual std::vector<MessageRecord> messages(int64_t recipientId) = 0;
+    virtual size_t clearMessages(int64_t recipientId) = 0;
+
+    // Batches: begin() waits for other threads' batches to end.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};
+
+// Commits at commit(), rolls back when left without it (an exception).
+class Transaction {
+  public:
+    explicit Transaction(Storage& s) : s_(s) { s_.begin(); }
+    ~Transaction() {
+        if (open_) {
+            try {
+                s_.rollback();
+            } catch (...) {
+            }
+        }
+    }
+    void commit() {
+        s_.commit();
+        open_ = false;
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+  private:
+    Storage& s_;
+    bool open_ = true;
+};
+
+} // namespace nwd
