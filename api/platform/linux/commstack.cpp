@@ -616,6 +616,15 @@ PoolUse poolUse() {
     return u;
 }
 
+bool pending(const void* request) {
+    auto d = currentDevice(false);
+    if (!d) return false;
+    std::lock_guard lock(locks::eventPool());
+    for (const Call* c : d->calls)
+        if (c->request == request) return true;
+    return false;
+}
+
 } // namespace qrd::commstack
 
 namespace qrd {

@@ -27,5 +27,7 @@ struct PoolUse {
     size_t privateEvents;
 };
 PoolUse poolUse();
+// True while a blocking call on `request` (a QRD_SOCK_REQ) can be woken.
+bool pending(const void* request);
 
 } // namespace qrd::commstack
