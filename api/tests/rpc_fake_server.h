@@ -4,6 +4,7 @@
 // crafts. Every received datagram is recorded.
 #pragma once
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -41,8 +42,9 @@ struct Received {
 
 // A return reply (type 2) carrying `results`.
 inline Bytes returnReply(const Bytes& results = {}) {
-    Bytes b = {0, 2, 0, 0};
-    b.insert(b.end(), results.begin(), results.end());
+    Bytes b(4 + results.size(), 0);
+    b[1] = 2;
+    std::copy(results.begin(), results.end(), b.begin() + 4);
     return b;
 }
 // A refusal (type 1 or 3) with `code` at bytes 4-5.
