@@ -1,0 +1,562 @@
+// The procedures of the daemon, datagram in and datagram out, without sockets.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "directory.h"
+#include "handlers.h"
+#include "log.h"
+#include "names.h"
+#include "nwd_testutil.h"
+#include "search.h"
+
+using namespace nwd;
+using nwdtest::Call;
+using nwdtest::Reply;
+
+namespace {
+
+constexpr uint32_t kOwnAddress = 0x7F000001;
+
+// Answers for the other server's nonces as the test tells it to.
+class FakePeer : public PeerClient {
+  public:
+    uint16_t status = 0;
+    std::string user;
+    int calls = 0;
+    uint32_t askedAddress = 0;
+    uint16_t verifyNonce(const Entry&, const ServerRecord& where, const Nonce&,
+                         std::string& out) override {
+        ++calls;
+        askedAddress = where.address;
+        out = user;
+        return status;
+    }
+};
+
+// Fails every look-up while `broken` is set, as a damaged disk would.
+class BreakableStorage : public SqliteStorage {
+  public:
+    BreakableStorage() : SqliteStorage(":memory:") {}
+    bool broken = false;
+    std::optional<Entry> findChild(int64_t parent, const std::string& key) override {
+        if (broken) throw StorageError(StorageError::Failure, "disk I/O error");
+        return SqliteStorage::findChild(parent, key);
+    }
+};
+
+class HandlerTest : public ::testing::Test {
+  protected:
+    HandlerTest() {
+        setLogQuiet(true);
+        nwdtest::seed(storage);
+        HandlerConfig cfg;
+        cfg.serverName = "NW1@Sales@Demo";
+        cfg.revision = 71000;
+        cfg.nativeAddress = kOwnAddress;
+        cfg.answerPorts[0][0] = nativeServerPort(kOwnAddress);
+        cfg.answerPorts[1][0] = internetPort(kOwnAddress, 9015);
+        cfg.answerPorts[1][1] = internetPort(kOwnAddress, 9019);
+        cfg.nonces.noncesPerUser = 4;
+        cfg.nonces.nonceLifetime = 3600;
+        handler = std::make_unique<Handler>(storage, sessions, &peer, cfg, [this] { return now; });
+    }
+
+    Reply call(Call c, Road road = Road::Native) {
+        Handler::Reply r =
+            handler->handle(road, ServiceKind::Namewright, c.data().data(), c.data().size());
+        EXPECT_TRUE(r.has_value()) << "a call must be answered";
+        return r ? Reply::of(*r) : Reply{};
+    }
+    // The raw result of any datagram.
+    Handler::Reply raw(const std::vector<uint8_t>& d, ServiceKind svc = ServiceKind::Namewright,
+                       Road road = Road::Native) {
+        return handler->handle(road, svc, d.data(), d.size());
+    }
+
+    Nonce login(const std::string& user, const std::string& pw, std::string* canonical = nullptr) {
+        Reply r = call(Call(qrd::nm::kLogin).str(user).str(pw));
+        EXPECT_TRUE(r.ok()) << "login of " << user << " refused with " << r.code;
+        qrd::BeReader rd = r.reader();
+        Nonce n;
+        rd.bytes(n.opaque.data(), 6);
+        n.word1 = rd.u32();
+        n.word2 = rd.u32();
+        std::string name;
+        rd.string(name, 63);
+        EXPECT_TRUE(rd.ok());
+        if (canonical) *canonical = name;
+        return n;
+    }
+    static std::vector<uint8_t> nonceBytes(const Nonce& n) {
+        std::vector<uint8_t> b;
+        putNonce(b, n);
+        return b;
+    }
+    std::vector<uint8_t> startSession(const Nonce& n, uint16_t* refusal = nullptr) {
+        Reply r = call(Call(qrd::nm::kStartSession).bytes(nonceBytes(n)));
+        if (refusal) *refusal = r.code;
+        if (!r.ok()) return {};
+        EXPECT_EQ(r.results.size(), 4u);
+        return r.results;
+    }
+    std::vector<uint8_t> sessionOf(const std::string& user, const std::string& pw) {
+        return startSession(login(user, pw));
+    }
+    Reply format(const std::vector<uint8_t>& sid, uint16_t kind, const std::string& name) {
+        return call(Call(qrd::nm::kFormatName).bytes(sid).u16(kind).str(name));
+    }
+    static std::string text(const Reply& r) {
+        std::string s;
+        qrd::BeReader rd = r.reader();
+        rd.string(s, 127);
+        return s;
+    }
+
+    BreakableStorage storage;
+    SessionTable sessions;
+    FakePeer peer;
+    uint32_t now = 1700000000;
+    std::unique_ptr<Handler> handler;
+};
+
+TEST_F(HandlerTest, RevisionProceduresAnswerTheConfiguredRevision) {
+    Reply r = call(Call(qrd::nm::kRevision).u32(0));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.reader().u32(), 71000u);
+    // The argument of 111 carries nothing; a bare call is answered too.
+    EXPECT_TRUE(call(Call(qrd::nm::kRevision)).ok());
+    Reply lr = call(Call(qrd::nm::kLongRevision));
+    ASSERT_EQ(lr.results.size(), 8u);
+    qrd::BeReader rd = lr.reader();
+    EXPECT_EQ(rd.u32(), 71000u);
+    EXPECT_EQ(rd.u32(), 0u);
+}
+
+TEST_F(HandlerTest, LoginGivesANonceOfThisServerAndTheCanonicalName) {
+    std::string canonical;
+    Nonce n = login("ALICE@sales@DEMO", "alice-pw", &canonical);
+    EXPECT_EQ(canonical, "alice@Sales@Demo");
+    EXPECT_EQ(n.word1, serverIdOf("NW1@Sales@Demo"));
+    EXPECT_NE(n.word2, 0u);
+    // A nickname logs in its user; Latin-1 names fold case within Latin-1.
+    login("ALI@Sales@Demo", "alice-pw", &canonical);
+    EXPECT_EQ(canonical, "alice@Sales@Demo");
+    login("JOS\xC9@support@demo", "jos\xE9-pw", &canonical);
+    EXPECT_EQ(canonical, "jos\xE9@Support@Demo");
+    // Two logins never share a nonce.
+    Nonce a = login("bob@Sales@Demo", "bob-pw"), b = login("bob@Sales@Demo", "bob-pw");
+    EXPECT_NE(a.word2, b.word2);
+}
+
+TEST_F(HandlerTest, LoginRefusesUnknownUsersWrongPasswordsAndNonUsers) {
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("nobody@Sales@Demo").str("x")).code, 1002);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Nowhere@Demo").str("x")).code, 1002);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Sales@Demo").str("bob-pw")).code, 1020);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Sales@Demo").str("")).code, 1020);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("FILES@Sales@Demo").str("x")).code, 1002);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("Team@Sales@Demo").str("x")).code, 1002);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice").str("alice-pw")).code, 1001);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("a*@Sales@Demo").str("x")).code, 1001);
+    // A password beyond the field's 127 bytes does not decode.
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Sales@Demo").str(std::string(128, 'p'))).code,
+              1068);
+}
+
+TEST_F(HandlerTest, SessionsAreBoundToTheUserOfTheNonce) {
+    Nonce n = login("bob@Sales@Demo", "bob-pw");
+    std::vector<uint8_t> sid = startSession(n);
+    ASSERT_EQ(sid.size(), 4u);
+    // bob manages FILES: his session may set its port; josé's may not; alice
+    // is an administrator and may set any.
+    std::vector<uint8_t> port(16, 0x11);
+    EXPECT_TRUE(
+        call(Call(qrd::nm::kSetServicePort).bytes(sid).str("FILES@Sales@Demo").u16(1).bytes(port))
+            .ok());
+    std::vector<uint8_t> jose = sessionOf("jos\xE9@Support@Demo", "jos\xE9-pw");
+    EXPECT_EQ(
+        call(Call(qrd::nm::kSetServicePort).bytes(jose).str("FILES@Sales@Demo").u16(1).bytes(port))
+            .code,
+        1033);
+    std::vector<uint8_t> alice = sessionOf("alice@Sales@Demo", "alice-pw");
+    EXPECT_TRUE(call(Call(qrd::nm::kSetServicePort)
+                         .bytes(alice)
+                         .str("PRINT@Support@Demo")
+                         .u16(2)
+                         .bytes(port))
+                    .ok());
+    EXPECT_EQ(
+        call(Call(qrd::nm::kSetServicePort).bytes(sid).str("PRINT@Support@Demo").u16(2).bytes(port))
+            .code,
+        1033);
+}
+
+TEST_F(HandlerTest, StartSessionRefusesNoncesThatWereNotIssuedOrNoLongerHonoured) {
+    Nonce good = login("alice@Sales@Demo", "alice-pw");
+    uint16_t code = 0;
+
+    Nonce forged = good;
+    forged.opaque[5] ^= 1;
+    EXPECT_TRUE(startSession(forged, &code).empty());
+    EXPECT_EQ(code, 1025);
+
+    Nonce otherSerial = good;
+    otherSerial.word2 += 100;
+    startSession(otherSerial, &code);
+    EXPECT_EQ(code, 1025);
+
+    Nonce nobody{};
+    startSession(nobody, &code);
+    EXPECT_EQ(code, 1025);
+
+    Nonce unknownIssuer = good;
+    unknownIssuer.word1 = 12345;
+    startSession(unknownIssuer, &code);
+    EXPECT_EQ(code, 1025);
+    EXPECT_EQ(peer.calls, 0) << "only servers of the directory are asked";
+
+    EXPECT_FALSE(startSession(good).empty());
+    now += 3601; // past the lifetime
+    startSession(good, &code);
+    EXPECT_EQ(code, 1025);
+}
+
+TEST_F(HandlerTest, OnlyTheNewestNoncesOfAUserAreKept) {
+    Nonce first = login("bob@Sales@Demo", "bob-pw");
+    for (int i = 0; i < 4; ++i)
+        login("bob@Sales@Demo", "bob-pw");
+    uint16_t code = 0;
+    startSession(first, &code);
+    EXPECT_EQ(code, 1025) << "the fifth login pushes out the first nonce";
+    // Other users' nonces are untouched by bob's logins.
+    Nonce alice = login("alice@Sales@Demo", "alice-pw");
+    for (int i = 0; i < 4; ++i)
+        login("bob@Sales@Demo", "bob-pw");
+    EXPECT_FALSE(startSession(alice).empty());
+}
+
+TEST_F(HandlerTest, RemovingAUserEndsTheHonourOfItsNonces) {
+    Nonce n = login("bob@Sales@Demo", "bob-pw");
+    Directory dir(storage);
+    storage.removeEntry(dir.resolve("bob@Sales@Demo", kNameKindObject).entry.id);
+    uint16_t code = 0;
+    startSession(n, &code);
+    EXPECT_EQ(code, 1025);
+}
+
+TEST_F(HandlerTest, ANonceOfAnotherServerIsCheckedWithItsIssuer) {
+    Nonce foreign{};
+    foreign.opaque = {1, 2, 3, 4, 5, 6};
+    foreign.word1 = serverIdOf("NW2@Support@Demo");
+    foreign.word2 = 7;
+
+    peer.user = "JOS\xC9@Support@Demo";
+    std::vector<uint8_t> sid = startSession(foreign);
+    ASSERT_FALSE(sid.empty());
+    EXPECT_EQ(peer.calls, 1);
+    EXPECT_EQ(peer.askedAddress, 0x7F000002u);
+    // The session belongs to the issuer's user: format works in it.
+    EXPECT_TRUE(format(sid, kNameKindGroup, "support@demo").ok());
+
+    uint16_t code = 0;
+    peer.status = 1025;
+    startSession(foreign, &code);
+    EXPECT_EQ(code, 1025);
+    // An issuer that does not answer is not a refusal of the credential.
+    peer.status = 163;
+    startSession(foreign, &code);
+    EXPECT_EQ(code, 155);
+}
+
+TEST_F(HandlerTest, VerifyAndOwnerAnswerForThisServersNoncesOnly) {
+    Nonce n = login("alice@Sales@Demo", "alice-pw");
+    Reply v = call(Call(qrd::nm::kVerifyNonce).bytes(nonceBytes(n)));
+    ASSERT_TRUE(v.ok());
+    EXPECT_EQ(v.reader().u16(), 1);
+    Reply o = call(Call(qrd::nm::kNonceOwner).bytes(nonceBytes(n)));
+    ASSERT_TRUE(o.ok());
+    EXPECT_EQ(text(o), "alice@Sales@Demo");
+
+    n.opaque[0] ^= 0x80;
+    EXPECT_EQ(call(Call(qrd::nm::kVerifyNonce).bytes(nonceBytes(n))).reader().u16(), 0);
+    EXPECT_EQ(call(Call(qrd::nm::kNonceOwner).bytes(nonceBytes(n))).code, 1025);
+    // A nonce in another server's name is never vouched for here.
+    n.opaque[0] ^= 0x80;
+    n.word1 = serverIdOf("NW2@Support@Demo");
+    EXPECT_EQ(call(Call(qrd::nm::kVerifyNonce).bytes(nonceBytes(n))).reader().u16(), 0);
+}
+
+TEST_F(HandlerTest, EndSessionEndsItOnce) {
+    std::vector<uint8_t> sid = sessionOf("bob@Sales@Demo", "bob-pw");
+    Reply r = call(Call(qrd::nm::kEndSession).bytes(sid));
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.results.empty());
+    EXPECT_EQ(call(Call(qrd::nm::kEndSession).bytes(sid)).code, 1017);
+    EXPECT_EQ(format(sid, kNameKindOrg, "demo").code, 1017);
+}
+
+TEST_F(HandlerTest, FormatGivesTheStoredSpellingOrTheStatusOfWhatIsMissing) {
+    std::vector<uint8_t> sid = sessionOf("bob@Sales@Demo", "bob-pw");
+    EXPECT_EQ(text(format(sid, kNameKindOrg, "DEMO")), "Demo");
+    EXPECT_EQ(text(format(sid, kNameKindGroup, "sales@demo")), "Sales@Demo");
+    EXPECT_EQ(text(format(sid, kNameKindObject, "BOB@SALES@DEMO")), "bob@Sales@Demo");
+    EXPECT_EQ(text(format(sid, kNameKindObject, "team@sales@demo")), "Team@Sales@Demo");
+    EXPECT_EQ(text(format(sid, kNameKindObject, "jos\xC9@SUPPORT@demo")), "jos\xE9@Support@Demo");
+    // A nickname is formatted as the object it stands for.
+    EXPECT_EQ(text(format(sid, kNameKindObject, "Ali@Sales@Demo")), "alice@Sales@Demo");
+
+    EXPECT_EQ(format(sid, kNameKindOrg, "Nowhere").code, 1011);
+    EXPECT_EQ(format(sid, kNameKindGroup, "Nowhere@Demo").code, 1009);
+    EXPECT_EQ(format(sid, kNameKindGroup, "Sales@Nowhere").code, 1011);
+    EXPECT_EQ(format(sid, kNameKindObject, "carl@Sales@Demo").code, 1002);
+    // The parts must match the kind; the client completes names, not the service.
+    EXPECT_EQ(format(sid, kNameKindObject, "bob").code, 1001);
+    EXPECT_EQ(format(sid, kNameKindGroup, "bob@Sales@Demo").code, 1001);
+    EXPECT_EQ(format(sid, kNameKindObject, "bob@@Demo").code, 1001);
+    EXPECT_EQ(format(sid, kNameKindObject, "b*b@Sales@Demo").code, 1001);
+    EXPECT_EQ(format(sid, kNameKindObject, "a@b@c@d").code, 1001);
+    EXPECT_EQ(format(sid, 7, "Demo").code, 1068);
+}
+
+TEST_F(HandlerTest, ServerPortIsTheNativePortOfTheServer) {
+    std::vector<uint8_t> sid = sessionOf("bob@Sales@Demo", "bob-pw");
+    Reply r = call(Call(qrd::nm::kServerPort).bytes(sid).str("nw2@support@demo"));
+    ASSERT_TRUE(r.ok());
+    const std::vector<uint8_t> want = {0, 3, 127, 0, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(r.results, want);
+    // This server answers for itself even when the directory does not list it.
+    Directory dir(storage);
+    storage.removeEntry(dir.resolve("NW1@Sales@Demo", kNameKindObject).entry.id);
+    r = call(Call(qrd::nm::kServerPort).bytes(sid).str("NW1@SALES@DEMO"));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.results[5], 1);
+    EXPECT_EQ(call(Call(qrd::nm::kServerPort).bytes(sid).str("bob@Sales@Demo")).code, 1002);
+    EXPECT_EQ(call(Call(qrd::nm::kServerPort).bytes(sid).str("NW9@Sales@Demo")).code, 1002);
+    EXPECT_EQ(call(Call(qrd::nm::kServerPort).bytes(sid).str("NW9@Nowhere@Demo")).code, 1002);
+}
+
+TEST_F(HandlerTest, ServicePortsAreStoredPerKindAndReadBack) {
+    std::vector<uint8_t> sid = sessionOf("alice@Sales@Demo", "alice-pw");
+    auto read = [&](const std::string& svc, uint16_t which) {
+        return call(Call(qrd::nm::kReadServicePort).bytes(sid).str(svc).u16(which));
+    };
+    EXPECT_EQ(read("FILES@Sales@Demo", 1).code, 1013) << "never set";
+    std::vector<uint8_t> rpc(16), spp(16);
+    for (int i = 0; i < 16; ++i) {
+        rpc[i] = uint8_t(i);
+        spp[i] = uint8_t(0xF0 + i);
+    }
+    ASSERT_TRUE(
+        call(Call(qrd::nm::kSetServicePort).bytes(sid).str("files@sales@demo").u16(1).bytes(rpc))
+            .ok());
+    ASSERT_TRUE(
+        call(Call(qrd::nm::kSetServicePort).bytes(sid).str("FILES@Sales@Demo").u16(2).bytes(spp))
+            .ok());
+    EXPECT_EQ(read("FILES@Sales@Demo", 1).results, rpc);
+    EXPECT_EQ(read("FILES@Sales@Demo", 2).results, spp);
+    EXPECT_EQ(read("FILES@Sales@Demo", 3).code, 1068);
+    EXPECT_EQ(read("bob@Sales@Demo", 1).code, 1002) << "not a service";
+    EXPECT_EQ(read("NONE@Sales@Demo", 1).code, 1002);
+    EXPECT_EQ(
+        call(Call(qrd::nm::kSetServicePort).bytes(sid).str("FILES@Sales@Demo").u16(0).bytes(rpc))
+            .code,
+        1068);
+    // A port cut short does not decode.
+    EXPECT_EQ(call(Call(qrd::nm::kSetServicePort)
+                       .bytes(sid)
+                       .str("FILES@Sales@Demo")
+                       .u16(1)
+                       .bytes(std::vector<uint8_t>(15)))
+                  .code,
+              1068);
+}
+
+TEST_F(HandlerTest, ErrorTextsComeFromOurTable) {
+    Reply r = call(Call(qrd::nm::kErrorText).u16(1002));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(text(r), "No such object");
+    EXPECT_EQ(call(Call(qrd::nm::kErrorText).u16(1500)).code, 5029);
+    EXPECT_EQ(call(Call(qrd::nm::kErrorText).u16(7)).code, 5001);
+    EXPECT_EQ(call(Call(qrd::nm::kErrorText).u16(2033)).code, 5001);
+    EXPECT_EQ(call(Call(qrd::nm::kErrorText)).code, 1068);
+}
+
+TEST_F(HandlerTest, MalformedDatagramsAreRefusedOrIgnoredNeverTrusted) {
+    std::vector<uint8_t> sid = sessionOf("bob@Sales@Demo", "bob-pw");
+    // Too short to say what it is: no reply.
+    EXPECT_FALSE(raw({}).has_value());
+    EXPECT_FALSE(raw({0}).has_value());
+    // A call whose header is cut short.
+    Handler::Reply r = raw({0, 0, 0, 0, 0, 0, 0, 1, 0});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(Reply::of(*r).code, 1068);
+    // Replies and answers that reach the service are never answered.
+    EXPECT_FALSE(raw({0, 2, 0, 0, 0, 0, 0, 0x6F}).has_value());
+    EXPECT_FALSE(raw({0, 1, 0, 0, 4, 0x11}).has_value());
+    EXPECT_FALSE(raw({0, 7, 1, 2, 3}).has_value());
+    // Unknown procedures and versions.
+    EXPECT_EQ(call(Call(999)).code, 1099);
+    EXPECT_EQ(call(Call(41)).code, 1099);
+    EXPECT_EQ(call(Call(qrd::nm::kRevision, 2)).code, 1099);
+    // A string length beyond the datagram, and beyond the field's capacity.
+    Call longer(qrd::nm::kFormatName);
+    longer.bytes(sid).u16(300).u16(40).bytes({'a', 'b'});
+    EXPECT_EQ(call(longer).code, 1068);
+    EXPECT_EQ(format(sid, kNameKindObject, std::string(64, 'a')).code, 1068);
+    // Session-bound procedures without or with an unknown session.
+    EXPECT_EQ(call(Call(qrd::nm::kFormatName).bytes({1, 2})).code, 1068);
+    EXPECT_EQ(call(Call(qrd::nm::kFormatName).bytes({9, 9, 9, 9}).u16(100).str("Demo")).code, 1017);
+    EXPECT_EQ(call(Call(qrd::nm::kServerPort).bytes({0, 0, 0, 0}).str("NW1@Sales@Demo")).code,
+              1017);
+    // Nonces cut short.
+    EXPECT_EQ(call(Call(qrd::nm::kStartSession).bytes({1, 2, 3, 4, 5, 6, 0, 0, 0, 1})).code, 1068);
+    EXPECT_EQ(call(Call(qrd::nm::kVerifyNonce)).code, 1068);
+}
+
+TEST_F(HandlerTest, MutatedDatagramsGetWellFormedAnswers) {
+    std::vector<uint8_t> sid = sessionOf("alice@Sales@Demo", "alice-pw");
+    std::vector<std::vector<uint8_t>> seeds = {
+        Call(qrd::nm::kFormatName).bytes(sid).u16(300).str("alice@Sales@Demo").data(),
+        Call(qrd::nm::kLogin).str("bob@Sales@Demo").str("bob-pw").data(),
+        Call(qrd::nm::kSetServicePort)
+            .bytes(sid)
+            .str("FILES@Sales@Demo")
+            .u16(1)
+            .bytes(std::vector<uint8_t>(16, 1))
+            .data(),
+        Call(qrd::nm::kErrorText).u16(1017).data(),
+        Call(qrd::nm::kStartSession).bytes(nonceBytes(login("bob@Sales@Demo", "bob-pw"))).data(),
+    };
+    std::mt19937 rng(20261207);
+    for (int i = 0; i < 3000; ++i) {
+        std::vector<uint8_t> d = seeds[rng() % seeds.size()];
+        int edits = 1 + int(rng() % 4);
+        for (int e = 0; e < edits; ++e) {
+            switch (rng() % 3) {
+            case 0:
+                d[rng() % d.size()] = uint8_t(rng());
+                break;
+            case 1:
+                d.resize(rng() % (d.size() + 1));
+                break;
+            default:
+                d.push_back(uint8_t(rng()));
+                break;
+            }
+            if (d.empty()) d.push_back(0);
+        }
+        Handler::Reply r = raw(d);
+        if (!r) continue;
+        ASSERT_GE(r->size(), 4u);
+        uint16_t type = qrd::getBe16(r->data());
+        if (type == qrd::nm::kRefused) {
+            ASSERT_EQ(r->size(), 6u);
+        } else {
+            ASSERT_TRUE(type == qrd::nm::kReturn || type == qrd::nm::kAnswerKind)
+                << "reply type " << type;
+        }
+    }
+}
+
+TEST_F(HandlerTest, AStorageFailureIsRefusedWith1012AndTheServiceGoesOn) {
+    std::vector<uint8_t> sid = sessionOf("bob@Sales@Demo", "bob-pw");
+    storage.broken = true;
+    EXPECT_EQ(format(sid, kNameKindOrg, "Demo").code, 1012);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("bob@Sales@Demo").str("bob-pw")).code, 1012);
+    storage.broken = false;
+    EXPECT_TRUE(format(sid, kNameKindOrg, "Demo").ok());
+}
+
+TEST_F(HandlerTest, MessagesAreStoredForTheRecipientWithoutAReply) {
+    Directory dir(storage);
+    int64_t alice = dir.resolve("alice@Sales@Demo", kNameKindObject).entry.id;
+    std::vector<uint8_t> msg = Call(qrd::nm::kProcUserMessage)
+                                   .str("bob@Sales@Demo")
+                                   .u16(1)
+                                   .str("ALI@sales@demo")
+                                   .str("lunch?")
+                                   .data();
+    EXPECT_FALSE(raw(msg, ServiceKind::Message).has_value());
+    std::vector<MessageRecord> got = storage.messages(alice);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].sender, "bob@Sales@Demo");
+    EXPECT_EQ(got[0].text, "lunch?");
+    EXPECT_EQ(got[0].received, now);
+
+    // Unknown recipients, counts beyond capacity and cut datagrams store nothing.
+    raw(Call(8).str("bob@Sales@Demo").u16(1).str("nobody@Sales@Demo").str("x").data(),
+        ServiceKind::Message);
+    raw(Call(8).str("bob@Sales@Demo").u16(17).str("alice@Sales@Demo").str("x").data(),
+        ServiceKind::Message);
+    raw(Call(8).str("bob@Sales@Demo").u16(2).str("alice@Sales@Demo").str("x").data(),
+        ServiceKind::Message);
+    raw(Call(8)
+            .str("bob@Sales@Demo")
+            .u16(1)
+            .str("alice@Sales@Demo")
+            .str(std::string(81, 'x'))
+            .data(),
+        ServiceKind::Message);
+    EXPECT_EQ(storage.messages(alice).size(), 1u);
+    // Procedure 8 of the Namewright service is another procedure.
+    EXPECT_EQ(call(Call(8).str("bob@Sales@Demo").u16(1).str("alice@Sales@Demo").str("x")).code,
+              1099);
+    // The message service answers nothing, whatever it gets.
+    EXPECT_FALSE(raw(Call(qrd::nm::kRevision).data(), ServiceKind::Message).has_value());
+}
+
+std::vector<uint8_t> query(uint32_t minRev, uint32_t maxRev, uint16_t kind = 4) {
+    qrd::BeWriter w;
+    w.u16(kind);
+    w.u16(3);
+    w.u16(uint16_t(minRev));
+    w.u16(uint16_t(maxRev));
+    w.u16(0);
+    w.u32(minRev);
+    w.u32(maxRev);
+    for (int i = 0; i < 4; ++i)
+        w.u8(0);
+    return w.data();
+}
+
+TEST_F(HandlerTest, SearchesAreAnsweredWithinTheRevisionRange) {
+    Handler::Reply a = raw(query(70000, 89999));
+    ASSERT_TRUE(a);
+    ASSERT_EQ(a->size(), 26u);
+    qrd::BeReader rd(a->data(), a->size());
+    EXPECT_EQ(rd.u16(), 5);
+    EXPECT_EQ(rd.u16(), 15);
+    EXPECT_EQ(rd.u16(), uint16_t(71000));
+    PortRecord port;
+    rd.bytes(port.data(), 16);
+    EXPECT_EQ(port, nativeServerPort(kOwnAddress));
+    EXPECT_EQ(rd.u32(), 71000u);
+
+    EXPECT_FALSE(raw(query(71001, 89999)));
+    EXPECT_FALSE(raw(query(30000, 70999)));
+    EXPECT_FALSE(raw(query(70000, 89999, 6)));
+    // The native message socket was not configured with a port: no answer.
+    EXPECT_FALSE(raw(query(70000, 89999), ServiceKind::Message));
+    // Criteria that run past the datagram.
+    std::vector<uint8_t> cut = query(70000, 89999);
+    cut[18] = 5;
+    EXPECT_FALSE(raw(cut));
+
+    // Internet road: no prefix for 15, a prefix for any other service.
+    Handler::Reply ip = raw(query(30000, 89999), ServiceKind::Namewright, Road::Internet);
+    ASSERT_TRUE(ip);
+    PortRecord ipPort = internetPort(kOwnAddress, 9015);
+    EXPECT_EQ(std::vector<uint8_t>(ip->begin() + 6, ip->begin() + 22),
+              std::vector<uint8_t>(ipPort.begin(), ipPort.end()));
+    std::vector<uint8_t> prefixed = {0, 11, 0, 19};
+    std::vector<uint8_t> q = query(30000, 89999);
+    prefixed.insert(prefixed.end(), q.begin(), q.end());
+    Handler::Reply msg = raw(prefixed, ServiceKind::Namewright, Road::Internet);
+    ASSERT_TRUE(msg);
+    EXPECT_EQ(qrd::getBe16(msg->data() + 2), 19);
+    EXPECT_EQ(qrd::getBe16(msg->data() + 8), 9019);
+    prefixed[3] = 22;
+    EXPECT_FALSE(raw(prefixed, ServiceKind::Namewright, Road::Internet)) << "a service we lack";
+}
+
+} // namespace

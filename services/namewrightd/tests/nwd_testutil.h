@@ -1,0 +1,99 @@
+// Helpers shared by the daemon's tests: a seeded in-memory directory and
+// datagram builders.
+#pragma once
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "admin.h"
+#include "qrd/bytes.h"
+#include "qrd/nmproto.h"
+#include "sqlite_storage.h"
+
+namespace nwdtest {
+
+// Low work factor: the tests derive many keys.
+constexpr uint32_t kTestIterations = 1000;
+
+// A small directory: Demo with Sales and Support, users (alice is an
+// administrator, "josé" has a Latin-1 name), a list, services, a server and
+// a nickname.
+inline const char* testSeed() {
+    return R"(org add Demo
+group add Sales@Demo
+group add Support@Demo
+server add NW1@Sales@Demo 127.0.0.1
+server add NW2@Support@Demo 127.0.0.2
+user add alice@Sales@Demo --password alice-pw --description "Alice Archer" --admin
+user add bob@Sales@Demo --password bob-pw
+user add josé@Support@Demo --password "josé-pw"
+list add Team@Sales@Demo
+member add Team@Sales@Demo bob@Sales@Demo
+service add FILES@Sales@Demo --class file --manager bob@Sales@Demo
+service add PRINT@Support@Demo --class print
+nickname add ali@Sales@Demo alice@Sales@Demo
+)";
+}
+
+inline void seed(nwd::Storage& s, const std::string& text = testSeed()) {
+    std::ostringstream out;
+    nwd::AdminContext ctx{s, out, nullptr, kTestIterations};
+    std::istringstream in(text);
+    nwd::loadSeed(ctx, in, "test seed");
+}
+
+// A call datagram: the 12-byte header, then whatever the caller writes.
+class Call {
+  public:
+    explicit Call(uint16_t procedure, uint16_t version = 1) {
+        w_.u16(0);
+        w_.u16(0);
+        w_.u32(0);
+        w_.u16(version);
+        w_.u16(procedure);
+    }
+    Call& u16(uint16_t v) {
+        w_.u16(v);
+        return *this;
+    }
+    Call& u32(uint32_t v) {
+        w_.u32(v);
+        return *this;
+    }
+    // A string in Latin-1 (the wire form).
+    Call& str(const std::string& s) {
+        w_.string(s);
+        return *this;
+    }
+    Call& bytes(const std::vector<uint8_t>& b) {
+        w_.bytes(b.data(), b.size());
+        return *this;
+    }
+    std::vector<uint8_t>& data() { return w_.data(); }
+
+  private:
+    qrd::BeWriter w_;
+};
+
+// Reads a reply: type, refusal code or the results.
+struct Reply {
+    uint16_t type = 0xFFFF;
+    uint16_t code = 0;
+    std::vector<uint8_t> results;
+
+    static Reply of(const std::vector<uint8_t>& d) {
+        Reply r;
+        if (d.size() >= 4) {
+            r.type = qrd::getBe16(d.data());
+            r.results.assign(d.begin() + 4, d.end());
+        }
+        if (r.type == qrd::nm::kRefused && d.size() >= 6) r.code = qrd::getBe16(d.data() + 4);
+        return r;
+    }
+    bool ok() const { return type == qrd::nm::kReturn; }
+    qrd::BeReader reader() const { return qrd::BeReader(results.data(), results.size()); }
+};
+
+} // namespace nwdtest
