@@ -36,7 +36,7 @@ class SqliteStorage : public Storage {
     int64_t addEntry(int64_t parentId, Kind kind, const std::string& name,
                      const std::string& key) override;
     bool removeEntry(int64_t id) override;
-    std::vector<Entry> children(int64_t parentId, int kind) override;
+    std::vector<Entry> children(int64_t parentId, int kind = 0) override;
 
     std::string groupServer(int64_t groupId) override;
     void setGroupServer(int64_t groupId, const std::string& server) override;
