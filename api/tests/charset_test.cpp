@@ -32,12 +32,11 @@ TEST(Charset, LowerHalfAndTerminatorAreLeftAlone) {
     std::string low;
     for (int b = 1; b < 0x80; ++b)
         low += char(b);
-    for (Conv f :
-         {QrdConvLatin1ToAscii, QrdConvLatin1ToPcm, QrdConvPcmToLatin1, QrdConvPcmToAscii}) {
-        EXPECT_EQ(conv(f, low), low);
-    }
-    // Nothing after the terminator is touched, and a null text is harmless.
     for (Conv f : kAll) {
+        if (f != QrdConvLatin1ToUpAscii) {
+            EXPECT_EQ(conv(f, low), low);
+        }
+        // Nothing after the terminator is touched; a null text is harmless.
         char buf[4] = {'\xE9', 0, '\xE9', 0};
         f(buf);
         EXPECT_EQ(static_cast<unsigned char>(buf[2]), 0xE9);
