@@ -111,6 +111,9 @@ class Admin {
         if (args.empty()) throw AdminError("no command given\n" + std::string(kUsage));
         const std::string& noun = args[0];
         if (noun == "messages") return messages(args);
+        static const std::set<std::string> kNouns = {
+            "org", "group", "user", "list", "member", "service", "server", "nickname", "profile"};
+        if (!kNouns.count(noun)) throw AdminError("unknown command \"" + noun + "\"\n" + kUsage);
         if (args.size() < 2) throw AdminError("usage: " + noun + " <verb> ...");
         const std::string& verb = args[1];
         if (noun == "org") return org(verb, args);
@@ -121,8 +124,7 @@ class Admin {
         if (noun == "service") return service(verb, args);
         if (noun == "server") return server(verb, args);
         if (noun == "nickname") return nickname(verb, args);
-        if (noun == "profile") return profile(verb, args);
-        throw AdminError("unknown command \"" + noun + "\"\n" + kUsage);
+        return profile(verb, args);
     }
 
   private:
