@@ -344,8 +344,9 @@ TEST_F(NmSession, UserNameAndNonceComeFromTheWorkstation) {
 
     QRD_NONCE n{};
     ASSERT_EQ(QrdGetNonce(&n), QRD_OK);
-    EXPECT_EQ(n.word1, 0x01020304u);
-    EXPECT_EQ(n.word2, 0x0A0B0C0Du);
+    const uint32_t word1 = n.word1, word2 = n.word2; // packed: read through copies
+    EXPECT_EQ(word1, 0x01020304u);
+    EXPECT_EQ(word2, 0x0A0B0C0Du);
 }
 
 TEST(NmDriveMapping, ServiceNameAndRootOfAMappedDrive) {
