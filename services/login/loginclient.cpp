@@ -21,11 +21,9 @@ QRDSTATUS call(const QRD_PORT& port, uint16_t proc, const qrd::BeWriter& args, i
     size_t length = QRD_RPC_HEADER + args.size();
     auto* buffer = static_cast<uint8_t*>(std::calloc(1, length));
     if (!buffer) return QRDERR_NO_MEMORY;
-    std::memcpy(buffer + QRD_RPC_HEADER, args.data().data(),
-                args.size());
+    std::memcpy(buffer + QRD_RPC_HEADER, args.data().data(), args.size());
     QRD_RPC_CONTROL control{};
-    QRDSTATUS st =
-        _CallRemoteDg(&port, proc, &buffer, &control, uint32_t(length), timeout, 1, 0);
+    QRDSTATUS st = _CallRemoteDg(&port, proc, &buffer, &control, uint32_t(length), timeout, 1, 0);
     if (st != QRD_OK) return st;
     size_t offset = control.resultOffset;
     if (control.replyLength >= offset)
@@ -54,8 +52,7 @@ LoginResult login(const std::string& name, const std::string& password) {
     args.string(name);
     args.string(password);
     std::vector<uint8_t> results;
-    if ((r.status = call(port, qrd::nm::kLogin, args, kLoginTimeout, results)) != QRD_OK)
-        return r;
+    if ((r.status = call(port, qrd::nm::kLogin, args, kLoginTimeout, results)) != QRD_OK) return r;
 
     qrd::BeReader in(results.data(), results.size());
     QRD_NONCE nonce{};

@@ -1,6 +1,7 @@
 // qrdlogin: logs a user in to the workstation and out again.
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
 #include <cstdio>
@@ -14,21 +15,20 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: qrdlogin COMMAND\n"
-    "\n"
-    "Commands:\n"
-    "  login NAME   log NAME in (the password is read from a prompt, or from\n"
-    "               standard input when it is not a terminal)\n"
-    "  logout       log the current user out\n"
-    "  status       show who is logged in\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help   show this text\n"
-    "\n"
-    "The workstation's settings come from QORDA.INI ($QORDA_INI, else\n"
-    "$XDG_CONFIG_HOME/namewright/QORDA.INI, else /etc/namewright/QORDA.INI).\n"
-    "On login and logout the D-Bus session signal VM_LOGINLOGOUT is emitted.\n";
+const char kUsage[] = "Usage: qrdlogin COMMAND\n"
+                      "\n"
+                      "Commands:\n"
+                      "  login NAME   log NAME in (the password is read from a prompt, or from\n"
+                      "               standard input when it is not a terminal)\n"
+                      "  logout       log the current user out\n"
+                      "  status       show who is logged in\n"
+                      "\n"
+                      "Options:\n"
+                      "  -h, --help   show this text\n"
+                      "\n"
+                      "The workstation's settings come from QORDA.INI ($QORDA_INI, else\n"
+                      "$XDG_CONFIG_HOME/namewright/QORDA.INI, else /etc/namewright/QORDA.INI).\n"
+                      "On login and logout the D-Bus session signal VM_LOGINLOGOUT is emitted.\n";
 
 // The login/logout broadcast of the workstation, for programs that follow it.
 void announce(int loggedIn) {
@@ -38,7 +38,9 @@ void announce(int loggedIn) {
         "/net/halvex/Namewright", "net.halvex.Namewright.Workstation", "VM_LOGINLOGOUT");
     signal << loggedIn;
     bus.send(signal);
-    bus.flush();
+    // A short-lived program must not exit with the signal still queued: a
+    // round trip to the bus delivers everything sent before it.
+    bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus"));
 }
 
 std::string readPassword() {
