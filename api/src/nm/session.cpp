@@ -53,6 +53,12 @@ QRDSTATUS startSessionLocked(QRD_NM_SESS* sess) {
     return QrdStartNmSession(nullptr, sess->charset, sess->nonce, sess);
 }
 
+bool isActive(QRD_NM_SESS* sess) {
+    std::unique_lock<std::mutex> lock(locks::nmSession(), std::defer_lock);
+    if (sess == &g_implicit) lock.lock();
+    return sess->active != 0;
+}
+
 void snapshot(QRD_NM_SESS* sess, QRD_PORT& port, uint8_t sid[4]) {
     std::unique_lock<std::mutex> lock(locks::nmSession(), std::defer_lock);
     if (sess == &g_implicit) lock.lock();
@@ -88,7 +94,7 @@ QRDSTATUS callInSession(uint16_t continuation, QRD_NM_SESS* sess, const SessionC
     if (!sess) return QRDERR_NM_NO_SESSION;
     QRDSTATUS st = QRD_OK;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!sess->active) {
+        if (!isActive(sess)) {
             st = startSessionLocked(sess);
             if (st != QRD_OK) return st;
         }
@@ -206,7 +212,7 @@ QRDAPI QRDSTATUS QrdStartNmSession(QRD_PORT* port, uint16_t charset, QRD_NONCE* 
 }
 
 QRDAPI QRDSTATUS QrdEndNmSession(QRD_NM_SESS* sess) {
-    if (!sess || !sess->active) return QRD_OK;
+    if (!sess) return QRD_OK;
     QRD_PORT port;
     uint8_t sid[4];
     {
