@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -20,6 +21,7 @@
 #include "log.h"
 #include "names.h"
 #include "peer.h"
+#include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
 #include "qrdapi.h"
@@ -60,6 +62,9 @@ class Endpoint {
 class UdpEndpoint : public Endpoint {
   public:
     UdpEndpoint(Road road, ServiceKind service) : Endpoint(road, service) {}
+    // A client takes the source of a search answer as the service's port, so
+    // an answer for the other service leaves from that service's socket.
+    void setSibling(const UdpEndpoint* other) { sibling_ = other; }
     ~UdpEndpoint() override {
         if (fd_ >= 0) close(fd_);
     }
@@ -100,7 +105,10 @@ class UdpEndpoint : public Endpoint {
                                  reinterpret_cast<sockaddr*>(&from), &len);
             if (n < 0) continue;
             Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n));
-            if (reply && sendto(fd_, reply->data(), reply->size(), 0,
+            int out = fd_;
+            if (reply && sibling_ && answerService(*reply) == sibling_->service())
+                out = sibling_->fd_;
+            if (reply && sendto(out, reply->data(), reply->size(), 0,
                                 reinterpret_cast<sockaddr*>(&from), len) < 0)
                 logLine(LogLevel::Debug, "reply to %s:%u not sent: %s",
                         dotted(ntohl(from.sin_addr.s_addr)).c_str(), ntohs(from.sin_port),
@@ -109,8 +117,19 @@ class UdpEndpoint : public Endpoint {
     }
 
   private:
+    static std::optional<ServiceKind> answerService(const std::vector<uint8_t>& reply) {
+        if (reply.size() != qrd::nm::kAnswerSize ||
+            qrd::getBe16(reply.data()) != qrd::nm::kAnswerKind)
+            return std::nullopt;
+        uint16_t svc = qrd::getBe16(reply.data() + 2);
+        if (svc == qrd::nm::kServiceNamewright) return ServiceKind::Namewright;
+        if (svc == qrd::nm::kServiceMessage) return ServiceKind::Message;
+        return std::nullopt;
+    }
+
     int fd_ = -1;
     uint16_t port_ = 0;
+    const UdpEndpoint* sibling_ = nullptr;
 };
 
 // A well-known port of the native road, through the client library.
@@ -251,6 +270,8 @@ int serve(const ServeOptions& opt) {
             std::fprintf(stderr, "namewrightd: cannot open the Internet road: %s\n", error.c_str());
             return 1;
         }
+        nw->setSibling(msg.get());
+        msg->setSibling(nw.get());
         cfg.answerPorts[int(Road::Internet)][0] = internetPort(ipAddress, nw->port());
         cfg.answerPorts[int(Road::Internet)][1] = internetPort(ipAddress, msg->port());
         ipText = dotted(ipAddress) + ":" + std::to_string(nw->port()) + " messages " +
