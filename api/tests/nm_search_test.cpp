@@ -8,6 +8,7 @@
 #include "qrdapi.h"
 #include "rpc/stubs.h"
 #include "rpc_fake_server.h"
+#include "transport/sockutil.h"
 
 using namespace qrdtest;
 
@@ -84,13 +85,34 @@ TEST(NmSearch, JunkIsIgnoredAndShortAnswersCarryA16BitRevision) {
 }
 
 TEST(NmSearch, InternetRoadGoesToTheSearchAddressWithAServicePrefix) {
-    // [Internet] SearchAddress:SearchPort is PortBase + 511 on loopback.
+    // [Internet] SearchAddress:SearchPort is PortBase + 511 on loopback. The
+    // message service answers with its own port inside the answer, the
+    // Namewright service with none (the answer's source counts then).
     FakeServer server(511);
-    server.onDatagram([](const Received& r) { return inRange(r, 60000, r.data[1] == 11 ? 4 : 0); });
+    FakeServer messages(19, /*withExtraSocket=*/true);
+    messages.onDatagram([](const Received&) { return std::vector<Bytes>{returnReply(be32(8))}; });
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(messages.extraPort());
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QRD_PORT carried;
+    qrd::inetPortFromSockaddr(sa, &carried);
+    server.onDatagram([&](const Received& r) {
+        const bool prefixed = r.data[1] == 11;
+        auto answers = inRange(r, 60000, prefixed ? 4 : 0);
+        if (prefixed && !answers.empty())
+            std::memcpy(answers[0].data() + 6, &carried, sizeof carried);
+        return answers;
+    });
     QRD_PORT found;
     ASSERT_EQ(QrdFindSvcMP(QRD_FAMILY_INET, 19, &found, 0, 5, 50000, 89999, 0, nullptr, 0, nullptr,
                            0, nullptr, 0, nullptr),
               QRD_OK);
+    EXPECT_EQ(std::memcmp(&found, &carried, sizeof found), 0);
+    uint32_t reply = 0;
+    EXPECT_EQ(qrd::rpc::nmRevision(&found, &reply), QRD_OK);
+    EXPECT_EQ(reply, 8u);
+
     ASSERT_EQ(QrdFindSvcMP(QRD_FAMILY_INET, 15, &found, 0, 5, 50000, 89999, 0, nullptr, 0, nullptr,
                            0, nullptr, 0, nullptr),
               QRD_OK);
@@ -99,8 +121,9 @@ TEST(NmSearch, InternetRoadGoesToTheSearchAddressWithAServicePrefix) {
     EXPECT_EQ(Bytes(got[0].data.begin(), got[0].data.begin() + 6), (Bytes{0, 11, 0, 19, 0, 4}));
     EXPECT_EQ(Bytes(got[1].data.begin(), got[1].data.begin() + 2), (Bytes{0, 4}))
         << "no prefix for the Namewright service";
-    EXPECT_EQ(found.family[0], 2);
-    EXPECT_EQ(found.family[1], 0);
+    const auto* b = reinterpret_cast<const uint8_t*>(&found);
+    EXPECT_EQ(b[0], 2);
+    EXPECT_EQ(qrd::getBe16(b + 2), qrdtest::workstation().ipPort) << "the answer's source";
 }
 
 TEST(NmSearch, EasyFindFallsBackToTheOlderRange) {

@@ -77,6 +77,9 @@ QRD_PORT destinationFor(const SearchQuery& q, uint16_t family) {
     return p;
 }
 
+// Offset of the answering server's port for the service in a 26-byte answer.
+constexpr size_t kAnswerPortAt = 6;
+
 // Accepts an answer datagram: 26 or 22 bytes, kind 5.
 bool parseAnswer(const uint8_t* data, size_t size, uint32_t& revision) {
     if (size != kAnswerSize && size != kShortAnswerSize) return false;
@@ -90,6 +93,20 @@ bool parseAnswer(const uint8_t* data, size_t size, uint32_t& revision) {
         revision = r.u16();
     }
     return r.ok();
+}
+
+// Where the service is. On the native road an answer comes from the service's
+// own port. On the Internet road one search socket answers for every service,
+// so its source names no service: a 26-byte answer that carries an Internet
+// port for the service is taken at its word.
+QRD_PORT servicePortOf(const uint8_t* data, size_t size, const QRD_PORT& source, uint16_t family) {
+    if (family == QRD_FAMILY_NATIVE || size != kAnswerSize) return source;
+    QRD_PORT carried;
+    std::memcpy(&carried, data + kAnswerPortAt, sizeof carried);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&carried);
+    // An Internet socket address: family 2, a port number at 2-3.
+    if (portFamily(carried) != QRD_FAMILY_INET || getBe16(bytes + 2) == 0) return source;
+    return carried;
 }
 
 } // namespace
@@ -148,7 +165,8 @@ QRDSTATUS findServices(const SearchQuery& q, uint16_t family, std::vector<Search
             }
             uint32_t revision = 0;
             const size_t got = std::min<size_t>(rx.count, buffer.size());
-            if (parseAnswer(buffer.data(), got, revision)) out.push_back({revision, rx.remote});
+            if (parseAnswer(buffer.data(), got, revision))
+                out.push_back({revision, servicePortOf(buffer.data(), got, rx.remote, family)});
         }
     }
     return out.empty() ? QRDSTATUS(QRDERR_TIMEOUT) : QRDSTATUS(QRD_OK);
