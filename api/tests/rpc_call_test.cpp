@@ -210,6 +210,15 @@ TEST_F(RpcCall, TraceLinesForEachCall) {
     EXPECT_NE(out.find("(_CallRemoteDg) Send 16 bytes to "), std::string::npos) << out;
     EXPECT_NE(out.find(", proc 111\n"), std::string::npos) << out;
     EXPECT_NE(out.find("(_CallRemoteDg) Rcvd 8 bytes, status 0\n"), std::string::npos) << out;
+
+    // Socket-level errors are traced on their own bit.
+    server_.onDatagram([](const Received&) { return std::vector<Bytes>{}; });
+    QrdTaskDebug(2);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(rawCall(port_, 111, 1, results), QRDERR_TIMEOUT);
+    const std::string errors = testing::internal::GetCapturedStdout();
+    QrdTaskDebug(old);
+    EXPECT_EQ(errors, "(_CallRemoteDg) Socket receive failed, status 163\n");
 }
 
 TEST_F(RpcCall, TimeOutValuesOfTheProcessAndOfAServer) {

@@ -39,6 +39,12 @@ uint8_t* allocateReceive(uint32_t& size) {
     return buf;
 }
 
+void traceSocketError(const char* what, QRDSTATUS status) {
+    if (!(g_traceMask & kTraceSocket)) return;
+    std::printf("(_CallRemoteDg) Socket %s failed, status %d\n", what, int(status));
+    std::fflush(stdout);
+}
+
 } // namespace
 
 SocketTable setSocketTable(const SocketTable& table) {
@@ -130,6 +136,7 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
     if (status != QRD_OK) {
         // Give the socket back: a failed send must not leave it marked in use.
         if (haveSocket) table.release(sock);
+        traceSocketError("send", status);
         return status;
     }
     if (timeout < 1) {
@@ -173,6 +180,7 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
             continue;
         }
         if (status != QRD_OK) {
+            traceSocketError("receive", status);
             if (status == QRDERR_TIMEOUT || status == QRDERR_ABORTED)
                 table.destroy(sock);
             else
