@@ -103,6 +103,8 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
         if (looksLikeQuery(data, size)) return search(road, service, data, size);
         return std::nullopt;
     }
+    // The message service answers nothing but searches (see dispatch).
+    if (service == ServiceKind::Message && size < 12) return std::nullopt;
     if (size < 12) return refusal(kBadRequest);
     uint16_t version = qrd::getBe16(data + 8);
     Call c{qrd::getBe16(data + 10), qrd::BeReader(data + 12, size - 12)};

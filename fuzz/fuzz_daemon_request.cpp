@@ -1,0 +1,97 @@
+// Feeds arbitrary datagrams to the daemon's request handler, on every road
+// and service, against a small directory in an in-memory database.
+//
+// Input: one mode byte, then the datagram. Mode bit 0 picks the road, bit 1
+// the service; with bit 2 set, bytes 12-15 of the datagram are replaced by
+// the identifier of an open session, so that session-bound procedures are
+// reached past their session check.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+
+#include "admin.h"
+#include "handlers.h"
+#include "log.h"
+#include "qrd/bytes.h"
+#include "qrd/nmproto.h"
+#include "sqlite_storage.h"
+
+using namespace nwd;
+
+namespace {
+
+// Answers for foreign nonces without a network.
+class QuietPeer : public PeerClient {
+  public:
+    uint16_t verifyNonce(const Entry&, const ServerRecord&, const Nonce& n,
+                         std::string& user) override {
+        if (n.word2 & 1) return 163;
+        user = "bob@Sales@Demo";
+        return 0;
+    }
+};
+
+struct World {
+    SqliteStorage storage{":memory:"};
+    SessionTable sessions{256};
+    QuietPeer peer;
+    std::unique_ptr<Handler> handler;
+    SessionId sid{};
+
+    World() {
+        setLogQuiet(true);
+        std::ostringstream out;
+        AdminContext ctx{storage, out, nullptr, kMinIterations};
+        std::istringstream seed(R"(org add Demo
+group add Sales@Demo
+server add NW1@Sales@Demo 127.0.0.1
+server add NW2@Sales@Demo 127.0.0.2
+user add alice@Sales@Demo --password a --admin
+user add bob@Sales@Demo --password b
+list add Team@Sales@Demo
+member add Team@Sales@Demo bob@Sales@Demo
+service add FILES@Sales@Demo --manager bob@Sales@Demo
+nickname add ali@Sales@Demo alice@Sales@Demo
+)");
+        loadSeed(ctx, seed, "fuzz seed");
+        HandlerConfig cfg;
+        cfg.serverName = "NW1@Sales@Demo";
+        cfg.nativeAddress = 0x7F000001;
+        cfg.answerPorts[0][0] = nativeServerPort(0x7F000001);
+        cfg.answerPorts[1][0] = internetPort(0x7F000001, 7511);
+        cfg.answerPorts[1][1] = internetPort(0x7F000001, 7512);
+        cfg.nonces.noncesPerUser = 4;
+        cfg.messagesPerUser = 4;
+        handler = std::make_unique<Handler>(storage, sessions, &peer, cfg);
+        Session s;
+        s.user = "alice@Sales@Demo";
+        s.userId = 0;
+        if (!sessions.open(s, 0, sid)) std::abort();
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static World* world = new World();
+    if (size < 1) return 0;
+    uint8_t mode = data[0];
+    std::vector<uint8_t> d(data + 1, data + size);
+    if ((mode & 4) && d.size() >= 16) std::memcpy(&d[12], world->sid.data(), 4);
+    Road road = (mode & 1) ? Road::Internet : Road::Native;
+    ServiceKind svc = (mode & 2) ? ServiceKind::Message : ServiceKind::Namewright;
+    Handler::Reply r = world->handler->handle(road, svc, d.data(), d.size());
+    if (!r) return 0;
+    // Whatever comes in, what goes out is a well-formed reply or answer.
+    if (r->size() < 4) std::abort();
+    uint16_t type = qrd::getBe16(r->data());
+    if (type == qrd::nm::kRefused && r->size() != 6) std::abort();
+    if (type != qrd::nm::kRefused && type != qrd::nm::kReturn && type != qrd::nm::kAnswerKind)
+        std::abort();
+    if (type == qrd::nm::kAnswerKind && r->size() != qrd::nm::kAnswerSize) std::abort();
+    if (svc == ServiceKind::Message && type != qrd::nm::kAnswerKind) std::abort();
+    return 0;
+}
