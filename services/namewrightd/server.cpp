@@ -158,6 +158,7 @@ class NativeEndpoint : public Endpoint {
 
     void run(Handler& h, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
+        unsigned errors = 0;
         while (!stop) {
             QRD_SOCK_REQ req{};
             req.socket = socket_;
@@ -168,10 +169,13 @@ class NativeEndpoint : public Endpoint {
             if (st == 0) st = QRDSTATUS(req.status);
             if (st == QRDERR_TIMEOUT) continue;
             if (st != 0 || req.count == QRD_COUNT_NOTHING || req.count > buf.size()) {
-                logLine(LogLevel::Error, "%s: receive status %u", describe().c_str(), st);
+                // A persistent fault is logged once in a while, not every pause.
+                if (errors++ % 100 == 0)
+                    logLine(LogLevel::Error, "%s: receive status %u", describe().c_str(), st);
                 std::this_thread::sleep_for(std::chrono::milliseconds(kErrorPauseMs));
                 continue;
             }
+            errors = 0;
             Handler::Reply reply = h.handle(road(), service(), buf.data(), req.count);
             if (!reply) continue;
             QRD_SOCK_REQ out{};

@@ -193,16 +193,22 @@ SqliteStorage::SqliteStorage(const std::string& path) {
         exec("PRAGMA synchronous = FULL");
         migrate();
     } catch (...) {
-        sqlite3_close(db_);
-        db_ = nullptr;
+        closeDb();
         throw;
     }
 }
 
 SqliteStorage::~SqliteStorage() {
+    closeDb();
+}
+
+// Statements first: a connection with live statements does not close.
+void SqliteStorage::closeDb() {
     for (auto& [sql, stmt] : cache_)
         sqlite3_finalize(stmt);
+    cache_.clear();
     if (db_) sqlite3_close(db_);
+    db_ = nullptr;
 }
 
 void SqliteStorage::fail(const char* what) {

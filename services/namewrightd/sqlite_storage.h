@@ -76,6 +76,7 @@ class SqliteStorage : public Storage {
     Stmt prepare(const char* sql);
     void exec(const char* sql);
     void migrate();
+    void closeDb();
     [[noreturn]] void fail(const char* what);
 
     std::recursive_mutex mutex_;
