@@ -50,6 +50,9 @@ const char kServeUsage[] = R"(usage: namewrightd serve --db FILE --server-name N
                        (default: any free port; the searches announce it)
   --ip-address A       the address announced for the Internet road (default
                        [CommStack] ServerAddress)
+  --ip-bind A          the address the Internet road listens on (default: the
+                       announced address; 0.0.0.0 for every local address, e.g.
+                       when [Internet] SearchAddress is a broadcast address)
   --no-native          do not serve the native road
   --nonce-days N       how long an issued nonce is honoured (default 30)
   --verbose            log every request
@@ -256,6 +259,8 @@ int cmdServe(const std::vector<std::string>& args) {
         } else if (a == "--ip-address") {
             if (!value(o.ipAddress))
                 return usageError("--ip-address needs an address", kServeUsage);
+        } else if (a == "--ip-bind") {
+            if (!value(o.ipBind)) return usageError("--ip-bind needs an address", kServeUsage);
         } else if (a == "--no-native") {
             o.native = false;
         } else if (a == "--nonce-days") {

@@ -68,8 +68,9 @@ class UdpEndpoint : public Endpoint {
     ~UdpEndpoint() override {
         if (fd_ >= 0) close(fd_);
     }
-    // Binds any local address; port 0 takes a free one. False with a message.
-    bool open(uint16_t port, std::string& error) {
+    // Binds `address` (host order; 0 = every local address); port 0 takes a
+    // free one. False with a message.
+    bool open(uint32_t address, uint16_t port, std::string& error) {
         fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd_ < 0) {
             error = std::string("socket: ") + std::strerror(errno);
@@ -80,9 +81,10 @@ class UdpEndpoint : public Endpoint {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
-        a.sin_addr.s_addr = htonl(INADDR_ANY);
+        a.sin_addr.s_addr = htonl(address);
         if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-            error = "UDP port " + std::to_string(port) + ": " + std::strerror(errno);
+            error =
+                "UDP " + dotted(address) + ":" + std::to_string(port) + ": " + std::strerror(errno);
             return false;
         }
         socklen_t len = sizeof a;
@@ -217,6 +219,12 @@ int serve(const ServeOptions& opt) {
                      opt.ipAddress.c_str());
         return 2;
     }
+    uint32_t bindAddress = ipAddress;
+    if (!opt.ipBind.empty() && !qrd::parseIpv4(opt.ipBind, bindAddress)) {
+        std::fprintf(stderr, "namewrightd: --ip-bind %s is not an IPv4 address\n",
+                     opt.ipBind.c_str());
+        return 2;
+    }
     int ipPort = opt.ipPort >= 0 ? opt.ipPort : comm.searchPort;
 
     std::unique_ptr<SqliteStorage> storage;
@@ -270,7 +278,8 @@ int serve(const ServeOptions& opt) {
     if (opt.internet && ipPort > 0) {
         auto nw = std::make_unique<UdpEndpoint>(Road::Internet, ServiceKind::Namewright);
         auto msg = std::make_unique<UdpEndpoint>(Road::Internet, ServiceKind::Message);
-        if (!nw->open(uint16_t(ipPort), error) || !msg->open(uint16_t(opt.ipMessagePort), error)) {
+        if (!nw->open(bindAddress, uint16_t(ipPort), error) ||
+            !msg->open(bindAddress, uint16_t(opt.ipMessagePort), error)) {
             std::fprintf(stderr, "namewrightd: cannot open the Internet road: %s\n", error.c_str());
             return 1;
         }

@@ -23,6 +23,7 @@ struct ServeOptions {
     int ipPort = -1;       // -1: [Internet] SearchPort of QORDA.INI
     int ipMessagePort = 0; // 0: any free port
     std::string ipAddress; // announced Internet address; "": [CommStack] ServerAddress
+    std::string ipBind;    // address the Internet sockets bind; "": the announced one
     uint32_t nonceLifetimeDays = 30;
     bool verbose = false;
 };
