@@ -325,6 +325,24 @@ class FakeNw {
     uint32_t writes_ = 0;                                       // guarded by mu_
 };
 
+// Makes `a` refer every attribute call to `b`: the group's record 2 names
+// `server`, and procedure 26 resolves that name to b's server port.
+inline void referAttributes(FakeNw& a, const FakeNw& b, const std::string& group,
+                            const std::string& server = "server-b") {
+    for (uint16_t proc : {41, 42, 43, 45, 46})
+        a.on(proc, [](const Received&) { return std::vector<Bytes>{refusal(101)}; });
+    a.setRecord(group, 2, strBytes(server));
+    QRD_PORT serverPort = b.port();
+    qrd::putBe16(serverPort.port, 0);
+    a.on(26, [serverPort, server](const Received& r) -> std::vector<Bytes> {
+        Args args(r);
+        args.bytes(4);
+        if (args.str() != server) return {refusal(1002)};
+        const auto* p = reinterpret_cast<const uint8_t*>(&serverPort);
+        return {returnReply(Bytes(p, p + sizeof serverPort))};
+    });
+}
+
 // Gives every test a login and a clean workstation view of the service.
 inline void loginForTests() {
     QRD_NONCE n{{1, 2, 3, 4, 5, 6}, 0x01020304, 0x0A0B0C0D};
