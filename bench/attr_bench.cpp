@@ -1,0 +1,636 @@
+// attr_bench: Namewright attribute reads and durable writes through the client
+// library, against a namewrightd of its own on loopback, beside raw UDP round
+// trips measured in the same run.
+//
+// Processes: this program (the supervisor) sets up the workstation, seeds the
+// directory, starts the daemon and the echo server, and forks a worker that
+// loads the client library and measures. The supervisor never loads the
+// library, so that it owns nothing that a crash, a time-out or Ctrl-C in the
+// worker could leave behind; it removes the daemon, the echo server, the
+// temporary folder and the workstation's shared blocks in every case.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <string>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "echo.h"
+#include "harness.h"
+#include "options.h"
+#include "qrd/bytes.h"
+#include "qrdlib.h"
+#include "stats.h"
+
+namespace bench {
+namespace {
+
+// The directory the benchmark seeds.
+const char kOrg[] = "Bench";
+const char kGroup[] = "Lab@Bench";
+const char kServer[] = "NW1@Lab@Bench";
+const char kUser[] = "runner@Lab@Bench";
+const char kPassword[] = "bench-runner-pass";
+// The password hash's work factor only slows the seeding and the login.
+const char kKdfIterations[] = "1000";
+
+// Attributes of the user's own object: one per size to read, one per size to
+// write, so that the writes never change what the reads measure.
+constexpr uint32_t kCategory = 52;
+constexpr uint32_t kReadNumber = 100;
+constexpr uint32_t kWriteNumber = 200;
+constexpr uint32_t kWriteFlags = 2; // cut the value after the written data
+constexpr size_t kSizes[] = {100, 4096, 65536};
+constexpr size_t kChunk = 4096; // bytes per exchange of a raw value
+
+constexpr int kToolTimeoutMs = 30000;
+constexpr int kReadyTimeoutMs = 15000;
+constexpr int kEchoTimeoutMs = 2000;
+constexpr int64_t kWarmupBudgetMs = 500;
+
+unsigned exchangesFor(size_t bytes) {
+    return unsigned(std::max<size_t>(1, (bytes + kChunk - 1) / kChunk));
+}
+
+void fail(const std::string& message) {
+    std::fprintf(stderr, "attr_bench: %s\n", message.c_str());
+}
+
+// How many operations a measurement runs, and for how long at most.
+struct Plan {
+    size_t iterations = kDefaultIterations;
+    size_t warmup = 50;
+    bool budgeted = true; // stop each measurement after kDefaultBudgetMs
+};
+
+// Runs `timed` (the operation) with `before` and `after` around it, outside
+// the clock: warm-up first, then the measured runs. Returns false with the
+// first failure's message.
+template <typename Before, typename Timed, typename After>
+bool measure(const Plan& plan, std::vector<double>& samples, std::string& error, Before before,
+             Timed timed, After after) {
+    int64_t warmupEnd = nowMs() + kWarmupBudgetMs;
+    for (size_t i = 0; i < plan.warmup; ++i) {
+        if (plan.budgeted && nowMs() >= warmupEnd) break;
+        before(i);
+        if (!timed(error) || !after(i, error)) return false;
+    }
+    samples.clear();
+    samples.reserve(plan.iterations);
+    int64_t end = nowMs() + kDefaultBudgetMs;
+    for (size_t i = 0; i < plan.iterations; ++i) {
+        if (plan.budgeted && i > 0 && nowMs() >= end) break;
+        before(i);
+        auto t0 = std::chrono::steady_clock::now();
+        bool ok = timed(error);
+        auto t1 = std::chrono::steady_clock::now();
+        if (!ok || !after(i, error)) return false;
+        samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    return true;
+}
+
+std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
+    std::vector<uint8_t> v(size);
+    for (size_t i = 0; i < size; ++i)
+        v[i] = uint8_t(i * 31 + seed);
+    return v;
+}
+
+std::string fileSystemOf(const std::string& path) {
+    struct statfs fs {};
+    if (statfs(path.c_str(), &fs) != 0) return "unknown";
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0xEF53:
+        return "ext2/3/4";
+    case 0x01021994:
+        return "tmpfs (syncs cost nothing: durable writes look cheaper than on a disk)";
+    case 0x58465342:
+        return "xfs";
+    case 0x9123683E:
+        return "btrfs";
+    case 0x794C7630:
+        return "overlayfs";
+    default: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "type 0x%lx", static_cast<unsigned long>(fs.f_type));
+        return buf;
+    }
+    }
+}
+
+std::string cpuModel() {
+    std::ifstream f("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(f, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            size_t colon = line.find(':');
+            if (colon != std::string::npos) return line.substr(colon + 2);
+        }
+    }
+    return "unknown CPU";
+}
+
+// ---------------------------------------------------------------------------
+// The worker: loads the library, logs in, measures, prints the table.
+
+class Worker {
+  public:
+    Worker(const Options& o, const std::string& library, uint16_t echoPort)
+        : library_(library), echoPort_(echoPort) {
+        if (o.iterations) {
+            plan_.iterations = o.iterations;
+            plan_.budgeted = false;
+        }
+        plan_.warmup = o.warmup;
+    }
+
+    int run() {
+        std::string error;
+        if (!lib_.load(library_, error)) return failed(error);
+        if (!login(error)) return failed(error);
+
+        bool complete = measureRaw() && measureRpc();
+        if (complete) complete = measureAttributes();
+
+        lib_.endNmSession(&session_);
+        lib_.done();
+        std::printf("\n%s", formatTable(rows_).c_str());
+        printVerdict();
+        std::fflush(stdout);
+        return complete ? 0 : 1;
+    }
+
+  private:
+    int failed(const std::string& message) {
+        fail(message);
+        return 1;
+    }
+
+    // The workstation login, as the login command does it, then a session on
+    // the service found.
+    bool login(std::string& error) {
+        lib_.setPortNull(&service_);
+        if (QRDSTATUS st = lib_.easyFindSvc(QRD_SVC_NAMEWRIGHT, &service_)) {
+            error = "no Namewright service found: " + lib_.describe(st);
+            return false;
+        }
+        lib_.servicePort = &service_;
+        QRD_NONCE nonce{};
+        char canonical[NMNAMELEN] = {};
+        if (QRDSTATUS st = lib_.nmLogin(&service_, kUser, kPassword, &nonce, canonical)) {
+            error = std::string("login of ") + kUser + " failed: " + lib_.describe(st);
+            return false;
+        }
+        canonical[NMNAMELEN - 1] = '\0';
+        uint32_t revision = 0;
+        if (QRDSTATUS st = lib_.getSvrLRev(&service_, &revision)) {
+            error = "the service's revision cannot be read: " + lib_.describe(st);
+            return false;
+        }
+        QRDSTATUS st = lib_.setGlobalVar(QRD_GV_USER_NAME, canonical, NMNAMELEN);
+        if (!st) st = lib_.setNonce(&nonce);
+        if (!st) st = lib_.setGlobalVar(QRD_GV_NM_PORT, &service_, sizeof service_);
+        if (!st) st = lib_.setGlobalVar(QRD_GV_NM_REVISION, &revision, sizeof revision);
+        if (st) {
+            error = "the login cannot be stored: " + lib_.describe(st);
+            return false;
+        }
+        user_ = canonical;
+        if ((st = lib_.startNmSession(&service_, QRD_CHARSET_LATIN1, nullptr, &session_))) {
+            error = "no session: " + lib_.describe(st);
+            return false;
+        }
+        std::printf("logged in as %s (service revision %u), session started\n", user_.c_str(),
+                    revision);
+        return true;
+    }
+
+    bool measureRaw() {
+        EchoClient client;
+        std::string error;
+        if (!client.open(echoPort_, error)) return rawFailed(error);
+        for (size_t reply : {size_t(100), kChunk}) {
+            std::vector<double> samples;
+            bool ok = measure(
+                plan_, samples, error, [](size_t) {},
+                [&](std::string& e) { return client.roundTrip(reply, kEchoTimeoutMs, e); },
+                [](size_t, std::string&) { return true; });
+            if (!ok) return rawFailed(error);
+            Row row;
+            row.operation = "raw UDP";
+            row.size = sizeText(reply);
+            row.summary = summarize(samples);
+            (reply == kChunk ? raw4k_ : raw100_) = row.summary;
+            rows_.push_back(row);
+        }
+        return true;
+    }
+
+    bool rawFailed(const std::string& error) {
+        fail("raw round trip: " + error);
+        return false;
+    }
+
+    // One call of the library to the daemon that touches no storage: what a
+    // procedure call costs by itself.
+    bool measureRpc() {
+        std::vector<double> samples;
+        std::string error;
+        uint32_t revision = 0;
+        bool ok = measure(
+            plan_, samples, error, [](size_t) {},
+            [&](std::string& e) {
+                QRDSTATUS st = lib_.getSvrLRev(&service_, &revision);
+                if (st) e = "revision call: " + lib_.describe(st);
+                return st == QRD_OK;
+            },
+            [](size_t, std::string&) { return true; });
+        if (!ok) {
+            fail(error);
+            return false;
+        }
+        Row row;
+        row.operation = "rpc revision";
+        row.size = "8 B";
+        row.summary = summarize(samples);
+        row.baseline = "raw 100 B x1";
+        row.compared = true;
+        row.comparison = compare(row.summary, raw100_, 1, 0);
+        rows_.push_back(row);
+        return true;
+    }
+
+    QRDSTATUS writeValue(const AttrName& attr, const std::vector<uint8_t>& value) {
+        uint32_t index = 0;
+        uint32_t flags = kWriteFlags;
+        return lib_.setSNmAttr(&session_, user_.c_str(), QRD_OCL_OBJECT, &attr, ATTR_RAW, &index,
+                               uint32_t(value.size()), value.data(), &flags);
+    }
+
+    // Reads the whole value into `buffer` (sized by the caller); false with a
+    // message unless exactly `buffer.size()` bytes came back.
+    bool readValue(const AttrName& attr, std::vector<uint8_t>& buffer, std::string& error) {
+        uint32_t type = ATTR_RAW, index = 0, count = uint32_t(buffer.size()), flags = 0;
+        QRDSTATUS st = lib_.getSNmAttr(&session_, user_.c_str(), QRD_OCL_OBJECT, &attr, &type,
+                                       &index, &count, buffer.data(), &flags);
+        if (st) {
+            error = "read of " + sizeText(buffer.size()) + ": " + lib_.describe(st);
+            return false;
+        }
+        if (count != buffer.size() || type != ATTR_RAW) {
+            error = "read of " + sizeText(buffer.size()) + " answered " + std::to_string(count) +
+                    " bytes of type " + std::to_string(type);
+            return false;
+        }
+        return true;
+    }
+
+    // Stores the values that the reads measure and checks them back, so that
+    // a broken operation is reported instead of timed.
+    bool prepareAttributes(std::string& error) {
+        for (size_t i = 0; i < std::size(kSizes); ++i) {
+            AttrName attr{kCategory, kReadNumber + uint32_t(i)};
+            std::vector<uint8_t> value = pattern(kSizes[i], uint32_t(i));
+            if (QRDSTATUS st = writeValue(attr, value)) {
+                error = "cannot store the " + sizeText(kSizes[i]) + " value: " + lib_.describe(st);
+                return false;
+            }
+            uint32_t type = 0, count = 0, bytes = 0;
+            if (QRDSTATUS st = lib_.getSNmAttrInfo(&session_, user_.c_str(), QRD_OCL_OBJECT, &attr,
+                                                   &type, &count, &bytes)) {
+                error = "attribute info: " + lib_.describe(st);
+                return false;
+            }
+            if (type != ATTR_RAW || count != kSizes[i] || bytes != kSizes[i]) {
+                error = "attribute info of the " + sizeText(kSizes[i]) + " value answered type " +
+                        std::to_string(type) + ", " + std::to_string(count) + " elements, " +
+                        std::to_string(bytes) + " bytes";
+                return false;
+            }
+            std::vector<uint8_t> back(kSizes[i]);
+            if (!readValue(attr, back, error)) return false;
+            if (back != value) {
+                error =
+                    "the " + sizeText(kSizes[i]) + " value read back differs from the one stored";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool measureAttributes() {
+        std::string error;
+        if (!prepareAttributes(error)) {
+            fail("attributes: " + error);
+            for (const char* op : {"read", "write (durable)"})
+                for (size_t size : kSizes) {
+                    Row row;
+                    row.operation = op;
+                    row.size = sizeText(size);
+                    row.exchanges = exchangesFor(size);
+                    row.note = "not measured (see above)";
+                    rows_.push_back(row);
+                }
+            return false;
+        }
+        for (size_t i = 0; i < std::size(kSizes); ++i)
+            if (!measureRead(i)) return false;
+        for (size_t i = 0; i < std::size(kSizes); ++i)
+            if (!measureWrite(i)) return false;
+        return true;
+    }
+
+    bool measureRead(size_t which) {
+        size_t size = kSizes[which];
+        AttrName attr{kCategory, kReadNumber + uint32_t(which)};
+        std::vector<uint8_t> expected = pattern(size, uint32_t(which));
+        std::vector<uint8_t> buffer(size);
+        std::vector<double> samples;
+        std::string error;
+        bool ok = measure(
+            plan_, samples, error, [&](size_t) { std::fill(buffer.begin(), buffer.end(), 0); },
+            [&](std::string& e) { return readValue(attr, buffer, e); },
+            [&](size_t, std::string& e) {
+                if (buffer == expected) return true;
+                e = "a read of " + sizeText(size) + " returned other bytes than stored";
+                return false;
+            });
+        if (!ok) {
+            fail(error);
+            return false;
+        }
+        Row row;
+        row.operation = "read";
+        row.size = sizeText(size);
+        row.exchanges = exchangesFor(size);
+        row.summary = summarize(samples);
+        // A read is set beside raw round trips with replies of its chunk size.
+        const Summary& raw = size <= 100 ? raw100_ : raw4k_;
+        row.baseline = std::string("raw ") + (size <= 100 ? "100 B" : "4 KiB") + " x" +
+                       std::to_string(row.exchanges);
+        row.compared = true;
+        row.comparison = compare(row.summary, raw, row.exchanges, size <= kChunk ? 3 : 0);
+        rows_.push_back(row);
+        return true;
+    }
+
+    bool measureWrite(size_t which) {
+        size_t size = kSizes[which];
+        AttrName attr{kCategory, kWriteNumber + uint32_t(which)};
+        std::vector<uint8_t> value = pattern(size, uint32_t(which));
+        std::vector<double> samples;
+        std::string error;
+        // Every write stores a different value: its first bytes count up.
+        uint32_t last = 0;
+        bool ok = measure(
+            plan_, samples, error,
+            [&](size_t i) {
+                last = uint32_t(i) + 1;
+                if (size >= 4) qrd::putBe32(value.data(), last);
+            },
+            [&](std::string& e) {
+                QRDSTATUS st = writeValue(attr, value);
+                if (st) e = "write of " + sizeText(size) + ": " + lib_.describe(st);
+                return st == QRD_OK;
+            },
+            [](size_t, std::string&) { return true; });
+        if (ok) {
+            std::vector<uint8_t> back(size);
+            ok = readValue(attr, back, error);
+            if (ok && back != value) {
+                error = "the last " + sizeText(size) + " write did not read back";
+                ok = false;
+            }
+        }
+        if (!ok) {
+            fail(error);
+            return false;
+        }
+        Row row;
+        row.operation = "write (durable)";
+        row.size = sizeText(size);
+        row.exchanges = exchangesFor(size);
+        row.summary = summarize(samples);
+        // A write's reply is small: set beside 100-byte round trips.
+        row.baseline = "raw 100 B x" + std::to_string(row.exchanges);
+        row.compared = true;
+        row.comparison = compare(row.summary, raw100_, row.exchanges, 10);
+        rows_.push_back(row);
+        return true;
+    }
+
+    void printVerdict() const {
+        int targets = 0, met = 0;
+        for (const Row& r : rows_) {
+            if (!r.compared || r.comparison.target <= 0) continue;
+            ++targets;
+            if (r.comparison.met) ++met;
+        }
+        std::printf("\np50 x, p99 x: the operation's percentile over the same percentile of the "
+                    "raw round\ntrips it is compared with (per exchange, times the exchanges).\n");
+        std::printf("targets: reads up to 4 KiB <= 3x, durable writes <= 10x per exchange; "
+                    "%d of %d met\n",
+                    met, targets);
+    }
+
+    std::string library_;
+    uint16_t echoPort_;
+    Plan plan_;
+    QrdLib lib_;
+    QRD_PORT service_{};
+    QRD_NM_SESS session_{};
+    std::string user_;
+    Summary raw100_, raw4k_;
+    std::vector<Row> rows_;
+};
+
+// ---------------------------------------------------------------------------
+// The supervisor.
+
+bool fileExists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+bool seed(const std::string& daemon, const std::string& db, std::string& error) {
+    auto admin = [&](std::vector<std::string> args, const std::string& input) {
+        std::vector<std::string> all{"admin", "--db", db, "--kdf-iterations", kKdfIterations};
+        all.insert(all.end(), args.begin(), args.end());
+        ToolOutcome o = runTool(daemon, all, input, kToolTimeoutMs);
+        if (o.exitCode == 0) return true;
+        error = "namewrightd admin";
+        for (const std::string& a : args)
+            error += " " + a;
+        error += o.exitCode < 0 ? ": did not finish" : ": " + o.err;
+        while (!error.empty() && error.back() == '\n')
+            error.pop_back();
+        return false;
+    };
+    return admin({"org", "add", kOrg}, "") && admin({"group", "add", kGroup}, "") &&
+           admin({"server", "add", kServer, "127.0.0.1"}, "") &&
+           admin({"user", "add", kUser}, std::string(kPassword) + "\n");
+}
+
+// Waits for the worker: its end, a stop, or the overall time-out.
+int waitForWorker(pid_t worker, int life, int64_t deadline) {
+    bool timedOut = false;
+    for (;;) {
+        if (stopSignal()) break;
+        if (nowMs() >= deadline) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{life, POLLIN, 0};
+        int r = poll(&p, 1, 200);
+        if (r > 0) {
+            char c;
+            if (read(life, &c, 1) <= 0) break; // the worker has ended
+        }
+    }
+    int status = 0;
+    if (waitpid(worker, &status, WNOHANG) == 0) {
+        if (timedOut) fail("no result within the time-out; stopping");
+        kill(worker, SIGTERM);
+        int64_t grace = nowMs() + 2000;
+        while (waitpid(worker, &status, WNOHANG) == 0) {
+            if (nowMs() >= grace) {
+                kill(worker, SIGKILL);
+                waitpid(worker, &status, 0);
+                break;
+            }
+            pollfd p{life, POLLIN, 0};
+            poll(&p, 1, 50);
+        }
+    }
+    if (stopSignal()) return 130;
+    if (timedOut) return 1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    fail("the measuring process died (signal " + std::to_string(WTERMSIG(status)) + ")");
+    return 1;
+}
+
+int supervise(const Options& o) {
+    std::string dir = programDir();
+    std::string daemon = o.daemon.empty() ? dir + "/../services/namewrightd/namewrightd" : o.daemon;
+    std::string library = o.library.empty() ? dir + "/../api/libqrdxapi.so" : o.library;
+    for (const std::string& p : {daemon, library}) {
+        if (!fileExists(p)) {
+            fail(p + " does not exist (build the tree, or give --daemon / --library)");
+            return 1;
+        }
+    }
+
+    Workspace ws;
+    Daemon server;
+    EchoServer echo;
+    std::string error;
+    int code = 1;
+    auto finish = [&](int result) {
+        server.stop();
+        echo.stop();
+        ws.cleanup(o.keep);
+        if (o.keep && !ws.dir().empty())
+            std::printf("kept %s (directory.db, daemon.log, QORDA.INI)\n", ws.dir().c_str());
+        if (stopSignal() && result != 0) result = 130;
+        return result;
+    };
+
+    if (!ws.create(o.tmpdir, error)) {
+        fail(error);
+        return finish(1);
+    }
+    ws.applyEnvironment();
+    std::string db = ws.dir() + "/directory.db";
+    std::string log = ws.dir() + "/daemon.log";
+
+    struct utsname u {};
+    uname(&u);
+    std::printf("attr_bench: %ld CPUs (%s), Linux %s, loopback\n", sysconf(_SC_NPROCESSORS_ONLN),
+                cpuModel().c_str(), u.release);
+    std::printf("folder %s on %s, port base %u\n", ws.dir().c_str(), fileSystemOf(ws.dir()).c_str(),
+                ws.portBase());
+    if (o.iterations)
+        std::printf("%zu operations per measurement after %zu warm-up operations\n", o.iterations,
+                    o.warmup);
+    else
+        std::printf("up to %zu operations or %.1f s per measurement, after up to %zu warm-up "
+                    "operations\n",
+                    kDefaultIterations, kDefaultBudgetMs / 1000.0, o.warmup);
+
+    if (!seed(daemon, db, error)) {
+        fail(stopSignal() ? "interrupted" : error);
+        return finish(1);
+    }
+    if (!server.start(
+            daemon,
+            {"--db", db, "--server-name", kServer, "--ip-port", std::to_string(ws.ipPort())}, log,
+            kReadyTimeoutMs, error)) {
+        fail(error);
+        std::string tail = fileTail(log, 2000);
+        if (!tail.empty()) std::fprintf(stderr, "daemon log:\n%s\n", tail.c_str());
+        return finish(1);
+    }
+    if (!echo.start(error)) {
+        fail(error);
+        return finish(1);
+    }
+
+    int life[2];
+    if (pipe2(life, O_CLOEXEC)) {
+        fail(std::string("pipe: ") + std::strerror(errno));
+        return finish(1);
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t worker = fork();
+    if (worker == 0) {
+        // The worker keeps the write end until it ends; it must not run the
+        // supervisor's clean-up, so it leaves with _exit.
+        resetStopHandlers();
+        close(life[0]);
+        int result = Worker(o, library, echo.port()).run();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        _exit(result);
+    }
+    close(life[1]);
+    if (worker < 0) {
+        close(life[0]);
+        fail(std::string("fork: ") + std::strerror(errno));
+        return finish(1);
+    }
+    code = waitForWorker(worker, life[0], nowMs() + int64_t(o.timeoutSec) * 1000);
+    close(life[0]);
+    if (code != 0 && code != 130) {
+        std::string tail = fileTail(log, 2000);
+        if (!tail.empty()) std::fprintf(stderr, "daemon log (last lines):\n%s\n", tail.c_str());
+    }
+    return finish(code);
+}
+
+} // namespace
+} // namespace bench
+
+int main(int argc, char** argv) {
+    bench::Options options;
+    std::string error;
+    if (!bench::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "attr_bench: %s\n(attr_bench --help shows the options)\n",
+                     error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(bench::kUsage, stdout);
+        return 0;
+    }
+    bench::installStopHandlers();
+    return bench::supervise(options);
+}
