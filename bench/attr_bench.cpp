@@ -17,6 +17,7 @@
 #include <fstream>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/statfs.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -595,6 +596,7 @@ int supervise(const Options& o) {
         // The worker keeps the write end until it ends; it must not run the
         // supervisor's clean-up, so it leaves with _exit.
         resetStopHandlers();
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         close(life[0]);
         int result = Worker(o, library, echo.port()).run();
         std::fflush(stdout);
