@@ -36,7 +36,7 @@ uint16_t continuationOf(uint32_t exchange) {
     return uint16_t(std::min<uint32_t>(exchange, 0xFFFF));
 }
 
-// Entry steps 2 and 3: the name's length, then its wire form.
+// The name's length, then its wire form.
 QRDSTATUS makeTarget(const QRD_NM_SESS* sess, const char* name, uint16_t ocl, const AttrName* attr,
                      AttrTarget& target) {
     if (std::strlen(name) >= NMNAMELEN) return QRDERR_NM_NAME_TOO_LONG;

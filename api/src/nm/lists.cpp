@@ -19,8 +19,9 @@ namespace np = qrd::nm;
 // Room for the user and group records (far more than either holds).
 constexpr uint16_t kRecordCapacity = 1024;
 
-// Entry steps of the name-based list calls: a missing name is a bad name.
-// Without a session nothing is converted (the wrapper then answers 1017).
+// A name of the list calls, checked and put in wire form: a missing name is a
+// bad name. Without a session nothing is converted (the wrapper then answers
+// 1017).
 QRDSTATUS wireName(const QRD_NM_SESS* sess, const char* name, char out[NMNAMELEN]) {
     if (!name) return QRDERR_NM_BAD_NAME;
     if (std::strlen(name) >= NMNAMELEN) return QRDERR_NM_NAME_TOO_LONG;
