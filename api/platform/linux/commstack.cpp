@@ -559,24 +559,6 @@ QRDSTATUS dispatch(Device& d, Call& c, QRD_CNTL_BLOCK* b) {
     }
 }
 
-// This host's IPv4 address on the way to the serving server.
-uint32_t localAddressToward(const PortMap& map) {
-    uint32_t ip = INADDR_LOOPBACK;
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return ip;
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(map.serverAddress);
-    sa.sin_port = htons(map.portBase);
-    socklen_t len = sizeof sa;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0 &&
-        sa.sin_addr.s_addr != htonl(INADDR_ANY))
-        ip = ntohl(sa.sin_addr.s_addr);
-    ::close(fd);
-    return ip;
-}
-
 // Called with locks::global() held.
 std::shared_ptr<Device> openDevice() {
     auto d = std::make_shared<Device>();
@@ -584,7 +566,7 @@ std::shared_ptr<Device> openDevice() {
     const CommStackConfig cfg = loadCommStackConfig(ini);
     d->map = PortMap{cfg.serverAddress, cfg.broadcastAddress, cfg.portBase};
     d->disabled = ini.getLong("CommStack", "Disabled", 0) != 0;
-    d->localIp = localAddressToward(d->map);
+    d->localIp = localAddressToward(d->map.serverAddress, d->map.portBase);
     for (int& e : d->pool) {
         e = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (e < 0) return nullptr;

@@ -60,20 +60,7 @@ uint16_t computeAvail() {
 // This host's IPv4 address toward the Internet road's search address.
 uint32_t localInetAddress() {
     const qrd::CommStackConfig cfg = qrd::loadCommStackConfig(qrd::loadQordaIni());
-    uint32_t ip = INADDR_LOOPBACK;
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return ip;
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(cfg.searchAddress);
-    sa.sin_port = htons(cfg.searchPort);
-    socklen_t len = sizeof sa;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0 &&
-        sa.sin_addr.s_addr != htonl(INADDR_ANY))
-        ip = ntohl(sa.sin_addr.s_addr);
-    ::close(fd);
-    return ip;
+    return qrd::localAddressToward(cfg.searchAddress, cfg.searchPort);
 }
 
 } // namespace

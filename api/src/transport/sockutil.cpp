@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "qrd/bytes.h"
 
@@ -97,6 +99,24 @@ const char* inetAddrToStr(const QRD_PORT* port) {
     std::snprintf(g_inetText, sizeof g_inetText, "%d.%d.%d.%d[%d]", b[4], b[5], b[6], b[7],
                   int(getBe16(b + 2)));
     return g_inetText;
+}
+
+uint32_t localAddressToward(uint32_t ip, uint16_t port) {
+    uint32_t local = INADDR_LOOPBACK;
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return local;
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(ip);
+    sa.sin_port = htons(port);
+    socklen_t len = sizeof sa;
+    // Connecting a datagram socket sends nothing; it only picks the route.
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0 &&
+        sa.sin_addr.s_addr != htonl(INADDR_ANY))
+        local = ntohl(sa.sin_addr.s_addr);
+    ::close(fd);
+    return local;
 }
 
 } // namespace qrd

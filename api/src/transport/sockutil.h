@@ -30,6 +30,10 @@ int64_t monotonicMillis();
 void inetPortFromSockaddr(const sockaddr_in& sa, QRD_PORT* port);
 sockaddr_in sockaddrFromInetPort(const QRD_PORT& port);
 
+// This host's IPv4 address (host order) on the route toward ip:port, as the
+// kernel would choose it; loopback when there is no route.
+uint32_t localAddressToward(uint32_t ip, uint16_t port);
+
 // "%d.%d.%d.%d[%d]" in a process-wide static text (shared by all callers).
 const char* inetAddrToStr(const QRD_PORT* port);
 
