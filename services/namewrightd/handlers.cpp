@@ -8,6 +8,7 @@
 #include "names.h"
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
+#include "replies.h"
 #include "search.h"
 
 namespace nwd {
@@ -22,16 +23,24 @@ constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
 // Status when the server that issued a nonce does not answer: the client's
 // session start then looks for another server instead of giving up.
 constexpr uint16_t kIssuerNotResponding = 155;
+// Field capacities of the profile read (NUL included).
+constexpr size_t kProfileKeyCap = 16;
+constexpr size_t kProfileValueCap = 1024;
 
-qrd::BeWriter returnWriter() {
-    qrd::BeWriter w;
-    w.u16(kReturn);
-    w.u16(0);
-    return w;
-}
-
-Handler::Reply done(qrd::BeWriter& w) {
-    return std::move(w.data());
+// A UTF-8 text in Latin-1, '?' for what Latin-1 lacks, cut to `max` bytes.
+std::string toLatin1Lossy(const std::string& utf8, size_t max) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size() && out.size() < max;) {
+        unsigned char c = uint8_t(utf8[i]);
+        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        std::string latin1;
+        if (utf8ToLatin1(utf8.substr(i, len), latin1) && latin1.size() == 1)
+            out += latin1;
+        else
+            out += '?';
+        i += len;
+    }
+    return out;
 }
 
 bool readNonce(qrd::BeReader& r, Nonce& n) {
@@ -41,23 +50,7 @@ bool readNonce(qrd::BeReader& r, Nonce& n) {
     return r.ok();
 }
 
-// A name argument: at most 63 bytes.
-bool readName(qrd::BeReader& r, std::string& out) {
-    return r.string(out, kNameCap - 1);
-}
-
-// Statuses other than "bad name" all mean "no such object" to the
-// procedures that look up one kind of object.
-uint16_t lookupStatus(uint16_t resolveStatus) {
-    return resolveStatus == kBadName ? kBadName : kNoSuchObject;
-}
-
 } // namespace
-
-struct Handler::Call {
-    uint16_t procedure;
-    qrd::BeReader args;
-};
 
 std::vector<uint8_t> refusal(uint16_t code) {
     qrd::BeWriter w;
@@ -126,11 +119,14 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
 
 Handler::Reply Handler::dispatch(ServiceKind service, Call& c) {
     if (service == ServiceKind::Message) {
-        // The message service never replies: its client does not wait, and
-        // a late reply could be taken for the answer to a later call.
+        // The message service replies to the profile read only: the user
+        // message's client does not wait, and a late reply could be taken
+        // for the answer to a later call.
+        if (c.procedure == kProcProfileEntry) return profileEntry(c);
         if (c.procedure == kProcUserMessage) userMessage(c);
         return std::nullopt;
     }
+    const bool keepsAttributes = config_.revision >= kAttrRevision;
     switch (c.procedure) {
     case kRevision:
         return revision(c);
@@ -156,6 +152,27 @@ Handler::Reply Handler::dispatch(ServiceKind service, Call& c) {
         return nonceOwner(c);
     case kErrorText:
         return errorText(c);
+    case kReadAssoc:
+        return readAssoc(c);
+    case kWriteAssoc:
+        return writeAssoc(c);
+    case kListNames:
+        return listNames(c);
+    case kListMembers:
+        return listMembers(c);
+    case kMembership:
+        return membership(c);
+    // An old server does not know the attribute procedures.
+    case kReadAttr:
+        return keepsAttributes ? readAttr(c) : refusal(kUnknownProcedure);
+    case kWriteAttr:
+        return keepsAttributes ? writeAttr(c) : refusal(kUnknownProcedure);
+    case kDeleteAttr:
+        return keepsAttributes ? deleteAttr(c) : refusal(kUnknownProcedure);
+    case kAttrInfo:
+        return keepsAttributes ? attrInfo(c) : refusal(kUnknownProcedure);
+    case kScanAttr:
+        return keepsAttributes ? scanAttr(c) : refusal(kUnknownProcedure);
     default:
         return refusal(kUnknownProcedure);
     }
@@ -174,6 +191,10 @@ Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* da
 
 std::optional<Session> Handler::session(Call& c, uint16_t& status) {
     SessionId id;
+    return session(c, status, id);
+}
+
+std::optional<Session> Handler::session(Call& c, uint16_t& status, SessionId& id) {
     if (!c.args.bytes(id.data(), id.size())) {
         status = kBadRequest;
         return std::nullopt;
@@ -243,6 +264,7 @@ Handler::Reply Handler::endSession(Call& c) {
     SessionId id;
     if (!c.args.bytes(id.data(), id.size())) return refusal(kBadRequest);
     if (!sessions_.close(id)) return refusal(kUnknownSession);
+    transfers_.dropSession(id);
     qrd::BeWriter w = returnWriter();
     return done(w);
 }
@@ -256,6 +278,14 @@ Handler::Reply Handler::formatName(Call& c) {
     if (!readName(c.args, name)) return refusal(kBadRequest);
     if (kind != kNameKindOrg && kind != kNameKindGroup && kind != kNameKindObject)
         return refusal(kBadRequest);
+    // A well-formed name of another level is not a group (organisation):
+    // the desktop tells group names from user names by this answer.
+    std::vector<std::string> parts;
+    if (splitName(name, parts)) {
+        size_t wanted = kind == kNameKindOrg ? 1 : kind == kNameKindGroup ? 2 : 3;
+        if (parts.size() != wanted && kind == kNameKindGroup) return refusal(kNotGroup);
+        if (parts.size() != wanted && kind == kNameKindOrg) return refusal(kNotOrganisation);
+    }
     Resolved r = dir_.resolve(name, kind);
     if (r.status) return refusal(r.status);
     qrd::BeWriter w = returnWriter();
@@ -430,6 +460,52 @@ Handler::Reply Handler::userMessage(Call& c) {
         logLine(LogLevel::Error, "message not stored: %s", e.what());
     }
     return std::nullopt;
+}
+
+// 4 (message service): one profile entry of a user, else of the user's
+// group, else of its organisation. The answer carries a status word of its
+// own: 0, 1002 (no such owner) or 1013 (no such entry); the directory keeps
+// one text per entry, so the second text is always empty.
+Handler::Reply Handler::profileEntry(Call& c) {
+    c.args.u16(); // 1 and 22 from every client; nothing to choose
+    c.args.u16();
+    std::string keyword, name;
+    c.args.string(keyword, kProfileKeyCap - 1);
+    c.args.u16();
+    readName(c.args, name);
+    if (!c.args.ok()) return refusal(kBadRequest);
+
+    uint16_t status = kNoSuchObject;
+    std::string value;
+    std::vector<std::string> parts;
+    if (splitName(name, parts)) {
+        static const uint16_t kinds[] = {kNameKindOrg, kNameKindGroup, kNameKindObject};
+        Resolved r = dir_.resolve(name, kinds[parts.size() - 1]);
+        if (r.status == 0) {
+            status = kNoRecord;
+            const std::string key = upperLatin1(keyword);
+            // Three levels at most: the owner, its group, its organisation.
+            std::optional<Entry> owner = r.entry;
+            for (int depth = 0; owner && depth < 3 && status != 0; ++depth) {
+                for (const ProfileEntry& p : storage_.profile(owner->id)) {
+                    std::string k;
+                    if (utf8ToLatin1(p.key, k) && upperLatin1(k) == key) {
+                        value = toLatin1Lossy(p.value, kProfileValueCap - 1);
+                        status = 0;
+                        break;
+                    }
+                }
+                owner = owner->parentId ? storage_.entry(owner->parentId) : std::nullopt;
+            }
+        }
+    } else {
+        status = kBadName;
+    }
+    qrd::BeWriter w = returnWriter();
+    w.u16(status);
+    w.string(value);
+    w.string(std::string());
+    return done(w);
 }
 
 } // namespace nwd

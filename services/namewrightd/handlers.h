@@ -7,9 +7,9 @@
 // calls nor service searches (stray replies, answers, noise) get no reply,
 // so that two servers never answer each other in a loop.
 //
-// Threads: handle() may run on several threads at once. The storage and the
-// session table guard themselves; the handler holds no state of its own
-// after construction.
+// Threads: handle() may run on several threads at once. The storage, the
+// session table and the transfer table guard themselves; the handler holds
+// no other state of its own after construction.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,7 @@
 #include "directory.h"
 #include "session.h"
 #include "storage.h"
+#include "transfers.h"
 
 namespace nwd {
 
@@ -37,6 +38,18 @@ class PeerClient {
     virtual uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
                                  std::string& user) = 0;
 };
+
+// Servers below this revision keep no attributes (procedures 41-46): their
+// clients keep them in association record 762 instead.
+constexpr uint32_t kAttrRevision = 53000;
+
+// Procedure 4 of the message (user) service: a profile entry.
+constexpr uint16_t kProcProfileEntry = 4;
+
+// The largest attribute value kept, in bytes; a write beyond it is refused.
+constexpr uint64_t kMaxValueBytes = 1u << 20;
+// The largest association record kept, in bytes.
+constexpr size_t kMaxRecordBytes = 4096;
 
 struct HandlerConfig {
     std::string serverName;     // canonical Latin-1 full name of this server
@@ -79,10 +92,38 @@ class Handler {
     Reply nonceOwner(Call& c);
     Reply errorText(Call& c);
     Reply userMessage(Call& c);
+    Reply profileEntry(Call& c);
+
+    // Attributes and association records (attrs.cpp).
+    Reply readAttr(Call& c);
+    Reply writeAttr(Call& c);
+    Reply deleteAttr(Call& c);
+    Reply attrInfo(Call& c);
+    Reply scanAttr(Call& c);
+    Reply readAssoc(Call& c);
+    Reply writeAssoc(Call& c);
+
+    // Names, lists and membership (lists.cpp).
+    Reply listNames(Call& c);
+    Reply listMembers(Call& c);
+    Reply membership(Call& c);
+
+    // The object an attribute or record procedure names (ocl 5: a group,
+    // 0: an object); 0 or the status to refuse with.
+    uint16_t target(const std::string& name, uint16_t ocl, Entry& out);
+    // 101 when another server holds the group of `e`, else 0.
+    uint16_t referral(const Entry& e);
+    // Whether the session's user may change `e` (an attribute `attr` with
+    // procedure 42 when `publishing` is allowed; else any of its attributes
+    // and records). See docs/namewrightd.md, "Who may write".
+    bool mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing);
+    // An attribute value as stored, or the value the service makes up.
+    std::optional<AttrValue> loadValue(const Entry& e, AttrId attr);
 
     // The session named by the call's next four bytes; on failure `status`
     // holds the refusal (1068 short datagram, 1017 unknown session).
     std::optional<Session> session(Call& c, uint16_t& status);
+    std::optional<Session> session(Call& c, uint16_t& status, SessionId& id);
     // Resolves a service object for 23/24.
     std::optional<Entry> serviceEntry(const std::string& name, uint16_t& status);
     // The user a nonce stands for, asking its issuer when it is not ours.
@@ -95,6 +136,7 @@ class Handler {
     Clock clock_;
     Directory dir_;
     NonceIssuer issuer_;
+    TransferTable transfers_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

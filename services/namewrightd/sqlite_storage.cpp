@@ -638,6 +638,81 @@ size_t SqliteStorage::clearMessages(int64_t recipientId) {
     return size_t(sqlite3_changes(db_));
 }
 
+std::optional<AttrValue> SqliteStorage::attribute(int64_t ownerId, AttrId id) {
+    Lock l(mutex_);
+    Stmt s = prepare("SELECT type, value FROM attributes WHERE owner_id = ? AND category = ? "
+                     "AND number = ?");
+    s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
+    if (!s.step()) return std::nullopt;
+    AttrValue v;
+    v.type = uint32_t(s.i64(0));
+    v.bytes = s.blob(1);
+    return v;
+}
+
+std::optional<AttrSize> SqliteStorage::attributeSize(int64_t ownerId, AttrId id) {
+    Lock l(mutex_);
+    Stmt s = prepare("SELECT type, length(value) FROM attributes WHERE owner_id = ? AND "
+                     "category = ? AND number = ?");
+    s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
+    if (!s.step()) return std::nullopt;
+    return AttrSize{uint32_t(s.i64(0)), uint64_t(s.i64(1))};
+}
+
+void SqliteStorage::setAttribute(int64_t ownerId, AttrId id, const AttrValue& v) {
+    Lock l(mutex_);
+    Stmt s = prepare("INSERT OR REPLACE INTO attributes(owner_id, category, number, type, value) "
+                     "VALUES (?, ?, ?, ?, ?)");
+    s.bind(1, ownerId)
+        .bind(2, int64_t(id.category))
+        .bind(3, int64_t(id.number))
+        .bind(4, int64_t(v.type))
+        .bind(5, v.bytes.data(), v.bytes.size());
+    s.run();
+}
+
+bool SqliteStorage::removeAttribute(int64_t ownerId, AttrId id) {
+    Lock l(mutex_);
+    Stmt s = prepare("DELETE FROM attributes WHERE owner_id = ? AND category = ? AND number = ?");
+    s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number)).run();
+    return sqlite3_changes(db_) > 0;
+}
+
+std::vector<AttrId> SqliteStorage::attributeNames(int64_t ownerId, AttrId from, AttrId last,
+                                                  size_t limit) {
+    Lock l(mutex_);
+    std::vector<AttrId> out;
+    Stmt s = prepare("SELECT category, number FROM attributes WHERE owner_id = ?1 "
+                     "AND (category > ?2 OR (category = ?2 AND number >= ?3)) "
+                     "AND (category < ?4 OR (category = ?4 AND number <= ?5)) "
+                     "ORDER BY category, number LIMIT ?6");
+    s.bind(1, ownerId)
+        .bind(2, int64_t(from.category))
+        .bind(3, int64_t(from.number))
+        .bind(4, int64_t(last.category))
+        .bind(5, int64_t(last.number))
+        .bind(6, int64_t(limit));
+    while (s.step())
+        out.push_back(AttrId{uint32_t(s.i64(0)), uint32_t(s.i64(1))});
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> SqliteStorage::assocRecord(int64_t ownerId, uint16_t record) {
+    Lock l(mutex_);
+    Stmt s = prepare("SELECT data FROM assoc_records WHERE owner_id = ? AND record = ?");
+    s.bind(1, ownerId).bind(2, int64_t(record));
+    if (!s.step()) return std::nullopt;
+    return s.blob(0);
+}
+
+void SqliteStorage::setAssocRecord(int64_t ownerId, uint16_t record,
+                                   const std::vector<uint8_t>& data) {
+    Lock l(mutex_);
+    Stmt s = prepare("INSERT OR REPLACE INTO assoc_records(owner_id, record, data) "
+                     "VALUES (?, ?, ?)");
+    s.bind(1, ownerId).bind(2, int64_t(record)).bind(3, data.data(), data.size()).run();
+}
+
 const char* kindName(Kind k) {
     switch (k) {
     case Kind::User:

@@ -67,6 +67,16 @@ class SqliteStorage : public Storage {
     std::vector<MessageRecord> messages(int64_t recipientId) override;
     size_t clearMessages(int64_t recipientId) override;
 
+    std::optional<AttrValue> attribute(int64_t ownerId, AttrId id) override;
+    std::optional<AttrSize> attributeSize(int64_t ownerId, AttrId id) override;
+    void setAttribute(int64_t ownerId, AttrId id, const AttrValue& value) override;
+    bool removeAttribute(int64_t ownerId, AttrId id) override;
+    std::vector<AttrId> attributeNames(int64_t ownerId, AttrId from, AttrId last,
+                                       size_t limit) override;
+    std::optional<std::vector<uint8_t>> assocRecord(int64_t ownerId, uint16_t record) override;
+    void setAssocRecord(int64_t ownerId, uint16_t record,
+                        const std::vector<uint8_t>& data) override;
+
     void begin() override;
     void commit() override;
     void rollback() override;

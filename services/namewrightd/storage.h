@@ -79,6 +79,25 @@ struct MessageRecord {
     uint32_t received = 0;
 };
 
+// An attribute's name: category and number (both u32 on the wire).
+struct AttrId {
+    uint32_t category = 0;
+    uint32_t number = 0;
+    auto operator<=>(const AttrId&) const = default;
+};
+
+// A stored attribute value: its type (1-5) and its elements as they travel
+// (bytes; type 4 as big-endian u32 each).
+struct AttrValue {
+    uint32_t type = 0;
+    std::vector<uint8_t> bytes;
+};
+
+struct AttrSize {
+    uint32_t type = 0;
+    uint64_t bytes = 0;
+};
+
 struct ProfileEntry {
     std::string key; // spelling as set
     std::string value;
@@ -145,6 +164,21 @@ class Storage {
     virtual void addMessage(int64_t recipientId, const MessageRecord& rec, size_t keep) = 0;
     virtual std::vector<MessageRecord> messages(int64_t recipientId) = 0;
     virtual size_t clearMessages(int64_t recipientId) = 0;
+
+    // Attributes of an entry. attributeNames lists the names from `from` to
+    // `last` (both included, ordered by category, then number), at most
+    // `limit` of them.
+    virtual std::optional<AttrValue> attribute(int64_t ownerId, AttrId id) = 0;
+    virtual std::optional<AttrSize> attributeSize(int64_t ownerId, AttrId id) = 0;
+    virtual void setAttribute(int64_t ownerId, AttrId id, const AttrValue& value) = 0;
+    virtual bool removeAttribute(int64_t ownerId, AttrId id) = 0;
+    virtual std::vector<AttrId> attributeNames(int64_t ownerId, AttrId from, AttrId last,
+                                               size_t limit) = 0;
+
+    // Association records of an entry, opaque bytes by number.
+    virtual std::optional<std::vector<uint8_t>> assocRecord(int64_t ownerId, uint16_t record) = 0;
+    virtual void setAssocRecord(int64_t ownerId, uint16_t record,
+                                const std::vector<uint8_t>& data) = 0;
 
     // Batches: begin() waits for other threads' batches to end.
     virtual void begin() = 0;

@@ -3,11 +3,7 @@
 
 #include <random>
 
-#include "directory.h"
-#include "handlers.h"
-#include "log.h"
-#include "names.h"
-#include "nwd_testutil.h"
+#include "nwd_fixture.h"
 #include "search.h"
 
 using namespace nwd;
@@ -16,109 +12,8 @@ using nwdtest::Reply;
 
 namespace {
 
-constexpr uint32_t kOwnAddress = 0x7F000001;
-
-// Answers for the other server's nonces as the test tells it to.
-class FakePeer : public PeerClient {
-  public:
-    uint16_t status = 0;
-    std::string user;
-    int calls = 0;
-    uint32_t askedAddress = 0;
-    uint16_t verifyNonce(const Entry&, const ServerRecord& where, const Nonce&,
-                         std::string& out) override {
-        ++calls;
-        askedAddress = where.address;
-        out = user;
-        return status;
-    }
-};
-
-// Fails every look-up while `broken` is set, as a damaged disk would.
-class BreakableStorage : public SqliteStorage {
-  public:
-    BreakableStorage() : SqliteStorage(":memory:") {}
-    bool broken = false;
-    std::optional<Entry> findChild(int64_t parent, const std::string& key) override {
-        if (broken) throw StorageError(StorageError::Failure, "disk I/O error");
-        return SqliteStorage::findChild(parent, key);
-    }
-};
-
-class HandlerTest : public ::testing::Test {
-  protected:
-    HandlerTest() {
-        setLogQuiet(true);
-        nwdtest::seed(storage);
-        HandlerConfig cfg;
-        cfg.serverName = "NW1@Sales@Demo";
-        cfg.revision = 71000;
-        cfg.nativeAddress = kOwnAddress;
-        cfg.answerPorts[0][0] = nativeServerPort(kOwnAddress);
-        cfg.answerPorts[1][0] = internetPort(kOwnAddress, 9015);
-        cfg.answerPorts[1][1] = internetPort(kOwnAddress, 9019);
-        cfg.nonces.noncesPerUser = 4;
-        cfg.nonces.nonceLifetime = 3600;
-        handler = std::make_unique<Handler>(storage, sessions, &peer, cfg, [this] { return now; });
-    }
-
-    Reply call(Call c, Road road = Road::Native) {
-        Handler::Reply r =
-            handler->handle(road, ServiceKind::Namewright, c.data().data(), c.data().size());
-        EXPECT_TRUE(r.has_value()) << "a call must be answered";
-        return r ? Reply::of(*r) : Reply{};
-    }
-    // The raw result of any datagram.
-    Handler::Reply raw(const std::vector<uint8_t>& d, ServiceKind svc = ServiceKind::Namewright,
-                       Road road = Road::Native) {
-        return handler->handle(road, svc, d.data(), d.size());
-    }
-
-    Nonce login(const std::string& user, const std::string& pw, std::string* canonical = nullptr) {
-        Reply r = call(Call(qrd::nm::kLogin).str(user).str(pw));
-        EXPECT_TRUE(r.ok()) << "login of " << user << " refused with " << r.code;
-        qrd::BeReader rd = r.reader();
-        Nonce n;
-        rd.bytes(n.opaque.data(), 6);
-        n.word1 = rd.u32();
-        n.word2 = rd.u32();
-        std::string name;
-        rd.string(name, 63);
-        EXPECT_TRUE(rd.ok());
-        if (canonical) *canonical = name;
-        return n;
-    }
-    static std::vector<uint8_t> nonceBytes(const Nonce& n) {
-        std::vector<uint8_t> b;
-        putNonce(b, n);
-        return b;
-    }
-    std::vector<uint8_t> startSession(const Nonce& n, uint16_t* refusal = nullptr) {
-        Reply r = call(Call(qrd::nm::kStartSession).bytes(nonceBytes(n)));
-        if (refusal) *refusal = r.code;
-        if (!r.ok()) return {};
-        EXPECT_EQ(r.results.size(), 4u);
-        return r.results;
-    }
-    std::vector<uint8_t> sessionOf(const std::string& user, const std::string& pw) {
-        return startSession(login(user, pw));
-    }
-    Reply format(const std::vector<uint8_t>& sid, uint16_t kind, const std::string& name) {
-        return call(Call(qrd::nm::kFormatName).bytes(sid).u16(kind).str(name));
-    }
-    static std::string text(const Reply& r) {
-        std::string s;
-        qrd::BeReader rd = r.reader();
-        rd.string(s, 127);
-        return s;
-    }
-
-    BreakableStorage storage;
-    SessionTable sessions;
-    FakePeer peer;
-    uint32_t now = 1700000000;
-    std::unique_ptr<Handler> handler;
-};
+using nwdtest::HandlerTest;
+using nwdtest::kOwnAddress;
 
 TEST_F(HandlerTest, RevisionProceduresAnswerTheConfiguredRevision) {
     Reply r = call(Call(qrd::nm::kRevision).u32(0));
@@ -311,7 +206,12 @@ TEST_F(HandlerTest, FormatGivesTheStoredSpellingOrTheStatusOfWhatIsMissing) {
     EXPECT_EQ(format(sid, kNameKindObject, "carl@Sales@Demo").code, 1002);
     // The parts must match the kind; the client completes names, not the service.
     EXPECT_EQ(format(sid, kNameKindObject, "bob").code, 1001);
-    EXPECT_EQ(format(sid, kNameKindGroup, "bob@Sales@Demo").code, 1001);
+    // A well-formed name of another level is not a group or organisation:
+    // the desktop tells group names from user names by 1009.
+    EXPECT_EQ(format(sid, kNameKindGroup, "bob@Sales@Demo").code, 1009);
+    EXPECT_EQ(format(sid, kNameKindGroup, "Demo").code, 1009);
+    EXPECT_EQ(format(sid, kNameKindOrg, "Sales@Demo").code, 1011);
+    EXPECT_EQ(format(sid, kNameKindGroup, "b*b@Demo").code, 1001);
     EXPECT_EQ(format(sid, kNameKindObject, "bob@@Demo").code, 1001);
     EXPECT_EQ(format(sid, kNameKindObject, "b*b@Sales@Demo").code, 1001);
     EXPECT_EQ(format(sid, kNameKindObject, "a@b@c@d").code, 1001);
@@ -396,7 +296,7 @@ TEST_F(HandlerTest, MalformedDatagramsAreRefusedOrIgnoredNeverTrusted) {
     EXPECT_FALSE(raw({0, 7, 1, 2, 3}).has_value());
     // Unknown procedures and versions.
     EXPECT_EQ(call(Call(999)).code, 1099);
-    EXPECT_EQ(call(Call(41)).code, 1099);
+    EXPECT_EQ(call(Call(44)).code, 1099);
     EXPECT_EQ(call(Call(qrd::nm::kRevision, 2)).code, 1099);
     // A string length beyond the datagram, and beyond the field's capacity.
     Call longer(qrd::nm::kFormatName);

@@ -1,0 +1,379 @@
+// The attribute procedures (41-46) and the association records (0, 1).
+// Layouts: docs/protocol.md; rules and limits: docs/namewrightd.md.
+#include <algorithm>
+#include <memory>
+
+#include "log.h"
+#include "names.h"
+#include "replies.h"
+
+namespace nwd {
+
+using namespace qrd::nm;
+
+namespace {
+
+constexpr uint16_t kTransferLost = 1039; // the reader's snapshot was dropped
+constexpr uint16_t kOclObject = 0, kOclGroup = 5;
+constexpr uint32_t kMoreFlag = 1;  // read reply: more follows
+constexpr uint32_t kCutFlag = 2;   // write: the value ends after this exchange
+constexpr uint16_t kScanMax = 500; // names in one scan reply (fits a datagram)
+constexpr size_t kPassBytes = 8;
+
+// The attribute the desktop reads an object's type from: the entry's kind
+// as one integer (1 user, 3 list, 5 group, ...). Made up, never stored.
+constexpr AttrId kTypeAttr{0, 6};
+// A user's new-folders list (its main record and its contents), written by
+// the desktop users who publish a folder to the user; the business card
+// marks a desktop user.
+constexpr AttrId kNewFoldersMain{52, 200000};
+constexpr AttrId kNewFoldersContents{57, 200000};
+constexpr AttrId kBusinessCard{34, 200004};
+
+bool validType(uint32_t t) {
+    return t >= 1 && t <= 5;
+}
+uint32_t widthOf(uint32_t t) {
+    return t == 4 ? 4 : 1;
+}
+uint32_t chunkLimit(uint32_t t) {
+    return t == 4 ? kChunkInts : kChunkBytes;
+}
+
+// sid, str(64) name, u16 ocl, attr: the head of every attribute procedure.
+void readHead(qrd::BeReader& r, SessionId& sid, std::string& name, uint16_t& ocl, AttrId& attr) {
+    r.bytes(sid.data(), sid.size());
+    readName(r, name);
+    ocl = r.u16();
+    attr.category = r.u32();
+    attr.number = r.u32();
+}
+
+void putAttr(qrd::BeWriter& w, AttrId a) {
+    w.u32(a.category);
+    w.u32(a.number);
+}
+
+} // namespace
+
+uint16_t Handler::target(const std::string& name, uint16_t ocl, Entry& out) {
+    if (ocl != kOclObject && ocl != kOclGroup) return kBadRequest;
+    Resolved r = dir_.resolve(name, ocl == kOclGroup ? kNameKindGroup : kNameKindObject);
+    if (r.status) return lookupStatus(r.status);
+    out = r.entry;
+    return 0;
+}
+
+uint16_t Handler::referral(const Entry& e) {
+    int64_t group = e.kind == Kind::Group ? e.id : e.parentId;
+    std::string server = storage_.groupServer(group);
+    std::string latin1;
+    if (server.empty() || !utf8ToLatin1(server, latin1)) return 0;
+    return nameKey(latin1) == nameKey(config_.serverName) ? 0 : uint16_t(kReferral);
+}
+
+bool Handler::mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing) {
+    if (s.userId == 0) return false;
+    std::optional<UserRecord> user = storage_.user(s.userId);
+    if (!user) return false;
+    if (user->admin || e.id == s.userId) return true;
+    std::optional<Entry> me = storage_.entry(s.userId);
+    if (me && e.kind == Kind::Group && e.id == me->parentId) return true;
+    if (publishing && attr && e.kind == Kind::User &&
+        (*attr == kNewFoldersMain || *attr == kNewFoldersContents))
+        return storage_.attributeSize(e.id, kBusinessCard).has_value();
+    return false;
+}
+
+std::optional<AttrValue> Handler::loadValue(const Entry& e, AttrId attr) {
+    if (attr == kTypeAttr) {
+        AttrValue v;
+        v.type = 4;
+        v.bytes.resize(4);
+        qrd::putBe32(v.bytes.data(), uint32_t(e.kind));
+        return v;
+    }
+    return storage_.attribute(e.id, attr);
+}
+
+// 41: one chunk of a value, from the session's snapshot when the exchange
+// continues a transfer.
+Handler::Reply Handler::readAttr(Call& c) {
+    SessionId sid;
+    std::string name;
+    uint16_t ocl;
+    AttrId attr;
+    readHead(c.args, sid, name, ocl, attr);
+    const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
+    c.args.u32(); // flags: a read asks for nothing with them
+    const uint16_t qualifiers = c.args.u16();
+    c.args.u16();
+    if (!c.args.ok() || qualifiers != 0 || !validType(type)) return refusal(kBadRequest);
+    const uint32_t now = clock_();
+    std::optional<Session> s = sessions_.find(sid, now);
+    if (!s) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    if (uint16_t st = referral(e)) return refusal(st);
+
+    std::shared_ptr<const AttrValue> value;
+    if (transfers_.begin(sid, e.id, attr, index, now, value) == TransferTable::Read::Lost)
+        return refusal(kTransferLost);
+    if (!value) {
+        std::optional<AttrValue> v = loadValue(e, attr);
+        if (!v) return refusal(kNoAttribute);
+        if (!validType(v->type)) throw StorageError(StorageError::Damaged, "damaged attribute");
+        value = std::make_shared<const AttrValue>(std::move(*v));
+    }
+    const uint32_t width = widthOf(value->type);
+    if (widthOf(type) != width) return refusal(kBadRequest); // integers are not bytes
+    const uint32_t elements = uint32_t(value->bytes.size() / width);
+    const uint32_t from = std::min(index, elements);
+    const uint32_t n = std::min({count, chunkLimit(value->type), elements - from});
+    const bool more = from + n < elements;
+    transfers_.end(sid, e.id, attr, value, from + n, more, now);
+
+    qrd::BeWriter w = returnWriter();
+    w.u32(value->type);
+    w.u32(index);
+    w.u32(n);
+    w.u32(more ? kMoreFlag : 0);
+    if (n == 0) {
+        w.u16(0);
+    } else {
+        w.u16(uint16_t(value->type));
+        w.u16(uint16_t(n));
+        w.bytes(value->bytes.data() + size_t(from) * width, size_t(n) * width);
+    }
+    w.u16(0); // no qualifiers
+    return done(w);
+}
+
+// 42: one chunk written at its absolute position, committed before the
+// reply; flag 2 cuts the value after it.
+Handler::Reply Handler::writeAttr(Call& c) {
+    SessionId sid;
+    std::string name;
+    uint16_t ocl;
+    AttrId attr;
+    readHead(c.args, sid, name, ocl, attr);
+    const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
+    const uint32_t flags = c.args.u32();
+    const uint16_t tag = c.args.u16();
+    if (!c.args.ok() || !validType(type) || count > chunkLimit(type)) return refusal(kBadRequest);
+    const uint32_t width = widthOf(type);
+    std::vector<uint8_t> data;
+    if (tag != 0) {
+        const uint16_t n = c.args.u16();
+        if (tag != type || n != count) return refusal(kBadRequest);
+        data.resize(size_t(n) * width);
+        c.args.bytes(data.data(), data.size());
+    } else if (count != 0) {
+        return refusal(kBadRequest);
+    }
+    const uint16_t qualifiers = c.args.u16();
+    c.args.u16();
+    if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
+    std::optional<Session> s = sessions_.find(sid, clock_());
+    if (!s) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    if (uint16_t st = referral(e)) return refusal(st);
+    if (attr == kTypeAttr || !mayWrite(*s, e, &attr, true)) return refusal(kAccessDenied);
+    // 64 bits: index + count cannot wrap.
+    const uint64_t end = uint64_t(index) + count;
+    if (end * width > kMaxValueBytes) return refusal(kBadRequest);
+
+    {
+        Transaction t(storage_);
+        std::optional<AttrValue> cur = storage_.attribute(e.id, attr);
+        AttrValue v;
+        v.type = type;
+        const bool replacesAll =
+            index == 0 && ((flags & kCutFlag) || (cur && data.size() >= cur->bytes.size()));
+        if (cur && !replacesAll) {
+            // Part of the stored value stays: its elements must be as wide.
+            if (widthOf(cur->type) != width) return refusal(kBadRequest);
+            v.bytes = std::move(cur->bytes);
+        }
+        const size_t endBytes = size_t(end * width);
+        if ((flags & kCutFlag) || v.bytes.size() < endBytes) v.bytes.resize(endBytes, 0);
+        std::copy(data.begin(), data.end(), v.bytes.begin() + ptrdiff_t(size_t(index) * width));
+        storage_.setAttribute(e.id, attr, v);
+        t.commit();
+    }
+    transfers_.written(sid, e.id, attr);
+
+    qrd::BeWriter w = returnWriter();
+    w.u32(uint32_t(end)); // where a following exchange continues
+    w.u32(0);
+    return done(w);
+}
+
+// 43: removes an attribute.
+Handler::Reply Handler::deleteAttr(Call& c) {
+    SessionId sid;
+    std::string name;
+    uint16_t ocl;
+    AttrId attr;
+    readHead(c.args, sid, name, ocl, attr);
+    if (!c.args.ok()) return refusal(kBadRequest);
+    std::optional<Session> s = sessions_.find(sid, clock_());
+    if (!s) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    if (uint16_t st = referral(e)) return refusal(st);
+    if (attr == kTypeAttr || !mayWrite(*s, e, &attr, false)) return refusal(kAccessDenied);
+    if (!storage_.removeAttribute(e.id, attr)) return refusal(kNoAttribute);
+    transfers_.written(sid, e.id, attr);
+    qrd::BeWriter w = returnWriter();
+    return done(w);
+}
+
+// 45: type, element count and size of a value.
+Handler::Reply Handler::attrInfo(Call& c) {
+    SessionId sid;
+    std::string name;
+    uint16_t ocl;
+    AttrId attr;
+    readHead(c.args, sid, name, ocl, attr);
+    if (!c.args.ok()) return refusal(kBadRequest);
+    std::optional<Session> s = sessions_.find(sid, clock_());
+    if (!s) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    if (uint16_t st = referral(e)) return refusal(st);
+    std::optional<AttrSize> size;
+    if (attr == kTypeAttr)
+        size = AttrSize{4, 4};
+    else
+        size = storage_.attributeSize(e.id, attr);
+    if (!size) return refusal(kNoAttribute);
+    if (!validType(size->type) || size->bytes > UINT32_MAX)
+        throw StorageError(StorageError::Damaged, "damaged attribute");
+    qrd::BeWriter w = returnWriter();
+    w.u32(size->type);
+    w.u32(uint32_t(size->bytes / widthOf(size->type)));
+    w.u32(uint32_t(size->bytes));
+    return done(w);
+}
+
+// 46: the names of the attributes between `first` and `last`. The pass is
+// the name to go on from (u32 category, u32 number); all zero starts, and
+// comes back all zero when no more follow.
+Handler::Reply Handler::scanAttr(Call& c) {
+    SessionId sid;
+    std::string name;
+    uint16_t ocl;
+    AttrId first, last;
+    readHead(c.args, sid, name, ocl, first);
+    last.category = c.args.u32();
+    last.number = c.args.u32();
+    uint8_t pass[kPassBytes];
+    c.args.bytes(pass, sizeof pass);
+    const uint16_t max = std::min(c.args.u16(), kScanMax);
+    if (!c.args.ok()) return refusal(kBadRequest);
+    std::optional<Session> s = sessions_.find(sid, clock_());
+    if (!s) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    if (uint16_t st = referral(e)) return refusal(st);
+
+    qrd::BeWriter w = returnWriter();
+    if (max == 0) { // no room: nothing changes
+        w.bytes(pass, sizeof pass);
+        w.u16(0);
+        return done(w);
+    }
+    AttrId start = first;
+    if (std::any_of(pass, pass + sizeof pass, [](uint8_t b) { return b != 0; }))
+        start = std::max(first, AttrId{qrd::getBe32(pass), qrd::getBe32(pass + 4)});
+    std::vector<AttrId> names;
+    if (start <= last) {
+        names = storage_.attributeNames(e.id, start, last, size_t(max) + 1);
+        if (start <= kTypeAttr && kTypeAttr <= last &&
+            !std::binary_search(names.begin(), names.end(), kTypeAttr))
+            names.insert(std::lower_bound(names.begin(), names.end(), kTypeAttr), kTypeAttr);
+    }
+    if (names.size() > max) {
+        putAttr(w, names[max]); // the next one; never (0, 0), which sorts first
+        names.resize(max);
+    } else {
+        w.bytes(std::vector<uint8_t>(kPassBytes, 0).data(), kPassBytes);
+    }
+    w.u16(uint16_t(names.size()));
+    for (AttrId a : names)
+        putAttr(w, a);
+    return done(w);
+}
+
+// 0: an association record. Record 1 of a user and record 2 of a group come
+// from the directory; the others are stored as written.
+Handler::Reply Handler::readAssoc(Call& c) {
+    SessionId sid;
+    std::string name;
+    c.args.bytes(sid.data(), sid.size());
+    readName(c.args, name);
+    const uint16_t ocl = c.args.u16();
+    const uint16_t record = c.args.u16();
+    if (!c.args.ok()) return refusal(kBadRequest);
+    if (!sessions_.find(sid, clock_())) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+
+    std::string data;
+    if (record == kRecordUser) {
+        std::optional<UserRecord> u =
+            e.kind == Kind::User ? storage_.user(e.id) : std::optional<UserRecord>();
+        if (!u) return refusal(kNoRecord);
+        // {str(128) description, 6 address bytes, u16, u16, u32, u32}: the
+        // description is all the directory keeps; the rest is zero.
+        std::string description;
+        if (!utf8ToLatin1(u->description, description)) description.clear();
+        description.resize(std::min(description.size(), kDescriptionCap - 1));
+        qrd::BeWriter r;
+        r.string(description);
+        for (int i = 0; i < 6 + 2 + 2 + 4 + 4; ++i)
+            r.u8(0);
+        data.assign(r.data().begin(), r.data().end());
+    } else if (record == kRecordGroupServer) {
+        if (e.kind != Kind::Group) return refusal(kNoRecord);
+        std::string server;
+        if (!utf8ToLatin1(storage_.groupServer(e.id), server) || server.empty())
+            server = config_.serverName; // held by every server of this database
+        qrd::BeWriter r;
+        r.string(server);
+        data.assign(r.data().begin(), r.data().end());
+    } else {
+        std::optional<std::vector<uint8_t>> stored = storage_.assocRecord(e.id, record);
+        if (!stored) return refusal(kNoRecord);
+        data.assign(stored->begin(), stored->end());
+    }
+    if (data.size() > kMaxRecordBytes) throw StorageError(StorageError::Damaged, "record too big");
+    qrd::BeWriter w = returnWriter();
+    w.string(data);
+    return done(w);
+}
+
+// 1: stores an association record (not 1 and 2, which the directory keeps).
+Handler::Reply Handler::writeAssoc(Call& c) {
+    SessionId sid;
+    std::string name, data;
+    c.args.bytes(sid.data(), sid.size());
+    readName(c.args, name);
+    const uint16_t ocl = c.args.u16();
+    const uint16_t record = c.args.u16();
+    c.args.string(data, kMaxRecordBytes);
+    if (!c.args.ok()) return refusal(kBadRequest);
+    std::optional<Session> s = sessions_.find(sid, clock_());
+    if (!s) return refusal(kUnknownSession);
+    Entry e;
+    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    if (record == kRecordUser || record == kRecordGroupServer || !mayWrite(*s, e, nullptr, false))
+        return refusal(kAccessDenied);
+    storage_.setAssocRecord(e.id, record, std::vector<uint8_t>(data.begin(), data.end()));
+    qrd::BeWriter w = returnWriter();
+    return done(w);
+}
+
+} // namespace nwd
