@@ -188,7 +188,7 @@ Handler::Reply Handler::listNames(Call& c) {
     return nameList(at < found.size() ? uint16_t(at) : 0, tag, names);
 }
 
-// 10: the members of a list, in pages of at most 16.
+// 10: the members of a list, by name, in pages of at most 16.
 Handler::Reply Handler::listMembers(Call& c) {
     SessionId sid;
     std::string name;
@@ -206,6 +206,10 @@ Handler::Reply Handler::listMembers(Call& c) {
         std::string member = dir_.fullName(id);
         if (!member.empty()) all.push_back(std::move(member));
     }
+    // By name, so that a page goes on where the previous one stopped.
+    std::sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
+        return upperLatin1(a) < upperLatin1(b);
+    });
     if (all.size() > kMaxListed) all.resize(kMaxListed);
     std::vector<std::string> names;
     size_t at = std::min<size_t>(passnum, all.size());
