@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "admin.h"
+#include "directory.h"
 #include "handlers.h"
 #include "log.h"
 #include "qrd/bytes.h"
@@ -51,10 +52,17 @@ server add NW1@Sales@Demo 127.0.0.1
 server add NW2@Sales@Demo 127.0.0.2
 user add alice@Sales@Demo --password a --admin
 user add bob@Sales@Demo --password b
+group add Far@Demo --server NW2@Sales@Demo
+user add carl@Far@Demo --password c
 list add Team@Sales@Demo
+list add Ring@Sales@Demo
 member add Team@Sales@Demo bob@Sales@Demo
+member add Team@Sales@Demo Ring@Sales@Demo
+member add Ring@Sales@Demo Team@Sales@Demo
+member add Ring@Sales@Demo Far@Demo
 service add FILES@Sales@Demo --manager bob@Sales@Demo
 nickname add ali@Sales@Demo alice@Sales@Demo
+profile set Demo Key value
 )");
         loadSeed(ctx, seed, "fuzz seed");
         HandlerConfig cfg;
@@ -66,10 +74,12 @@ nickname add ali@Sales@Demo alice@Sales@Demo
         cfg.nonces.noncesPerUser = 4;
         cfg.messagesPerUser = 4;
         handler = std::make_unique<Handler>(storage, sessions, &peer, cfg);
+        // The administrator's session: every write is allowed, so that the
+        // writing code is reached.
         Session s;
         s.user = "alice@Sales@Demo";
-        s.userId = 0;
-        if (!sessions.open(s, 0, sid)) std::abort();
+        s.userId = Directory(storage).resolve(s.user, kNameKindObject).entry.id;
+        if (s.userId == 0 || !sessions.open(s, 0, sid)) std::abort();
     }
 };
 
@@ -92,6 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (type != qrd::nm::kRefused && type != qrd::nm::kReturn && type != qrd::nm::kAnswerKind)
         std::abort();
     if (type == qrd::nm::kAnswerKind && r->size() != qrd::nm::kAnswerSize) std::abort();
-    if (svc == ServiceKind::Message && type != qrd::nm::kAnswerKind) std::abort();
+    // The message service answers searches and profile reads only.
+    if (svc == ServiceKind::Message && type != qrd::nm::kAnswerKind &&
+        (d.size() < 12 || qrd::getBe16(&d[10]) != kProcProfileEntry))
+        std::abort();
     return 0;
 }

@@ -166,6 +166,7 @@ Handler::Reply Handler::listNames(Call& c) {
                     if (obj.kind != Kind::Server) continue;
                     tag = kTagServers;
                     break;
+                case kCatAny:
                 default:
                     break;
                 }
