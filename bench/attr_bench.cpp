@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/prctl.h>
@@ -55,7 +57,8 @@ constexpr size_t kChunk = 4096; // bytes per exchange of a raw value
 constexpr int kToolTimeoutMs = 30000;
 constexpr int kReadyTimeoutMs = 15000;
 constexpr int kEchoTimeoutMs = 2000;
-constexpr int64_t kWarmupBudgetMs = 500;
+constexpr int64_t kWarmupBudgetMs = 300;
+constexpr size_t kRounds = 10;
 
 unsigned exchangesFor(size_t bytes) {
     return unsigned(std::max<size_t>(1, (bytes + kChunk - 1) / kChunk));
@@ -69,32 +72,58 @@ void fail(const std::string& message) {
 struct Plan {
     size_t iterations = kDefaultIterations;
     size_t warmup = 50;
-    bool budgeted = true; // stop each measurement after kDefaultBudgetMs
+    bool budgeted = true; // time limits on warm-up and on each measurement
 };
 
-// Runs `timed` (the operation) with `before` and `after` around it, outside
-// the clock: warm-up first, then the measured runs. Returns false with the
-// first failure's message.
-template <typename Before, typename Timed, typename After>
-bool measure(const Plan& plan, std::vector<double>& samples, std::string& error, Before before,
-             Timed timed, After after) {
-    int64_t warmupEnd = nowMs() + kWarmupBudgetMs;
-    for (size_t i = 0; i < plan.warmup; ++i) {
-        if (plan.budgeted && nowMs() >= warmupEnd) break;
-        before(i);
-        if (!timed(error) || !after(i, error)) return false;
-    }
-    samples.clear();
-    samples.reserve(plan.iterations);
-    int64_t end = nowMs() + kDefaultBudgetMs;
-    for (size_t i = 0; i < plan.iterations; ++i) {
-        if (plan.budgeted && i > 0 && nowMs() >= end) break;
-        before(i);
+// One measured operation: `timed` is the operation, `before` and `after` run
+// around it outside the clock (`after` checks the result). The counter given
+// to them runs on across warm-up and rounds.
+struct Measurement {
+    Row row;
+    int baseline = -1; // index of the measurement it is compared with
+    double target = 0;
+    std::function<void(size_t)> before = [](size_t) {};
+    std::function<bool(std::string&)> timed;
+    std::function<bool(size_t, std::string&)> after = [](size_t, std::string&) { return true; };
+    std::vector<double> samples;
+    size_t counter = 0;
+    bool failed = false;
+};
+
+// Runs up to `count` operations of `m` (stopping at `endMs` when given, after
+// at least one); false with the failure in `error`.
+bool runSome(Measurement& m, size_t count, int64_t endMs, bool record, std::string& error) {
+    for (size_t k = 0; k < count; ++k) {
+        if (endMs && k > 0 && nowMs() >= endMs) break;
+        size_t i = m.counter++;
+        m.before(i);
         auto t0 = std::chrono::steady_clock::now();
-        bool ok = timed(error);
+        bool ok = m.timed(error);
         auto t1 = std::chrono::steady_clock::now();
-        if (!ok || !after(i, error)) return false;
-        samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        if (!ok || !m.after(i, error)) {
+            m.failed = true;
+            return false;
+        }
+        if (record) m.samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    return true;
+}
+
+// Warms every measurement up, then lets them take turns for kRounds rounds,
+// so that a change in the machine's load during the run touches each of them
+// alike instead of the ones that happened to run at that moment.
+bool runAll(std::vector<Measurement>& all, const Plan& plan, std::string& error) {
+    for (Measurement& m : all) {
+        int64_t end = plan.budgeted ? nowMs() + kWarmupBudgetMs : 0;
+        if (plan.warmup && !runSome(m, plan.warmup, end, false, error)) return false;
+        m.samples.reserve(plan.iterations);
+    }
+    for (size_t r = 0; r < kRounds; ++r) {
+        size_t quota = plan.iterations * (r + 1) / kRounds - plan.iterations * r / kRounds;
+        for (Measurement& m : all) {
+            int64_t end = plan.budgeted ? nowMs() + int64_t(kDefaultBudgetMs / kRounds) : 0;
+            if (quota && !runSome(m, quota, end, true, error)) return false;
+        }
     }
     return true;
 }
@@ -158,16 +187,48 @@ class Worker {
         std::string error;
         if (!lib_.load(library_, error)) return failed(error);
         if (!login(error)) return failed(error);
+        if (!echo_.open(echoPort_, error)) return failed("raw round trip: " + error);
 
-        bool complete = measureRaw() && measureRpc();
-        if (complete) complete = measureAttributes();
+        std::vector<Measurement> all;
+        addBaselines(all);
+        bool attributes = prepareAttributes(error);
+        if (attributes) {
+            for (size_t i = 0; i < std::size(kSizes); ++i)
+                all.push_back(read(i));
+            for (size_t i = 0; i < std::size(kSizes); ++i)
+                all.push_back(write(i));
+        } else {
+            fail("attributes: " + error);
+        }
+        bool complete = runAll(all, plan_, error);
+        if (!complete) fail(error);
+        // The last value of each write must read back, or the writes did not
+        // do what they were timed for.
+        for (size_t i = 0; complete && attributes && i < std::size(kSizes); ++i) {
+            if (!checkLastWrite(i, error)) {
+                fail(error);
+                complete = false;
+            }
+        }
 
         lib_.endNmSession(&session_);
         lib_.done();
-        std::printf("\n%s", formatTable(rows_).c_str());
-        printVerdict();
+        std::vector<Row> rows = table(all);
+        if (!attributes) {
+            for (const char* op : {"read", "write (durable)"})
+                for (size_t size : kSizes) {
+                    Row row;
+                    row.operation = op;
+                    row.size = sizeText(size);
+                    row.exchanges = exchangesFor(size);
+                    row.note = "not measured (see above)";
+                    rows.push_back(row);
+                }
+        }
+        std::printf("\n%s", formatTable(rows).c_str());
+        printVerdict(rows);
         std::fflush(stdout);
-        return complete ? 0 : 1;
+        return complete && attributes ? 0 : 1;
     }
 
   private:
@@ -215,59 +276,31 @@ class Worker {
         return true;
     }
 
-    bool measureRaw() {
-        EchoClient client;
-        std::string error;
-        if (!client.open(echoPort_, error)) return rawFailed(error);
-        for (size_t reply : {size_t(100), kChunk}) {
-            std::vector<double> samples;
-            bool ok = measure(
-                plan_, samples, error, [](size_t) {},
-                [&](std::string& e) { return client.roundTrip(reply, kEchoTimeoutMs, e); },
-                [](size_t, std::string&) { return true; });
-            if (!ok) return rawFailed(error);
-            Row row;
-            row.operation = "raw UDP";
-            row.size = sizeText(reply);
-            row.summary = summarize(samples);
-            (reply == kChunk ? raw4k_ : raw100_) = row.summary;
-            rows_.push_back(row);
-        }
-        return true;
-    }
-
-    bool rawFailed(const std::string& error) {
-        fail("raw round trip: " + error);
-        return false;
-    }
-
-    // One call of the library to the daemon that touches no storage: what a
+    // Raw round trips with 100-byte and 4 KiB replies (indexes 0 and 1), and
+    // one library call to the daemon that touches no storage: what a
     // procedure call costs by itself.
-    bool measureRpc() {
-        std::vector<double> samples;
-        std::string error;
-        uint32_t revision = 0;
-        bool ok = measure(
-            plan_, samples, error, [](size_t) {},
-            [&](std::string& e) {
-                QRDSTATUS st = lib_.getSvrLRev(&service_, &revision);
-                if (st) e = "revision call: " + lib_.describe(st);
-                return st == QRD_OK;
-            },
-            [](size_t, std::string&) { return true; });
-        if (!ok) {
-            fail(error);
-            return false;
+    void addBaselines(std::vector<Measurement>& all) {
+        for (size_t reply : {size_t(100), kChunk}) {
+            Measurement m;
+            m.row.operation = "raw UDP";
+            m.row.size = sizeText(reply);
+            m.timed = [this, reply](std::string& e) {
+                return echo_.roundTrip(reply, kEchoTimeoutMs, e);
+            };
+            all.push_back(std::move(m));
         }
-        Row row;
-        row.operation = "rpc revision";
-        row.size = "8 B";
-        row.summary = summarize(samples);
-        row.baseline = "raw 100 B x1";
-        row.compared = true;
-        row.comparison = compare(row.summary, raw100_, 1, 0);
-        rows_.push_back(row);
-        return true;
+        Measurement rpc;
+        rpc.row.operation = "rpc revision";
+        rpc.row.size = "8 B";
+        rpc.row.baseline = "raw 100 B x1";
+        rpc.baseline = kRaw100;
+        rpc.timed = [this](std::string& e) {
+            uint32_t revision = 0;
+            QRDSTATUS st = lib_.getSvrLRev(&service_, &revision);
+            if (st) e = "revision call: " + lib_.describe(st);
+            return st == QRD_OK;
+        };
+        all.push_back(std::move(rpc));
     }
 
     QRDSTATUS writeValue(const AttrName& attr, const std::vector<uint8_t>& value) {
@@ -295,11 +328,14 @@ class Worker {
         return true;
     }
 
+    static AttrName readAttr(size_t which) { return {kCategory, kReadNumber + uint32_t(which)}; }
+    static AttrName writeAttr(size_t which) { return {kCategory, kWriteNumber + uint32_t(which)}; }
+
     // Stores the values that the reads measure and checks them back, so that
     // a broken operation is reported instead of timed.
     bool prepareAttributes(std::string& error) {
         for (size_t i = 0; i < std::size(kSizes); ++i) {
-            AttrName attr{kCategory, kReadNumber + uint32_t(i)};
+            AttrName attr = readAttr(i);
             std::vector<uint8_t> value = pattern(kSizes[i], uint32_t(i));
             if (QRDSTATUS st = writeValue(attr, value)) {
                 error = "cannot store the " + sizeText(kSizes[i]) + " value: " + lib_.describe(st);
@@ -328,110 +364,85 @@ class Worker {
         return true;
     }
 
-    bool measureAttributes() {
-        std::string error;
-        if (!prepareAttributes(error)) {
-            fail("attributes: " + error);
-            for (const char* op : {"read", "write (durable)"})
-                for (size_t size : kSizes) {
-                    Row row;
-                    row.operation = op;
-                    row.size = sizeText(size);
-                    row.exchanges = exchangesFor(size);
-                    row.note = "not measured (see above)";
-                    rows_.push_back(row);
-                }
-            return false;
-        }
-        for (size_t i = 0; i < std::size(kSizes); ++i)
-            if (!measureRead(i)) return false;
-        for (size_t i = 0; i < std::size(kSizes); ++i)
-            if (!measureWrite(i)) return false;
-        return true;
-    }
-
-    bool measureRead(size_t which) {
+    Measurement read(size_t which) {
         size_t size = kSizes[which];
-        AttrName attr{kCategory, kReadNumber + uint32_t(which)};
-        std::vector<uint8_t> expected = pattern(size, uint32_t(which));
-        std::vector<uint8_t> buffer(size);
-        std::vector<double> samples;
-        std::string error;
-        bool ok = measure(
-            plan_, samples, error, [&](size_t) { std::fill(buffer.begin(), buffer.end(), 0); },
-            [&](std::string& e) { return readValue(attr, buffer, e); },
-            [&](size_t, std::string& e) {
-                if (buffer == expected) return true;
-                e = "a read of " + sizeText(size) + " returned other bytes than stored";
-                return false;
-            });
-        if (!ok) {
-            fail(error);
-            return false;
-        }
-        Row row;
-        row.operation = "read";
-        row.size = sizeText(size);
-        row.exchanges = exchangesFor(size);
-        row.summary = summarize(samples);
+        Measurement m;
+        m.row.operation = "read";
+        m.row.size = sizeText(size);
+        m.row.exchanges = exchangesFor(size);
         // A read is set beside raw round trips with replies of its chunk size.
-        const Summary& raw = size <= 100 ? raw100_ : raw4k_;
-        row.baseline = std::string("raw ") + (size <= 100 ? "100 B" : "4 KiB") + " x" +
-                       std::to_string(row.exchanges);
-        row.compared = true;
-        row.comparison = compare(row.summary, raw, row.exchanges, size <= kChunk ? 3 : 0);
-        rows_.push_back(row);
-        return true;
-    }
-
-    bool measureWrite(size_t which) {
-        size_t size = kSizes[which];
-        AttrName attr{kCategory, kWriteNumber + uint32_t(which)};
-        std::vector<uint8_t> value = pattern(size, uint32_t(which));
-        std::vector<double> samples;
-        std::string error;
-        // Every write stores a different value: its first bytes count up.
-        uint32_t last = 0;
-        bool ok = measure(
-            plan_, samples, error,
-            [&](size_t i) {
-                last = uint32_t(i) + 1;
-                if (size >= 4) qrd::putBe32(value.data(), last);
-            },
-            [&](std::string& e) {
-                QRDSTATUS st = writeValue(attr, value);
-                if (st) e = "write of " + sizeText(size) + ": " + lib_.describe(st);
-                return st == QRD_OK;
-            },
-            [](size_t, std::string&) { return true; });
-        if (ok) {
-            std::vector<uint8_t> back(size);
-            ok = readValue(attr, back, error);
-            if (ok && back != value) {
-                error = "the last " + sizeText(size) + " write did not read back";
-                ok = false;
-            }
-        }
-        if (!ok) {
-            fail(error);
+        bool small = size <= 100;
+        m.baseline = small ? kRaw100 : kRaw4k;
+        m.row.baseline = std::string("raw ") + (small ? "100 B" : "4 KiB") + " x" +
+                         std::to_string(m.row.exchanges);
+        m.target = size <= kChunk ? 3 : 0;
+        auto expected = std::make_shared<std::vector<uint8_t>>(pattern(size, uint32_t(which)));
+        auto buffer = std::make_shared<std::vector<uint8_t>>(size);
+        AttrName attr = readAttr(which);
+        m.before = [buffer](size_t) { std::fill(buffer->begin(), buffer->end(), 0); };
+        m.timed = [this, attr, buffer](std::string& e) { return readValue(attr, *buffer, e); };
+        m.after = [buffer, expected, size](size_t, std::string& e) {
+            if (*buffer == *expected) return true;
+            e = "a read of " + sizeText(size) + " returned other bytes than stored";
             return false;
-        }
-        Row row;
-        row.operation = "write (durable)";
-        row.size = sizeText(size);
-        row.exchanges = exchangesFor(size);
-        row.summary = summarize(samples);
-        // A write's reply is small: set beside 100-byte round trips.
-        row.baseline = "raw 100 B x" + std::to_string(row.exchanges);
-        row.compared = true;
-        row.comparison = compare(row.summary, raw100_, row.exchanges, 10);
-        rows_.push_back(row);
-        return true;
+        };
+        return m;
     }
 
-    void printVerdict() const {
+    // Every write stores a different value: its first bytes count up. The
+    // last one written is kept for the check after the rounds.
+    Measurement write(size_t which) {
+        size_t size = kSizes[which];
+        Measurement m;
+        m.row.operation = "write (durable)";
+        m.row.size = sizeText(size);
+        m.row.exchanges = exchangesFor(size);
+        // A write's reply is small: set beside 100-byte round trips.
+        m.baseline = kRaw100;
+        m.row.baseline = "raw 100 B x" + std::to_string(m.row.exchanges);
+        m.target = 10;
+        lastWritten_[which] = pattern(size, uint32_t(which));
+        std::vector<uint8_t>* value = &lastWritten_[which];
+        AttrName attr = writeAttr(which);
+        m.before = [value](size_t i) {
+            if (value->size() >= 4) qrd::putBe32(value->data(), uint32_t(i) + 1);
+        };
+        m.timed = [this, attr, value, size](std::string& e) {
+            QRDSTATUS st = writeValue(attr, *value);
+            if (st) e = "write of " + sizeText(size) + ": " + lib_.describe(st);
+            return st == QRD_OK;
+        };
+        return m;
+    }
+
+    bool checkLastWrite(size_t which, std::string& error) {
+        const std::vector<uint8_t>& value = lastWritten_[which];
+        std::vector<uint8_t> back(value.size());
+        if (!readValue(writeAttr(which), back, error)) return false;
+        if (back == value) return true;
+        error = "the last " + sizeText(value.size()) + " write did not read back";
+        return false;
+    }
+
+    std::vector<Row> table(const std::vector<Measurement>& all) const {
+        std::vector<Row> rows;
+        for (const Measurement& m : all) {
+            Row row = m.row;
+            row.summary = summarize(m.samples);
+            if (row.summary.n == 0) row.note = m.failed ? "failed (see above)" : "not measured";
+            if (m.baseline >= 0) {
+                row.compared = true;
+                row.comparison = compare(row.summary, summarize(all[size_t(m.baseline)].samples),
+                                         row.exchanges, m.target);
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    static void printVerdict(const std::vector<Row>& rows) {
         int targets = 0, met = 0;
-        for (const Row& r : rows_) {
+        for (const Row& r : rows) {
             if (!r.compared || r.comparison.target <= 0) continue;
             ++targets;
             if (r.comparison.met) ++met;
@@ -443,15 +454,18 @@ class Worker {
                     met, targets);
     }
 
+    static constexpr int kRaw100 = 0;
+    static constexpr int kRaw4k = 1;
+
     std::string library_;
     uint16_t echoPort_;
     Plan plan_;
     QrdLib lib_;
+    EchoClient echo_;
     QRD_PORT service_{};
     QRD_NM_SESS session_{};
     std::string user_;
-    Summary raw100_, raw4k_;
-    std::vector<Row> rows_;
+    std::vector<uint8_t> lastWritten_[std::size(kSizes)];
 };
 
 // ---------------------------------------------------------------------------
@@ -558,6 +572,19 @@ int supervise(const Options& o) {
                 cpuModel().c_str(), u.release);
     std::printf("folder %s on %s, port base %u\n", ws.dir().c_str(), fileSystemOf(ws.dir()).c_str(),
                 ws.portBase());
+    int clientCpu = -1, serverCpu = -1;
+    std::vector<int> cpus = allowedCpus();
+    std::string placement = o.placement;
+    if (placement == "split" && cpus.size() < 2) placement = "same";
+    if (placement != "free" && !cpus.empty()) {
+        clientCpu = cpus[0];
+        serverCpu = placement == "split" ? cpus[1] : cpus[0];
+        std::printf("placement %s: client on CPU %d, daemon and echo server on CPU %d\n",
+                    placement.c_str(), clientCpu, serverCpu);
+    } else {
+        std::printf("placement free: the scheduler decides\n");
+    }
+    std::printf("load average at the start: %s\n", loadAverage().c_str());
     if (o.iterations)
         std::printf("%zu operations per measurement after %zu warm-up operations\n", o.iterations,
                     o.warmup);
@@ -573,13 +600,13 @@ int supervise(const Options& o) {
     if (!server.start(
             daemon,
             {"--db", db, "--server-name", kServer, "--ip-port", std::to_string(ws.ipPort())}, log,
-            kReadyTimeoutMs, error)) {
+            kReadyTimeoutMs, error, serverCpu)) {
         fail(error);
         std::string tail = fileTail(log, 2000);
         if (!tail.empty()) std::fprintf(stderr, "daemon log:\n%s\n", tail.c_str());
         return finish(1);
     }
-    if (!echo.start(error)) {
+    if (!echo.start(error, serverCpu)) {
         fail(error);
         return finish(1);
     }
@@ -597,6 +624,7 @@ int supervise(const Options& o) {
         // supervisor's clean-up, so it leaves with _exit.
         resetStopHandlers();
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (clientCpu >= 0) pinToCpu(clientCpu);
         close(life[0]);
         int result = Worker(o, library, echo.port()).run();
         std::fflush(stdout);
@@ -611,6 +639,7 @@ int supervise(const Options& o) {
     }
     code = waitForWorker(worker, life[0], nowMs() + int64_t(o.timeoutSec) * 1000);
     close(life[0]);
+    std::printf("load average at the end: %s\n", loadAverage().c_str());
     if (code != 0 && code != 130) {
         std::string tail = fileTail(log, 2000);
         if (!tail.empty()) std::fprintf(stderr, "daemon log (last lines):\n%s\n", tail.c_str());

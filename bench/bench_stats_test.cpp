@@ -83,9 +83,12 @@ TEST(BenchOptions, DefaultsAndValues) {
     EXPECT_EQ(o.iterations, 0u); // the time-budgeted default
     EXPECT_EQ(o.warmup, 50u);
     EXPECT_FALSE(o.keep);
+    EXPECT_EQ(o.placement, "split");
     ASSERT_TRUE(parseOptions({"--iterations", "7", "--warmup", "0", "--keep", "--daemon", "/x/d",
-                              "--library", "/x/l.so", "--tmpdir", "/var/tmp", "--timeout", "9"},
+                              "--library", "/x/l.so", "--tmpdir", "/var/tmp", "--timeout", "9",
+                              "--placement", "same"},
                              o, error));
+    EXPECT_EQ(o.placement, "same");
     EXPECT_EQ(o.iterations, 7u);
     EXPECT_EQ(o.warmup, 0u);
     EXPECT_TRUE(o.keep);

@@ -47,7 +47,7 @@ namespace {
 
 } // namespace
 
-bool EchoServer::start(std::string& error) {
+bool EchoServer::start(std::string& error, int cpu) {
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = std::string("socket: ") + std::strerror(errno);
@@ -70,6 +70,7 @@ bool EchoServer::start(std::string& error) {
         resetStopHandlers();
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(1);
+        if (cpu >= 0 && !pinToCpu(cpu)) _exit(126);
         serve(fd);
     }
     close(fd);

@@ -26,7 +26,8 @@ bool echoReply(const uint8_t* request, size_t length, std::vector<uint8_t>& repl
 class EchoServer {
   public:
     ~EchoServer() { stop(); }
-    bool start(std::string& error);
+    // With `cpu` >= 0 the server runs on that CPU only.
+    bool start(std::string& error, int cpu = -1);
     void stop();
     uint16_t port() const { return port_; }
 

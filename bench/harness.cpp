@@ -10,6 +10,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -86,6 +87,31 @@ void installStopHandlers() {
 
 int stopSignal() {
     return g_stop;
+}
+
+std::vector<int> allowedCpus() {
+    std::vector<int> cpus;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return cpus;
+    for (int i = 0; i < CPU_SETSIZE; ++i)
+        if (CPU_ISSET(i, &set)) cpus.push_back(i);
+    return cpus;
+}
+
+bool pinToCpu(int cpu) {
+    if (cpu < 0 || cpu >= CPU_SETSIZE) return false;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0;
+}
+
+std::string loadAverage() {
+    std::ifstream f("/proc/loadavg");
+    std::string a, b, c;
+    if (!(f >> a >> b >> c)) return "unknown";
+    return a + " " + b + " " + c;
 }
 
 void resetStopHandlers() {
@@ -244,7 +270,7 @@ ToolOutcome runTool(const std::string& path, const std::vector<std::string>& arg
 }
 
 bool Daemon::start(const std::string& path, const std::vector<std::string>& args,
-                   const std::string& logPath, int timeoutMs, std::string& error) {
+                   const std::string& logPath, int timeoutMs, std::string& error, int cpu) {
     int out[2];
     if (pipe2(out, O_CLOEXEC)) {
         error = std::string("pipe: ") + std::strerror(errno);
@@ -257,6 +283,7 @@ bool Daemon::start(const std::string& path, const std::vector<std::string>& args
         // Ends with us, even when we are killed.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(1);
+        if (cpu >= 0 && !pinToCpu(cpu)) _exit(126);
         dup2(out[1], 1);
         int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         if (log >= 0) dup2(log, 2);

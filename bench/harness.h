@@ -57,10 +57,11 @@ ToolOutcome runTool(const std::string& path, const std::vector<std::string>& arg
 class Daemon {
   public:
     ~Daemon() { stop(); }
-    // Starts `path serve args...` and waits for its ready line; standard
-    // error goes to `logPath`.
+    // Starts `path serve args...` and waits for its ready line.
+    // Standard error goes to `logPath`. With `cpu` >= 0 the daemon and all
+    // its threads run on that CPU only.
     bool start(const std::string& path, const std::vector<std::string>& args,
-               const std::string& logPath, int timeoutMs, std::string& error);
+               const std::string& logPath, int timeoutMs, std::string& error, int cpu = -1);
     // SIGTERM, then SIGKILL when it has not ended within `graceMs`.
     void stop(int graceMs = 3000);
     bool running() const { return pid_ > 0; }
@@ -69,6 +70,15 @@ class Daemon {
     pid_t pid_ = 0;
     int out_ = -1;
 };
+
+// The CPUs this process may run on, in order.
+std::vector<int> allowedCpus();
+// Keeps the calling process (and the threads it starts later) on one CPU.
+bool pinToCpu(int cpu);
+
+// The load averages of /proc/loadavg ("1.20 0.80 0.50"), to tell a busy
+// machine from a quiet one.
+std::string loadAverage();
 
 // Milliseconds of a steady clock, for deadlines.
 int64_t nowMs();

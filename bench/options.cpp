@@ -15,14 +15,21 @@ running test holds), database, configuration folders and workstation id,
 seeds a user with "namewrightd admin", logs in and starts a session.
 
   --iterations N   timed operations per measurement (default: up to 2000,
-                   each measurement stopping after 2.5 s)
-  --warmup N       untimed operations before each measurement (default 50)
+                   each measurement stopping after 2.5 s); the measurements
+                   take turns in 10 rounds, so a change in the machine's load
+                   touches all of them alike
+  --warmup N       untimed operations before each measurement (default 50,
+                   at most 0.3 s each unless --iterations is given)
   --daemon PATH    the namewrightd program (default: the build tree's
                    services/namewrightd/namewrightd next to this program)
   --library PATH   the client library (default: the build tree's
                    api/libqrdxapi.so next to this program)
   --tmpdir DIR     where the temporary folder is made (default $TMPDIR, else
                    /tmp); its file system decides what a durable write costs
+  --placement P    split (default): the measuring client on one CPU, the
+                   daemon and the echo server on another, like the two ends
+                   of a network; same: everything on one CPU; free: wherever
+                   the scheduler puts them (figures then vary from run to run)
   --timeout SEC    give up after SEC seconds (default 600)
   --keep           keep the temporary folder (database, logs) and say where
   -h, --help       show this text
@@ -58,7 +65,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             continue;
         }
         bool takesValue = a == "--iterations" || a == "--warmup" || a == "--daemon" ||
-                          a == "--library" || a == "--tmpdir" || a == "--timeout";
+                          a == "--library" || a == "--tmpdir" || a == "--timeout" ||
+                          a == "--placement";
         if (!takesValue) {
             error = "unknown option " + a;
             return false;
@@ -87,6 +95,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
                 return false;
             }
             o.timeoutSec = unsigned(n);
+        } else if (a == "--placement") {
+            if (v != "split" && v != "same" && v != "free") {
+                error = "--placement wants split, same or free";
+                return false;
+            }
+            o.placement = v;
         } else if (v.empty()) {
             error = a + " wants a path";
             return false;

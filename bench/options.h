@@ -17,6 +17,10 @@ struct Options {
     std::string library; // empty: next to the program in the build tree
     std::string tmpdir;  // empty: $TMPDIR, else /tmp
     unsigned timeoutSec = 600;
+    // Where the processes run: "split" puts the measuring client on one CPU
+    // and the daemon and the echo server on another, like the two ends of a
+    // network; "same" puts all on one CPU; "free" leaves it to the scheduler.
+    std::string placement = "split";
     bool keep = false;
     bool help = false;
 };
