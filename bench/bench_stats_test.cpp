@@ -107,7 +107,7 @@ TEST(BenchOptions, WrongUsageIsRefusedAndChangesNothing) {
         {"--warmup", ""},        {"--timeout", "0"},
         {"--timeout", "99999"},  {"--daemon", ""},
         {"--frobnicate"},        {"extra"},
-        {"--iterations", " 5"},
+        {"--iterations", " 5"},  {"--placement", "elsewhere"},
     };
     for (const auto& args : bad) {
         Options o;
