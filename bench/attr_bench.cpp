@@ -589,9 +589,9 @@ int supervise(const Options& o) {
         std::printf("%zu operations per measurement after %zu warm-up operations\n", o.iterations,
                     o.warmup);
     else
-        std::printf("up to %zu operations or %.1f s per measurement, after up to %zu warm-up "
-                    "operations\n",
-                    kDefaultIterations, kDefaultBudgetMs / 1000.0, o.warmup);
+        std::printf("up to %zu operations or %.1f s per measurement in %zu rounds, after up to "
+                    "%zu warm-up operations\n",
+                    kDefaultIterations, kDefaultBudgetMs / 1000.0, kRounds, o.warmup);
 
     if (!seed(daemon, db, error)) {
         fail(stopSignal() ? "interrupted" : error);
