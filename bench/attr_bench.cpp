@@ -174,13 +174,19 @@ std::string cpuModel() {
 
 class Worker {
   public:
-    Worker(const Options& o, const std::string& library, uint16_t echoPort)
-        : library_(library), echoPort_(echoPort) {
+    // `folder` is the temporary folder, on the file system of the database.
+    Worker(const Options& o, const std::string& library, uint16_t echoPort,
+           const std::string& folder)
+        : library_(library), echoPort_(echoPort), syncProbe_(folder + "/sync-probe") {
         if (o.iterations) {
             plan_.iterations = o.iterations;
             plan_.budgeted = false;
         }
         plan_.warmup = o.warmup;
+    }
+
+    ~Worker() {
+        if (syncFd_ >= 0) close(syncFd_);
     }
 
     int run() {
@@ -276,9 +282,9 @@ class Worker {
         return true;
     }
 
-    // Raw round trips with 100-byte and 4 KiB replies (indexes 0 and 1), and
-    // one library call to the daemon that touches no storage: what a
-    // procedure call costs by itself.
+    // Raw round trips with 100-byte and 4 KiB replies (indexes 0 and 1), the
+    // file system's sync, and one library call to the daemon that touches no
+    // storage: what a procedure call costs by itself.
     void addBaselines(std::vector<Measurement>& all) {
         for (size_t reply : {size_t(100), kChunk}) {
             Measurement m;
@@ -288,6 +294,24 @@ class Worker {
                 return echo_.roundTrip(reply, kEchoTimeoutMs, e);
             };
             all.push_back(std::move(m));
+        }
+        // What one durable commit costs the file system at this moment: a
+        // 4 KiB write and its sync, as the daemon's journal does per commit.
+        // It is shown, not compared: it tells a slow disk from slow code.
+        syncFd_ = open(syncProbe_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (syncFd_ >= 0) {
+            Measurement sync;
+            sync.row.operation = "raw fdatasync";
+            sync.row.size = sizeText(kChunk);
+            sync.timed = [this](std::string& e) {
+                static const std::vector<uint8_t> block(kChunk, 0x3C);
+                if (pwrite(syncFd_, block.data(), block.size(), 0) == ssize_t(block.size()) &&
+                    fdatasync(syncFd_) == 0)
+                    return true;
+                e = std::string("sync probe: ") + std::strerror(errno);
+                return false;
+            };
+            all.push_back(std::move(sync));
         }
         Measurement rpc;
         rpc.row.operation = "rpc revision";
@@ -459,6 +483,8 @@ class Worker {
 
     std::string library_;
     uint16_t echoPort_;
+    std::string syncProbe_;
+    int syncFd_ = -1;
     Plan plan_;
     QrdLib lib_;
     EchoClient echo_;
@@ -626,7 +652,7 @@ int supervise(const Options& o) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (clientCpu >= 0) pinToCpu(clientCpu);
         close(life[0]);
-        int result = Worker(o, library, echo.port()).run();
+        int result = Worker(o, library, echo.port(), ws.dir()).run();
         std::fflush(stdout);
         std::fflush(stderr);
         _exit(result);
