@@ -161,6 +161,11 @@ TEST_F(AttrTest, WritesOverwriteInPlaceExtendAndCutOnlyWithFlag2) {
     EXPECT_EQ(read(bob, me, kObj, kMain, 4, 0, 100).data, (std::vector<uint8_t>{0, 0, 0, 1}));
     // Keeping part of an integer value while writing bytes would mix widths.
     EXPECT_EQ(write(bob, me, kObj, kMain, 2, 1, {1}).code, 1068);
+    // Byte types 1 and 5 share the width: read as either, named as stored.
+    ASSERT_TRUE(write(bob, me, kObj, kMain, 5, 0, {4, 5}, 2).ok());
+    Chunk five = read(bob, me, kObj, kMain, 1, 0, 100);
+    EXPECT_EQ(five.type, 5u);
+    EXPECT_EQ(five.data, (std::vector<uint8_t>{4, 5}));
 
     EXPECT_EQ(read(bob, me, kObj, {52, 1}, 2, 0, 10).code, 1055);
     EXPECT_EQ(simple(qrd::nm::kAttrInfo, bob, me, kObj, {52, 1}).code, 1055);
