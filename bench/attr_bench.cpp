@@ -31,6 +31,7 @@
 #include "options.h"
 #include "qrd/bytes.h"
 #include "qrdlib.h"
+#include "rounds.h"
 #include "stats.h"
 
 namespace bench {
@@ -57,8 +58,6 @@ constexpr size_t kChunk = 4096; // bytes per exchange of a raw value
 constexpr int kToolTimeoutMs = 30000;
 constexpr int kReadyTimeoutMs = 15000;
 constexpr int kEchoTimeoutMs = 2000;
-constexpr int64_t kWarmupBudgetMs = 300;
-constexpr size_t kRounds = 10;
 
 unsigned exchangesFor(size_t bytes) {
     return unsigned(std::max<size_t>(1, (bytes + kChunk - 1) / kChunk));
@@ -66,66 +65,6 @@ unsigned exchangesFor(size_t bytes) {
 
 void fail(const std::string& message) {
     std::fprintf(stderr, "attr_bench: %s\n", message.c_str());
-}
-
-// How many operations a measurement runs, and for how long at most.
-struct Plan {
-    size_t iterations = kDefaultIterations;
-    size_t warmup = 50;
-    bool budgeted = true; // time limits on warm-up and on each measurement
-};
-
-// One measured operation: `timed` is the operation, `before` and `after` run
-// around it outside the clock (`after` checks the result). The counter given
-// to them runs on across warm-up and rounds.
-struct Measurement {
-    Row row;
-    int baseline = -1; // index of the measurement it is compared with
-    double target = 0;
-    std::function<void(size_t)> before = [](size_t) {};
-    std::function<bool(std::string&)> timed;
-    std::function<bool(size_t, std::string&)> after = [](size_t, std::string&) { return true; };
-    std::vector<double> samples;
-    size_t counter = 0;
-    bool failed = false;
-};
-
-// Runs up to `count` operations of `m` (stopping at `endMs` when given, after
-// at least one); false with the failure in `error`.
-bool runSome(Measurement& m, size_t count, int64_t endMs, bool record, std::string& error) {
-    for (size_t k = 0; k < count; ++k) {
-        if (endMs && k > 0 && nowMs() >= endMs) break;
-        size_t i = m.counter++;
-        m.before(i);
-        auto t0 = std::chrono::steady_clock::now();
-        bool ok = m.timed(error);
-        auto t1 = std::chrono::steady_clock::now();
-        if (!ok || !m.after(i, error)) {
-            m.failed = true;
-            return false;
-        }
-        if (record) m.samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    }
-    return true;
-}
-
-// Warms every measurement up, then lets them take turns for kRounds rounds,
-// so that a change in the machine's load during the run touches each of them
-// alike instead of the ones that happened to run at that moment.
-bool runAll(std::vector<Measurement>& all, const Plan& plan, std::string& error) {
-    for (Measurement& m : all) {
-        int64_t end = plan.budgeted ? nowMs() + kWarmupBudgetMs : 0;
-        if (plan.warmup && !runSome(m, plan.warmup, end, false, error)) return false;
-        m.samples.reserve(plan.iterations);
-    }
-    for (size_t r = 0; r < kRounds; ++r) {
-        size_t quota = plan.iterations * (r + 1) / kRounds - plan.iterations * r / kRounds;
-        for (Measurement& m : all) {
-            int64_t end = plan.budgeted ? nowMs() + int64_t(kDefaultBudgetMs / kRounds) : 0;
-            if (quota && !runSome(m, quota, end, true, error)) return false;
-        }
-    }
-    return true;
 }
 
 std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
@@ -617,7 +556,7 @@ int supervise(const Options& o) {
     else
         std::printf("up to %zu operations or %.1f s per measurement in %zu rounds, after up to "
                     "%zu warm-up operations\n",
-                    kDefaultIterations, kDefaultBudgetMs / 1000.0, kRounds, o.warmup);
+                    kDefaultIterations, kDefaultBudgetMs / 1000.0, Plan{}.rounds, o.warmup);
 
     if (!seed(daemon, db, error)) {
         fail(stopSignal() ? "interrupted" : error);
