@@ -14,7 +14,7 @@ work=$(mktemp -d /tmp/qrdattr-XXXXXX)
 daemon_pid=""
 cleanup() {
     [ -n "$daemon_pid" ] && kill "$daemon_pid" 2>/dev/null && wait "$daemon_pid" 2>/dev/null
-    rm -f /dev/shm/*"qrdattr$$"* 2>/dev/null || true
+    rm -f /dev/shm/*".qrdattr$$" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

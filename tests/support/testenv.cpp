@@ -61,7 +61,12 @@ void removeWorkstation() {
     if (!id) return;
     std::error_code ec;
     for (auto& e : std::filesystem::directory_iterator("/dev/shm", ec)) {
-        if (e.path().filename().string().find(id) != std::string::npos)
+        // Names end in ".<workstation>"; a bare substring match would also
+        // take the stores of a process whose id merely starts with ours.
+        std::string name = e.path().filename().string();
+        std::string tail = std::string(".") + id;
+        if (name.size() > tail.size() &&
+            name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
             std::filesystem::remove(e.path(), ec);
     }
 }
@@ -111,7 +116,9 @@ void adoptWorkstation() {
     }
 }
 
-const Workstation& workstation() { return g_ws; }
+const Workstation& workstation() {
+    return g_ws;
+}
 
 void appendQordaIni(const std::string& text) {
     std::ofstream ini(g_ws.qordaIni, std::ios::app);
