@@ -13,17 +13,7 @@
 
 #include "qrdapi.h"
 
-static int failures;
-
-#define CHECK(cond, ...)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            failures++;                                                                            \
-            fprintf(stderr, "FAIL %s:%d: ", __FILE__, __LINE__);                                   \
-            fprintf(stderr, __VA_ARGS__);                                                          \
-            fputc('\n', stderr);                                                                   \
-        }                                                                                          \
-    } while (0)
+#include "check.h"
 
 static const char* const kMe = "bob@Sales@Demo";
 

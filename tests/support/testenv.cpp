@@ -61,12 +61,14 @@ void removeWorkstation() {
     if (!id) return;
     std::error_code ec;
     for (auto& e : std::filesystem::directory_iterator("/dev/shm", ec)) {
-        // Names end in ".<workstation>"; a bare substring match would also
-        // take the stores of a process whose id merely starts with ours.
+        // Names end in ".<workstation>" (or ".<workstation>-<child>" for the
+        // workstations of programs a test starts); a bare substring match
+        // would also take those of a process whose id merely starts with ours.
         std::string name = e.path().filename().string();
         std::string tail = std::string(".") + id;
-        if (name.size() > tail.size() &&
-            name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+        bool ours = name.size() > tail.size() &&
+                    name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+        if (ours || name.find(tail + "-") != std::string::npos)
             std::filesystem::remove(e.path(), ec);
     }
 }
