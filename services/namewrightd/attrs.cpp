@@ -56,11 +56,21 @@ void putAttr(qrd::BeWriter& w, AttrId a) {
 
 } // namespace
 
-uint16_t Handler::target(const std::string& name, uint16_t ocl, Entry& out) {
+uint16_t Handler::target(const std::string& name, uint16_t ocl, NameCache::Target& out) {
     if (ocl != kOclObject && ocl != kOclGroup) return kBadRequest;
-    Resolved r = dir_.resolve(name, ocl == kOclGroup ? kNameKindGroup : kNameKindObject);
+    const uint16_t kind = ocl == kOclGroup ? kNameKindGroup : kNameKindObject;
+    const uint64_t stamp = storage_.directoryStamp();
+    names_.sync(stamp);
+    const std::string key = NameCache::key(name, kind);
+    if (std::optional<NameCache::Target> t = names_.target(key)) {
+        out = *t;
+        return 0;
+    }
+    Resolved r = dir_.locate(name, kind);
     if (r.status) return lookupStatus(r.status);
-    out = r.entry;
+    out.entry = r.entry;
+    out.referral = referral(r.entry);
+    names_.putTarget(stamp, key, out);
     return 0;
 }
 
@@ -74,11 +84,21 @@ uint16_t Handler::referral(const Entry& e) {
 
 bool Handler::mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing) {
     if (s.userId == 0) return false;
-    std::optional<UserRecord> user = storage_.user(s.userId);
-    if (!user) return false;
-    if (user->admin || e.id == s.userId) return true;
-    std::optional<Entry> me = storage_.entry(s.userId);
-    if (me && e.kind == Kind::Group && e.id == me->parentId) return true;
+    NameCache::User u;
+    if (std::optional<NameCache::User> known = names_.user(s.userId)) {
+        u = *known;
+    } else {
+        const uint64_t stamp = names_.stamp();
+        std::optional<UserRecord> rec = storage_.user(s.userId);
+        std::optional<Entry> me = rec ? storage_.entry(s.userId) : std::nullopt;
+        u.exists = rec && me;
+        u.admin = u.exists && rec->admin;
+        u.groupId = me ? me->parentId : 0;
+        names_.putUser(stamp, s.userId, u);
+    }
+    if (!u.exists) return false;
+    if (u.admin || e.id == s.userId) return true;
+    if (e.kind == Kind::Group && e.id == u.groupId) return true;
     if (publishing && attr && e.kind == Kind::User &&
         (*attr == kNewFoldersMain || *attr == kNewFoldersContents))
         return storage_.attributeSize(e.id, kBusinessCard).has_value();
@@ -112,9 +132,10 @@ Handler::Reply Handler::readAttr(Call& c) {
     const uint32_t now = clock_();
     std::optional<Session> s = sessions_.find(sid, now);
     if (!s) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
-    if (uint16_t st = referral(e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    if (obj.referral) return refusal(obj.referral);
+    const Entry& e = obj.entry;
 
     std::shared_ptr<const AttrValue> value;
     if (transfers_.begin(sid, e.id, attr, index, now, value) == TransferTable::Read::Lost)
@@ -133,7 +154,8 @@ Handler::Reply Handler::readAttr(Call& c) {
     const bool more = from + n < elements;
     transfers_.end(sid, e.id, attr, value, from + n, more, now);
 
-    qrd::BeWriter w = returnWriter();
+    // type, index, count, flags, tag, n, the elements, qualifiers.
+    qrd::BeWriter w = returnWriter(4 * 4 + 2 + 2 + size_t(n) * width + 2);
     w.u32(value->type);
     w.u32(index);
     w.u32(n);
@@ -162,12 +184,15 @@ Handler::Reply Handler::writeAttr(Call& c) {
     const uint16_t tag = c.args.u16();
     if (!c.args.ok() || !validType(type) || count > chunkLimit(type)) return refusal(kBadRequest);
     const uint32_t width = widthOf(type);
-    std::vector<uint8_t> data;
+    // The elements stay in the datagram; the storage copies what it keeps.
+    const uint8_t* data = nullptr;
+    size_t dataBytes = 0;
     if (tag != 0) {
         const uint16_t n = c.args.u16();
         if (tag != type || n != count) return refusal(kBadRequest);
-        data.resize(size_t(n) * width);
-        c.args.bytes(data.data(), data.size());
+        dataBytes = size_t(n) * width;
+        data = c.args.here();
+        c.args.skip(dataBytes);
     } else if (count != 0) {
         return refusal(kBadRequest);
     }
@@ -176,30 +201,24 @@ Handler::Reply Handler::writeAttr(Call& c) {
     if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
     std::optional<Session> s = sessions_.find(sid, clock_());
     if (!s) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
-    if (uint16_t st = referral(e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    if (obj.referral) return refusal(obj.referral);
+    const Entry& e = obj.entry;
     if (attr == kTypeAttr || !mayWrite(*s, e, &attr, true)) return refusal(kAccessDenied);
     // 64 bits: index + count cannot wrap.
     const uint64_t end = uint64_t(index) + count;
     if (end * width > kMaxValueBytes) return refusal(kBadRequest);
 
     {
+        // Only the exchange's range is written; the stored value is not read.
         Transaction t(storage_);
-        std::optional<AttrValue> cur = storage_.attribute(e.id, attr);
-        AttrValue v;
-        v.type = type;
-        const bool replacesAll =
-            index == 0 && ((flags & kCutFlag) || (cur && data.size() >= cur->bytes.size()));
-        if (cur && !replacesAll) {
-            // Part of the stored value stays: its elements must be as wide.
-            if (widthOf(cur->type) != width) return refusal(kBadRequest);
-            v.bytes = std::move(cur->bytes);
-        }
-        const size_t endBytes = size_t(end * width);
-        if ((flags & kCutFlag) || v.bytes.size() < endBytes) v.bytes.resize(endBytes, 0);
-        std::copy(data.begin(), data.end(), v.bytes.begin() + ptrdiff_t(size_t(index) * width));
-        storage_.setAttribute(e.id, attr, v);
+        const bool cut = (flags & kCutFlag) != 0;
+        std::optional<AttrSize> cur = storage_.attributeSize(e.id, attr);
+        const bool replacesAll = index == 0 && (cut || (cur && dataBytes >= cur->bytes));
+        // Part of the stored value stays: its elements must be as wide.
+        if (cur && !replacesAll && widthOf(cur->type) != width) return refusal(kBadRequest);
+        storage_.writeAttribute(e.id, attr, type, uint64_t(index) * width, data, dataBytes, cut);
         t.commit();
     }
     transfers_.written(sid, e.id, attr);
@@ -220,9 +239,10 @@ Handler::Reply Handler::deleteAttr(Call& c) {
     if (!c.args.ok()) return refusal(kBadRequest);
     std::optional<Session> s = sessions_.find(sid, clock_());
     if (!s) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
-    if (uint16_t st = referral(e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    if (obj.referral) return refusal(obj.referral);
+    const Entry& e = obj.entry;
     if (attr == kTypeAttr || !mayWrite(*s, e, &attr, false)) return refusal(kAccessDenied);
     if (!storage_.removeAttribute(e.id, attr)) return refusal(kNoAttribute);
     transfers_.written(sid, e.id, attr);
@@ -240,9 +260,10 @@ Handler::Reply Handler::attrInfo(Call& c) {
     if (!c.args.ok()) return refusal(kBadRequest);
     std::optional<Session> s = sessions_.find(sid, clock_());
     if (!s) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
-    if (uint16_t st = referral(e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    if (obj.referral) return refusal(obj.referral);
+    const Entry& e = obj.entry;
     std::optional<AttrSize> size;
     if (attr == kTypeAttr)
         size = AttrSize{4, 4};
@@ -275,11 +296,12 @@ Handler::Reply Handler::scanAttr(Call& c) {
     if (!c.args.ok()) return refusal(kBadRequest);
     std::optional<Session> s = sessions_.find(sid, clock_());
     if (!s) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
-    if (uint16_t st = referral(e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    if (obj.referral) return refusal(obj.referral);
+    const Entry& e = obj.entry;
 
-    qrd::BeWriter w = returnWriter();
+    qrd::BeWriter w = returnWriter(kPassBytes + 2 + size_t(max) * 8);
     if (max == 0) { // no room: nothing changes
         w.bytes(pass, sizeof pass);
         w.u16(0);
@@ -318,8 +340,9 @@ Handler::Reply Handler::readAssoc(Call& c) {
     const uint16_t record = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
     if (!sessions_.find(sid, clock_())) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    const Entry& e = obj.entry;
 
     std::string data;
     if (record == kRecordUser) {
@@ -350,7 +373,7 @@ Handler::Reply Handler::readAssoc(Call& c) {
         data.assign(stored->begin(), stored->end());
     }
     if (data.size() > kMaxRecordBytes) throw StorageError(StorageError::Damaged, "record too big");
-    qrd::BeWriter w = returnWriter();
+    qrd::BeWriter w = returnWriter(2 + data.size() + 1);
     w.string(data);
     return done(w);
 }
@@ -367,8 +390,9 @@ Handler::Reply Handler::writeAssoc(Call& c) {
     if (!c.args.ok()) return refusal(kBadRequest);
     std::optional<Session> s = sessions_.find(sid, clock_());
     if (!s) return refusal(kUnknownSession);
-    Entry e;
-    if (uint16_t st = target(name, ocl, e)) return refusal(st);
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
+    const Entry& e = obj.entry;
     if (record == kRecordUser || record == kRecordGroupServer || !mayWrite(*s, e, nullptr, false))
         return refusal(kAccessDenied);
     storage_.setAssocRecord(e.id, record, std::vector<uint8_t>(data.begin(), data.end()));

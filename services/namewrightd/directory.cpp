@@ -9,6 +9,14 @@ namespace nwd {
 
 Resolved Directory::resolve(const std::string& latin1Name, uint16_t nameKind,
                             bool followNicknames) {
+    Resolved r = locate(latin1Name, nameKind, followNicknames);
+    if (r.status) return r;
+    r.canonical = fullName(r.entry.id);
+    if (r.canonical.empty()) r.status = qrd::nm::kNoSuchObject;
+    return r;
+}
+
+Resolved Directory::locate(const std::string& latin1Name, uint16_t nameKind, bool followNicknames) {
     Resolved r;
     size_t wanted = nameKind == kNameKindOrg ? 1 : nameKind == kNameKindGroup ? 2 : 3;
     std::vector<std::string> parts;
@@ -49,8 +57,6 @@ Resolved Directory::resolve(const std::string& latin1Name, uint16_t nameKind,
         }
     }
     r.entry = found;
-    r.canonical = fullName(found.id);
-    if (r.canonical.empty()) r.status = qrd::nm::kNoSuchObject;
     return r;
 }
 

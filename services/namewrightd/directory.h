@@ -27,6 +27,9 @@ class Directory {
     // parts to match `nameKind`. A nickname stands for its target unless
     // followNicknames is false.
     Resolved resolve(const std::string& latin1Name, uint16_t nameKind, bool followNicknames = true);
+    // As resolve, without the canonical spelling (left empty): the look-ups
+    // of the parts only, for callers that need the entry alone.
+    Resolved locate(const std::string& latin1Name, uint16_t nameKind, bool followNicknames = true);
 
     // The canonical Latin-1 full name of an entry ("" when it is gone).
     std::string fullName(int64_t entryId);

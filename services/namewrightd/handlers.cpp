@@ -501,7 +501,7 @@ Handler::Reply Handler::profileEntry(Call& c) {
     } else {
         status = kBadName;
     }
-    qrd::BeWriter w = returnWriter();
+    qrd::BeWriter w = returnWriter(2 + 2 + value.size() + 1 + 2);
     w.u16(status);
     w.string(value);
     w.string(std::string());

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "directory.h"
+#include "namecache.h"
 #include "session.h"
 #include "storage.h"
 #include "transfers.h"
@@ -47,7 +48,7 @@ constexpr uint32_t kAttrRevision = 53000;
 constexpr uint16_t kProcProfileEntry = 4;
 
 // The largest attribute value kept, in bytes; a write beyond it is refused.
-constexpr uint64_t kMaxValueBytes = 1u << 20;
+constexpr uint64_t kMaxValueBytes = kMaxAttrBytes;
 // The largest association record kept, in bytes.
 constexpr size_t kMaxRecordBytes = 4096;
 
@@ -109,13 +110,15 @@ class Handler {
     Reply membership(Call& c);
 
     // The object an attribute or record procedure names (ocl 5: a group,
-    // 0: an object); 0 or the status to refuse with.
-    uint16_t target(const std::string& name, uint16_t ocl, Entry& out);
+    // 0: an object), with its referral status; 0 or the status to refuse
+    // with. Remembered in names_ (one stamp check per call).
+    uint16_t target(const std::string& name, uint16_t ocl, NameCache::Target& out);
     // 101 when another server holds the group of `e`, else 0.
     uint16_t referral(const Entry& e);
     // Whether the session's user may change `e` (an attribute `attr` with
     // procedure 42 when `publishing` is allowed; else any of its attributes
-    // and records). See docs/namewrightd.md, "Who may write".
+    // and records). See docs/namewrightd.md, "Who may write". Called after
+    // target() in the same request, whose stamp check it relies on.
     bool mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing);
     // An attribute value as stored, or the value the service makes up.
     std::optional<AttrValue> loadValue(const Entry& e, AttrId attr);
@@ -137,6 +140,7 @@ class Handler {
     Directory dir_;
     NonceIssuer issuer_;
     TransferTable transfers_;
+    NameCache names_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

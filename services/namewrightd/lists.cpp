@@ -84,7 +84,7 @@ uint16_t serviceTag(const std::optional<ServiceRecord>& rec) {
 
 // A list reply: passnum, kind tag, count, names.
 Handler::Reply nameList(uint16_t passnum, uint16_t tag, const std::vector<std::string>& names) {
-    qrd::BeWriter w = returnWriter();
+    qrd::BeWriter w = returnWriter(6 + names.size() * (2 + qrd::nm::kNameCap));
     w.u16(passnum);
     w.u16(tag);
     w.u16(uint16_t(names.size()));

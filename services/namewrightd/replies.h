@@ -17,9 +17,11 @@ struct Handler::Call {
     qrd::BeReader args;
 };
 
-// The head of a return reply: {u16 2, u16 0}.
-inline qrd::BeWriter returnWriter() {
+// The head of a return reply: {u16 2, u16 0}, in a buffer that holds
+// `results` bytes of results without growing again.
+inline qrd::BeWriter returnWriter(size_t results = 32) {
     qrd::BeWriter w;
+    w.data().reserve(4 + results);
     w.u16(qrd::nm::kReturn);
     w.u16(0);
     return w;

@@ -1,5 +1,6 @@
 #include "sqlite_storage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
 
@@ -8,9 +9,10 @@ namespace nwd {
 namespace {
 
 // Bumped with every change of the tables below; an older file is migrated,
-// a newer one refused.
-constexpr int kSchemaVersion = 1;
+// a newer one refused. 1: attribute values whole in one row; 2: in chunks.
+constexpr int kSchemaVersion = 2;
 
+// Everything but the attributes (kAttributeSchema).
 const char* const kSchema = R"SQL(
 CREATE TABLE entries (
     id        INTEGER PRIMARY KEY,
@@ -83,15 +85,7 @@ CREATE TABLE messages (
     received     INTEGER NOT NULL
 );
 CREATE INDEX messages_recipient ON messages(recipient_id, id);
--- Attribute values and association records of objects and groups.
-CREATE TABLE attributes (
-    owner_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
-    category INTEGER NOT NULL,
-    number   INTEGER NOT NULL,
-    type     INTEGER NOT NULL,
-    value    BLOB NOT NULL,
-    PRIMARY KEY (owner_id, category, number)
-) WITHOUT ROWID;
+-- Association records of objects and groups.
 CREATE TABLE assoc_records (
     owner_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
     record   INTEGER NOT NULL,
@@ -99,6 +93,40 @@ CREATE TABLE assoc_records (
     PRIMARY KEY (owner_id, record)
 ) WITHOUT ROWID;
 )SQL";
+
+// Attribute values of objects and groups: a head row per value (type and
+// size in bytes), the bytes in chunk rows of kChunkBytes, so that a write
+// touches only the chunks of its range. Chunk k of the value whose head is
+// A is row A * kChunksPerValue + k of attr_chunks: one look-up per chunk,
+// and a value's chunks are one range of row ids. A chunk row holds at most
+// the bytes of its chunk that lie below the value's size; a missing row, and
+// the missing end of a short one, read as zeros (a gap costs nothing).
+// Head ids are never reused (AUTOINCREMENT), so a chunk row that outlived
+// its head could never show up in another value. The numbers in the SQL
+// are kChunksPerValue.
+const char* const kAttributeSchema = R"SQL(
+CREATE TABLE attributes (
+    id       INTEGER PRIMARY KEY AUTOINCREMENT,
+    owner_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    category INTEGER NOT NULL,
+    number   INTEGER NOT NULL,
+    type     INTEGER NOT NULL,
+    size     INTEGER NOT NULL
+);
+CREATE UNIQUE INDEX attributes_name ON attributes(owner_id, category, number);
+CREATE TABLE attr_chunks (
+    id   INTEGER PRIMARY KEY,
+    data BLOB NOT NULL
+);
+CREATE TRIGGER attributes_drop_chunks AFTER DELETE ON attributes BEGIN
+    DELETE FROM attr_chunks WHERE id BETWEEN old.id * 256 AND old.id * 256 + 255;
+END;
+)SQL";
+
+// Stored layout: changing either is a compatibility break.
+constexpr uint64_t kChunkBytes = 4096;
+constexpr int64_t kChunksPerValue = 256;
+static_assert(kChunkBytes * kChunksPerValue == kMaxAttrBytes);
 
 std::string foldKey(const std::string& s) {
     std::string out = s;
@@ -137,6 +165,12 @@ class SqliteStorage::Stmt {
         check(sqlite3_bind_blob(s_, i, n ? p : &kEmpty, int(n), SQLITE_TRANSIENT));
         return *this;
     }
+    // Bytes that stay unchanged until the statement has run (no copy).
+    Stmt& bindStatic(int i, const uint8_t* p, size_t n) {
+        static const uint8_t kEmpty = 0;
+        check(sqlite3_bind_blob(s_, i, n ? p : &kEmpty, int(n), SQLITE_STATIC));
+        return *this;
+    }
     Stmt& bindNull(int i) {
         check(sqlite3_bind_null(s_, i));
         return *this;
@@ -161,6 +195,12 @@ class SqliteStorage::Stmt {
         return t ? std::string(reinterpret_cast<const char*>(t),
                                size_t(sqlite3_column_bytes(s_, col)))
                  : std::string();
+    }
+    // A blob without a copy; valid until the next step.
+    const uint8_t* blobData(int col, size_t& n) {
+        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(s_, col));
+        n = size_t(sqlite3_column_bytes(s_, col));
+        return p;
     }
     std::vector<uint8_t> blob(int col) {
         const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(s_, col));
@@ -254,13 +294,41 @@ void SqliteStorage::migrate() {
                                std::to_string(version) + ")");
     if (version == 0) {
         exec(kSchema);
-        exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+        exec(kAttributeSchema);
+    } else if (version == 1) {
+        migrateAttributesFrom1();
     }
+    if (version < kSchemaVersion)
+        exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     t.commit();
     // Statements prepared against the old schema are stale now.
     for (auto& [sql, stmt] : cache_)
         sqlite3_finalize(stmt);
     cache_.clear();
+}
+
+// Schema 1 kept each value whole in one row of `attributes`; its values are
+// copied into chunks and the old table dropped, within the caller's batch.
+void SqliteStorage::migrateAttributesFrom1() {
+    exec("ALTER TABLE attributes RENAME TO attributes_1");
+    exec(kAttributeSchema);
+    {
+        Stmt old = prepare("SELECT owner_id, category, number, type, value FROM attributes_1");
+        while (old.step()) {
+            const int64_t owner = old.i64(0);
+            const AttrId id{uint32_t(old.i64(1)), uint32_t(old.i64(2))};
+            const int64_t type = old.i64(3);
+            size_t n = 0;
+            const uint8_t* p = old.blobData(4, n);
+            if (n > kMaxAttrBytes || type < 1 || type > 5)
+                throw StorageError(StorageError::Damaged,
+                                   "cannot migrate attribute " + std::to_string(id.category) + "," +
+                                       std::to_string(id.number) + " of entry " +
+                                       std::to_string(owner) + ": damaged value");
+            writeAttribute(owner, id, uint32_t(type), 0, p, n, true);
+        }
+    }
+    exec("DROP TABLE attributes_1");
 }
 
 void SqliteStorage::begin() {
@@ -298,6 +366,7 @@ void SqliteStorage::commit() {
 
 void SqliteStorage::rollback() {
     std::lock_guard<std::recursive_mutex> unlockAtEnd(mutex_, std::adopt_lock);
+    ++stamp_; // whatever was undone may have been seen meanwhile
     --depth_;
     if (depth_ == 0) {
         if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK");
@@ -346,6 +415,7 @@ std::optional<Entry> SqliteStorage::entry(int64_t id) {
 int64_t SqliteStorage::addEntry(int64_t parentId, Kind kind, const std::string& name,
                                 const std::string& key) {
     Lock l(mutex_);
+    ++stamp_;
     Stmt s = prepare("INSERT INTO entries(parent_id, kind, name, name_key) VALUES (?, ?, ?, ?)");
     s.bindNullable(1, parentId).bind(2, int64_t(kind)).bind(3, name).bind(4, key);
     s.run();
@@ -354,6 +424,7 @@ int64_t SqliteStorage::addEntry(int64_t parentId, Kind kind, const std::string& 
 
 bool SqliteStorage::removeEntry(int64_t id) {
     Lock l(mutex_);
+    ++stamp_;
     Stmt s = prepare("DELETE FROM entries WHERE id = ?");
     s.bind(1, id).run();
     return sqlite3_changes(db_) > 0;
@@ -381,6 +452,7 @@ std::string SqliteStorage::groupServer(int64_t groupId) {
 
 void SqliteStorage::setGroupServer(int64_t groupId, const std::string& server) {
     Lock l(mutex_);
+    ++stamp_;
     Stmt s = prepare("INSERT INTO group_info(entry_id, server) VALUES (?1, ?2) "
                      "ON CONFLICT(entry_id) DO UPDATE SET server = ?2");
     s.bind(1, groupId).bind(2, server).run();
@@ -404,6 +476,7 @@ std::optional<UserRecord> SqliteStorage::user(int64_t id) {
 
 void SqliteStorage::setUser(int64_t id, const UserRecord& u) {
     Lock l(mutex_);
+    ++stamp_;
     Stmt s = prepare("INSERT OR REPLACE INTO users(entry_id, salt, hash, iterations, description, "
                      "admin) VALUES (?, ?, ?, ?, ?, ?)");
     s.bind(1, id)
@@ -492,6 +565,7 @@ std::optional<int64_t> SqliteStorage::nicknameTarget(int64_t id) {
 
 void SqliteStorage::setNickname(int64_t id, int64_t targetId) {
     Lock l(mutex_);
+    ++stamp_;
     Stmt s = prepare("INSERT OR REPLACE INTO nicknames(entry_id, target_id) VALUES (?, ?)");
     s.bind(1, id).bind(2, targetId).run();
 }
@@ -638,37 +712,139 @@ size_t SqliteStorage::clearMessages(int64_t recipientId) {
     return size_t(sqlite3_changes(db_));
 }
 
+uint64_t SqliteStorage::directoryStamp() {
+    Lock l(mutex_);
+    Stmt s = prepare("PRAGMA data_version");
+    const int64_t v = s.step() ? s.i64(0) : 0;
+    if (v != dataVersion_) { // another connection committed
+        dataVersion_ = v;
+        ++stamp_;
+    }
+    return stamp_;
+}
+
 std::optional<AttrValue> SqliteStorage::attribute(int64_t ownerId, AttrId id) {
     Lock l(mutex_);
-    Stmt s = prepare("SELECT type, value FROM attributes WHERE owner_id = ? AND category = ? "
-                     "AND number = ?");
+    Stmt s = prepare("SELECT a.type, a.size, c.id - a.id * 256, c.data FROM attributes a "
+                     "LEFT JOIN attr_chunks c ON c.id BETWEEN a.id * 256 AND a.id * 256 + 255 "
+                     "WHERE a.owner_id = ? AND a.category = ? AND a.number = ?");
     s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
     if (!s.step()) return std::nullopt;
     AttrValue v;
     v.type = uint32_t(s.i64(0));
-    v.bytes = s.blob(1);
+    const int64_t size = s.i64(1);
+    if (size < 0 || uint64_t(size) > kMaxAttrBytes)
+        throw StorageError(StorageError::Damaged, "damaged attribute size");
+    v.bytes.assign(size_t(size), 0);
+    do {
+        if (s.isNull(2)) break; // no chunks: all zero
+        const int64_t k = s.i64(2);
+        size_t n = 0;
+        const uint8_t* p = s.blobData(3, n);
+        const uint64_t at = uint64_t(k) * kChunkBytes;
+        if (k < 0 || at > v.bytes.size() || n > std::min(kChunkBytes, v.bytes.size() - at))
+            throw StorageError(StorageError::Damaged, "damaged attribute chunk");
+        if (n) std::memcpy(v.bytes.data() + at, p, n);
+    } while (s.step());
     return v;
 }
 
 std::optional<AttrSize> SqliteStorage::attributeSize(int64_t ownerId, AttrId id) {
     Lock l(mutex_);
-    Stmt s = prepare("SELECT type, length(value) FROM attributes WHERE owner_id = ? AND "
-                     "category = ? AND number = ?");
+    Stmt s = prepare("SELECT type, size FROM attributes WHERE owner_id = ? AND category = ? "
+                     "AND number = ?");
     s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
     if (!s.step()) return std::nullopt;
     return AttrSize{uint32_t(s.i64(0)), uint64_t(s.i64(1))};
 }
 
 void SqliteStorage::setAttribute(int64_t ownerId, AttrId id, const AttrValue& v) {
+    writeAttribute(ownerId, id, v.type, 0, v.bytes.data(), v.bytes.size(), true);
+}
+
+void SqliteStorage::writeAttribute(int64_t ownerId, AttrId id, uint32_t type, uint64_t offset,
+                                   const uint8_t* data, size_t n, bool cut) {
     Lock l(mutex_);
-    Stmt s = prepare("INSERT OR REPLACE INTO attributes(owner_id, category, number, type, value) "
-                     "VALUES (?, ?, ?, ?, ?)");
-    s.bind(1, ownerId)
-        .bind(2, int64_t(id.category))
-        .bind(3, int64_t(id.number))
-        .bind(4, int64_t(v.type))
-        .bind(5, v.bytes.data(), v.bytes.size());
-    s.run();
+    if (offset > kMaxAttrBytes || n > kMaxAttrBytes - offset)
+        throw StorageError(StorageError::Failure, "attribute value longer than 1 MiB");
+    const uint64_t end = offset + n;
+    Transaction t(*this);
+    int64_t head = 0;
+    uint64_t oldSize = 0;
+    {
+        Stmt s = prepare("SELECT id, size FROM attributes WHERE owner_id = ? AND category = ? "
+                         "AND number = ?");
+        s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
+        if (s.step()) {
+            head = s.i64(0);
+            oldSize = uint64_t(s.i64(1));
+        }
+    }
+    if (head == 0) {
+        Stmt s = prepare("INSERT INTO attributes(owner_id, category, number, type, size) "
+                         "VALUES (?, ?, ?, ?, 0)");
+        s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
+        s.bind(4, int64_t(type)).run();
+        head = sqlite3_last_insert_rowid(db_);
+    }
+    const uint64_t newSize = cut ? end : std::max(oldSize, end);
+    const int64_t base = head * kChunksPerValue;
+    // Chunks that end up wholly or partly past the new end.
+    if (newSize < oldSize) {
+        const int64_t kept = int64_t((newSize + kChunkBytes - 1) / kChunkBytes);
+        {
+            Stmt s = prepare("DELETE FROM attr_chunks WHERE id BETWEEN ? AND ?");
+            s.bind(1, base + kept).bind(2, base + kChunksPerValue - 1).run();
+        }
+        // The last chunk kept may hold bytes beyond the cut; unless this
+        // write rewrites it below, shorten it so they cannot come back.
+        const uint64_t tail = newSize % kChunkBytes;
+        const bool rewritten = n > 0 && (end - 1) / kChunkBytes == uint64_t(kept - 1);
+        if (tail && !rewritten) {
+            Stmt s = prepare("UPDATE attr_chunks SET data = substr(data, 1, ?1) "
+                             "WHERE id = ?2 AND length(data) > ?1");
+            s.bind(1, int64_t(tail)).bind(2, base + kept - 1).run();
+        }
+    }
+    // The written range, chunk by chunk: a chunk it covers up to the value's
+    // end is replaced; another one is read, changed and stored.
+    std::vector<uint8_t> buf;
+    for (uint64_t k = offset / kChunkBytes; n > 0 && k * kChunkBytes < end; ++k) {
+        const uint64_t chunkAt = k * kChunkBytes;
+        const uint64_t span = std::min(kChunkBytes, newSize - chunkAt);
+        const uint64_t from = std::max(offset, chunkAt) - chunkAt;
+        const uint64_t to = std::min(end, chunkAt + kChunkBytes) - chunkAt;
+        const uint8_t* src = data + (chunkAt + from - offset);
+        const uint8_t* row;
+        size_t rowBytes;
+        if (from == 0 && to >= span) {
+            row = src;
+            rowBytes = size_t(to);
+        } else {
+            buf.clear();
+            {
+                Stmt s = prepare("SELECT data FROM attr_chunks WHERE id = ?");
+                s.bind(1, base + int64_t(k));
+                if (s.step()) {
+                    size_t had = 0;
+                    const uint8_t* p = s.blobData(0, had);
+                    if (p && had) buf.assign(p, p + std::min<uint64_t>(had, span));
+                }
+            }
+            if (buf.size() < to) buf.resize(size_t(to), 0);
+            std::memcpy(buf.data() + from, src, size_t(to - from));
+            row = buf.data();
+            rowBytes = buf.size();
+        }
+        Stmt s = prepare("INSERT INTO attr_chunks(id, data) VALUES (?1, ?2) "
+                         "ON CONFLICT(id) DO UPDATE SET data = ?2");
+        s.bind(1, base + int64_t(k)).bindStatic(2, row, rowBytes).run();
+    }
+    {
+        Stmt s = prepare("UPDATE attributes SET type = ?, size = ? WHERE id = ?");
+        s.bind(1, int64_t(type)).bind(2, int64_t(newSize)).bind(3, head).run();
+    }
+    t.commit();
 }
 
 bool SqliteStorage::removeAttribute(int64_t ownerId, AttrId id) {

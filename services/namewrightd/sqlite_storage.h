@@ -73,9 +73,13 @@ class SqliteStorage : public Storage {
     bool removeAttribute(int64_t ownerId, AttrId id) override;
     std::vector<AttrId> attributeNames(int64_t ownerId, AttrId from, AttrId last,
                                        size_t limit) override;
+    void writeAttribute(int64_t ownerId, AttrId id, uint32_t type, uint64_t offset,
+                        const uint8_t* data, size_t n, bool cut) override;
     std::optional<std::vector<uint8_t>> assocRecord(int64_t ownerId, uint16_t record) override;
     void setAssocRecord(int64_t ownerId, uint16_t record,
                         const std::vector<uint8_t>& data) override;
+
+    uint64_t directoryStamp() override;
 
     void begin() override;
     void commit() override;
@@ -86,6 +90,7 @@ class SqliteStorage : public Storage {
     Stmt prepare(const char* sql);
     void exec(const char* sql);
     void migrate();
+    void migrateAttributesFrom1();
     void closeDb();
     [[noreturn]] void fail(const char* what);
 
@@ -93,6 +98,11 @@ class SqliteStorage : public Storage {
     sqlite3* db_ = nullptr;                      // guarded by mutex_
     std::map<const char*, sqlite3_stmt*> cache_; // guarded by mutex_; keys are literals
     int depth_ = 0;                              // open batches, guarded by mutex_
+    // directoryStamp(): bumped by this object's changes of names, group
+    // servers and users, and when PRAGMA data_version shows another
+    // connection's commit. Both guarded by mutex_.
+    uint64_t stamp_ = 0;
+    int64_t dataVersion_ = -1;
 };
 
 } // namespace nwd

@@ -98,6 +98,11 @@ struct AttrSize {
     uint64_t bytes = 0;
 };
 
+// The largest attribute value kept, in bytes. Stored layouts depend on it
+// (sqlite_storage.cpp numbers a value's chunks below it): it cannot grow
+// without a compatibility break.
+constexpr uint64_t kMaxAttrBytes = 1u << 20;
+
 struct ProfileEntry {
     std::string key; // spelling as set
     std::string value;
@@ -167,10 +172,18 @@ class Storage {
 
     // Attributes of an entry. attributeNames lists the names from `from` to
     // `last` (both included, ordered by category, then number), at most
-    // `limit` of them.
+    // `limit` of them. Values hold at most kMaxAttrBytes; longer ones are
+    // refused with StorageError (Failure).
     virtual std::optional<AttrValue> attribute(int64_t ownerId, AttrId id) = 0;
     virtual std::optional<AttrSize> attributeSize(int64_t ownerId, AttrId id) = 0;
+    // Replaces the whole value.
     virtual void setAttribute(int64_t ownerId, AttrId id, const AttrValue& value) = 0;
+    // Writes `n` bytes at byte `offset` of a value (made when missing) and
+    // sets its type. Bytes between the old end and `offset` read as zeros.
+    // With `cut` the value ends at offset + n; otherwise what lies beyond
+    // stays. Costs what the written range costs, not what the value does.
+    virtual void writeAttribute(int64_t ownerId, AttrId id, uint32_t type, uint64_t offset,
+                                const uint8_t* data, size_t n, bool cut) = 0;
     virtual bool removeAttribute(int64_t ownerId, AttrId id) = 0;
     virtual std::vector<AttrId> attributeNames(int64_t ownerId, AttrId from, AttrId last,
                                                size_t limit) = 0;
@@ -179,6 +192,12 @@ class Storage {
     virtual std::optional<std::vector<uint8_t>> assocRecord(int64_t ownerId, uint16_t record) = 0;
     virtual void setAssocRecord(int64_t ownerId, uint16_t record,
                                 const std::vector<uint8_t>& data) = 0;
+
+    // A number that changes whenever names may resolve differently: entries,
+    // nicknames, the servers of groups or users changed, through this object
+    // or through another connection to the same data (an admin command).
+    // Caches of resolved names compare it at each request.
+    virtual uint64_t directoryStamp() = 0;
 
     // Batches: begin() waits for other threads' batches to end.
     virtual void begin() = 0;
