@@ -331,13 +331,14 @@ void SqliteStorage::migrateAttributesFrom1() {
     exec("DROP TABLE attributes_1");
 }
 
+// Batches nest as savepoints. They all share one name: RELEASE and ROLLBACK
+// TO take the innermost savepoint of a name, and batches end in reverse
+// order of their beginning, so the statements stay the same (and prepared)
+// at every depth.
 void SqliteStorage::begin() {
     mutex_.lock();
     try {
-        if (depth_ == 0)
-            exec("BEGIN IMMEDIATE");
-        else
-            exec(("SAVEPOINT b" + std::to_string(depth_)).c_str());
+        prepare(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT batch").run();
         ++depth_;
     } catch (...) {
         mutex_.unlock();
@@ -349,7 +350,7 @@ void SqliteStorage::commit() {
     std::lock_guard<std::recursive_mutex> unlockAtEnd(mutex_, std::adopt_lock);
     if (depth_ == 1) {
         try {
-            exec("COMMIT");
+            prepare("COMMIT").run();
         } catch (...) {
             // A failed COMMIT may leave the transaction open; end it so the
             // connection stays usable.
@@ -359,7 +360,7 @@ void SqliteStorage::commit() {
             throw;
         }
     } else {
-        exec(("RELEASE b" + std::to_string(depth_ - 1)).c_str());
+        prepare("RELEASE batch").run();
     }
     --depth_;
 }
@@ -371,8 +372,7 @@ void SqliteStorage::rollback() {
     if (depth_ == 0) {
         if (!sqlite3_get_autocommit(db_)) exec("ROLLBACK");
     } else {
-        std::string sp = "b" + std::to_string(depth_);
-        exec(("ROLLBACK TO " + sp + "; RELEASE " + sp).c_str());
+        exec("ROLLBACK TO batch; RELEASE batch");
     }
 }
 
@@ -771,13 +771,15 @@ void SqliteStorage::writeAttribute(int64_t ownerId, AttrId id, uint32_t type, ui
     Transaction t(*this);
     int64_t head = 0;
     uint64_t oldSize = 0;
+    int64_t oldType = -1;
     {
-        Stmt s = prepare("SELECT id, size FROM attributes WHERE owner_id = ? AND category = ? "
-                         "AND number = ?");
+        Stmt s = prepare("SELECT id, size, type FROM attributes WHERE owner_id = ? AND "
+                         "category = ? AND number = ?");
         s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
         if (s.step()) {
             head = s.i64(0);
             oldSize = uint64_t(s.i64(1));
+            oldType = s.i64(2);
         }
     }
     if (head == 0) {
@@ -836,11 +838,20 @@ void SqliteStorage::writeAttribute(int64_t ownerId, AttrId id, uint32_t type, ui
             row = buf.data();
             rowBytes = buf.size();
         }
-        Stmt s = prepare("INSERT INTO attr_chunks(id, data) VALUES (?1, ?2) "
-                         "ON CONFLICT(id) DO UPDATE SET data = ?2");
-        s.bind(1, base + int64_t(k)).bindStatic(2, row, rowBytes).run();
+        // An UPDATE of a row of the same length overwrites its pages in
+        // place; replacing the row would free and allocate them again.
+        bool updated;
+        {
+            Stmt s = prepare("UPDATE attr_chunks SET data = ? WHERE id = ?");
+            s.bindStatic(1, row, rowBytes).bind(2, base + int64_t(k)).run();
+            updated = sqlite3_changes(db_) > 0;
+        }
+        if (!updated) {
+            Stmt s = prepare("INSERT INTO attr_chunks(id, data) VALUES (?, ?)");
+            s.bind(1, base + int64_t(k)).bindStatic(2, row, rowBytes).run();
+        }
     }
-    {
+    if (newSize != oldSize || int64_t(type) != oldType) {
         Stmt s = prepare("UPDATE attributes SET type = ?, size = ? WHERE id = ?");
         s.bind(1, int64_t(type)).bind(2, int64_t(newSize)).bind(3, head).run();
     }
