@@ -2,10 +2,11 @@
 //
 // Durability: WAL journal with synchronous=FULL, so the WAL is synced at
 // every commit and a reply that acknowledges a write is sent only after the
-// write is on disk; it survives kill -9 and a power loss alike. Writes are
-// rare (logins, messages, administration), so the sync per commit costs
-// little. Other processes (the admin commands) may use the file at the same
-// time; a busy file is waited on for up to five seconds.
+// write is on disk; it survives kill -9 and a power loss alike. That sync is
+// most of what a write costs, so a write stores only the pages it changes
+// (attribute values are chunked, see kAttributeSchema). Other processes (the
+// admin commands) may use the file at the same time; a busy file is waited
+// on for up to five seconds, and their commits move directoryStamp().
 //
 // Threads: one connection, guarded by mutex_ (recursive, so that a batch
 // begun by one thread keeps the connection until it commits).
