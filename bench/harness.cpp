@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "portslot.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -30,23 +32,6 @@ void onStop(int sig) {
 // Waits are cut into slices so that a stop asked for between a check and the
 // wait is seen soon.
 constexpr int kSliceMs = 200;
-
-// Same slots as the test suite, so a benchmark and the tests never share ports.
-constexpr int kFirstBase = 10240;
-constexpr int kSlots = 40;
-constexpr int kSlotSize = 512;
-
-bool udpPortFree(uint16_t port) {
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return ok;
-}
 
 int remainingMs(int64_t deadline) {
     int64_t left = deadline - nowMs();
@@ -139,21 +124,11 @@ bool Workspace::create(const std::string& parent, std::string& error) {
 
     // The lock is inherited by the children (no close-on-exec), so the slot
     // stays taken while the daemon lives.
-    int start = int(getpid() % kSlots);
-    for (int i = 0; i < kSlots && portBase_ == 0; ++i) {
-        int slot = (start + i) % kSlots;
-        std::string lock = "/tmp/qrd-test-portbase-" + std::to_string(slot) + ".lock";
-        int fd = open(lock.c_str(), O_CREAT | O_RDWR, 0666);
-        if (fd < 0) continue;
-        uint16_t candidate = uint16_t(kFirstBase + slot * kSlotSize);
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && udpPortFree(candidate + 15) &&
-            udpPortFree(candidate + 19) && udpPortFree(candidate + 511)) {
-            lockFd_ = fd;
-            portBase_ = candidate;
-        } else {
-            close(fd);
-        }
-    }
+    // The same slots as the test suite, so a benchmark and the tests never
+    // share ports.
+    qrdtest::PortSlot slot = qrdtest::reservePortSlot();
+    lockFd_ = slot.lockFd;
+    portBase_ = slot.base;
     if (portBase_ == 0) {
         error = "no free port base (all 40 slots of /tmp/qrd-test-portbase-*.lock are taken)";
         return false;

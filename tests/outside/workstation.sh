@@ -20,7 +20,7 @@ ws_cleanup() {
 }
 trap ws_cleanup EXIT
 
-# A port base that no other running test holds (the slots of the test suite).
+# A port base that no other running test holds (the slots of tests/support/portslot.h).
 base=""
 for slot in $(seq 0 39); do
     exec {lockfd}>"/tmp/qrd-test-portbase-$slot.lock"

@@ -1,5 +1,7 @@
 #include "testenv.h"
 
+#include "portslot.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -15,40 +17,12 @@
 namespace qrdtest {
 
 namespace {
-// Port bases are taken in slots of 512 from 10240 up, below the kernel's
-// ephemeral range (32768+), so a test never collides with a client socket.
-constexpr int kFirstBase = 10240;
-constexpr int kSlots = 40;
-
 Workstation g_ws;
 
-bool udpPortFree(uint16_t port) {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return ok;
-}
-
-// The lock file stays open (and locked) across exec and until the process ends.
+// The slot's lock stays open (and locked) across exec and until the process ends.
 uint16_t reservePortBase() {
-    int start = getpid() % kSlots;
-    for (int i = 0; i < kSlots; ++i) {
-        int slot = (start + i) % kSlots;
-        std::string lock = "/tmp/qrd-test-portbase-" + std::to_string(slot) + ".lock";
-        int fd = open(lock.c_str(), O_CREAT | O_RDWR, 0666);
-        if (fd < 0) continue;
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            close(fd);
-            continue;
-        }
-        uint16_t base = uint16_t(kFirstBase + slot * 512);
-        if (udpPortFree(base + 15) && udpPortFree(base + 511)) return base;
-        close(fd);
-    }
+    PortSlot slot = reservePortSlot();
+    if (slot.base) return slot.base;
     std::fprintf(stderr, "no free port base for the test\n");
     std::abort();
 }
