@@ -59,8 +59,7 @@ void putAttr(qrd::BeWriter& w, AttrId a) {
 uint16_t Handler::target(const std::string& name, uint16_t ocl, NameCache::Target& out) {
     if (ocl != kOclObject && ocl != kOclGroup) return kBadRequest;
     const uint16_t kind = ocl == kOclGroup ? kNameKindGroup : kNameKindObject;
-    const uint64_t stamp = storage_.directoryStamp();
-    names_.sync(stamp);
+    const uint64_t stamp = names_.stamp();
     const std::string key = NameCache::key(name, kind);
     if (std::optional<NameCache::Target> t = names_.target(key)) {
         out = *t;
@@ -84,18 +83,7 @@ uint16_t Handler::referral(const Entry& e) {
 
 bool Handler::mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing) {
     if (s.userId == 0) return false;
-    NameCache::User u;
-    if (std::optional<NameCache::User> known = names_.user(s.userId)) {
-        u = *known;
-    } else {
-        const uint64_t stamp = names_.stamp();
-        std::optional<UserRecord> rec = storage_.user(s.userId);
-        std::optional<Entry> me = rec ? storage_.entry(s.userId) : std::nullopt;
-        u.exists = rec && me;
-        u.admin = u.exists && rec->admin;
-        u.groupId = me ? me->parentId : 0;
-        names_.putUser(stamp, s.userId, u);
-    }
+    const NameCache::User u = userFacts(s.userId);
     if (!u.exists) return false;
     if (u.admin || e.id == s.userId) return true;
     if (e.kind == Kind::Group && e.id == u.groupId) return true;
@@ -130,7 +118,7 @@ Handler::Reply Handler::readAttr(Call& c) {
     c.args.u16();
     if (!c.args.ok() || qualifiers != 0 || !validType(type)) return refusal(kBadRequest);
     const uint32_t now = clock_();
-    std::optional<Session> s = sessions_.find(sid, now);
+    std::optional<Session> s = liveSession(sid);
     if (!s) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);
@@ -199,7 +187,7 @@ Handler::Reply Handler::writeAttr(Call& c) {
     const uint16_t qualifiers = c.args.u16();
     c.args.u16();
     if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
-    std::optional<Session> s = sessions_.find(sid, clock_());
+    std::optional<Session> s = liveSession(sid);
     if (!s) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);
@@ -237,7 +225,7 @@ Handler::Reply Handler::deleteAttr(Call& c) {
     AttrId attr;
     readHead(c.args, sid, name, ocl, attr);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = sessions_.find(sid, clock_());
+    std::optional<Session> s = liveSession(sid);
     if (!s) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);
@@ -258,7 +246,7 @@ Handler::Reply Handler::attrInfo(Call& c) {
     AttrId attr;
     readHead(c.args, sid, name, ocl, attr);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = sessions_.find(sid, clock_());
+    std::optional<Session> s = liveSession(sid);
     if (!s) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);
@@ -294,7 +282,7 @@ Handler::Reply Handler::scanAttr(Call& c) {
     c.args.bytes(pass, sizeof pass);
     const uint16_t max = std::min(c.args.u16(), kScanMax);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = sessions_.find(sid, clock_());
+    std::optional<Session> s = liveSession(sid);
     if (!s) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);
@@ -339,7 +327,7 @@ Handler::Reply Handler::readAssoc(Call& c) {
     const uint16_t ocl = c.args.u16();
     const uint16_t record = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
-    if (!sessions_.find(sid, clock_())) return refusal(kUnknownSession);
+    if (!liveSession(sid)) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);
     const Entry& e = obj.entry;
@@ -388,7 +376,7 @@ Handler::Reply Handler::writeAssoc(Call& c) {
     const uint16_t record = c.args.u16();
     c.args.string(data, kMaxRecordBytes);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = sessions_.find(sid, clock_());
+    std::optional<Session> s = liveSession(sid);
     if (!s) return refusal(kUnknownSession);
     NameCache::Target obj;
     if (uint16_t st = target(name, ocl, obj)) return refusal(st);

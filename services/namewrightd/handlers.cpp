@@ -199,9 +199,35 @@ std::optional<Session> Handler::session(Call& c, uint16_t& status, SessionId& id
         status = kBadRequest;
         return std::nullopt;
     }
-    std::optional<Session> s = sessions_.find(id, clock_());
+    std::optional<Session> s = liveSession(id);
     if (!s) status = kUnknownSession;
     return s;
+}
+
+std::optional<Session> Handler::liveSession(const SessionId& id) {
+    names_.sync(storage_.directoryStamp());
+    std::optional<Session> s = sessions_.find(id, clock_());
+    if (!s || s->userId == 0) return s;
+    if (NameCache::User u = userFacts(s->userId); u.exists && u.name == s->user) return s;
+    logLine(LogLevel::Info, "session of %s ended: the user is no longer in the directory",
+            latin1ToUtf8(s->user).c_str());
+    sessions_.close(id);
+    transfers_.dropSession(id);
+    return std::nullopt;
+}
+
+NameCache::User Handler::userFacts(int64_t userId) {
+    if (std::optional<NameCache::User> known = names_.user(userId)) return *known;
+    const uint64_t stamp = names_.stamp();
+    NameCache::User u;
+    std::optional<UserRecord> rec = storage_.user(userId);
+    std::optional<Entry> me = rec ? storage_.entry(userId) : std::nullopt;
+    if (rec && me && me->kind == Kind::User) u.name = dir_.fullName(userId);
+    u.exists = !u.name.empty();
+    u.admin = u.exists && rec->admin;
+    u.groupId = u.exists ? me->parentId : 0;
+    names_.putUser(stamp, userId, u);
+    return u;
 }
 
 // 111: the revision. The u32 argument carries nothing and is not required.

@@ -111,17 +111,28 @@ class Handler {
 
     // The object an attribute or record procedure names (ocl 5: a group,
     // 0: an object), with its referral status; 0 or the status to refuse
-    // with. Remembered in names_ (one stamp check per call).
+    // with. Remembered in names_; called after liveSession() in the same
+    // request, whose stamp check it relies on.
     uint16_t target(const std::string& name, uint16_t ocl, NameCache::Target& out);
     // 101 when another server holds the group of `e`, else 0.
     uint16_t referral(const Entry& e);
     // Whether the session's user may change `e` (an attribute `attr` with
     // procedure 42 when `publishing` is allowed; else any of its attributes
     // and records). See docs/namewrightd.md, "Who may write". Called after
-    // target() in the same request, whose stamp check it relies on.
+    // liveSession() in the same request, whose stamp check it relies on.
     bool mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing);
     // An attribute value as stored, or the value the service makes up.
     std::optional<AttrValue> loadValue(const Entry& e, AttrId attr);
+
+    // The session `id`, its use time refreshed, while its user is still the
+    // entry it was opened for. A session whose user was removed (or renamed)
+    // is ended: nullopt, which the procedures answer with 1017, so that the
+    // client starts a new session and learns whether its user still exists.
+    // Brings names_ up to the directory stamp: once per request.
+    std::optional<Session> liveSession(const SessionId& id);
+    // What the write rules and liveSession() know of a user, remembered in
+    // names_.
+    NameCache::User userFacts(int64_t userId);
 
     // The session named by the call's next four bytes; on failure `status`
     // holds the refusal (1068 short datagram, 1017 unknown session).

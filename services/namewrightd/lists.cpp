@@ -112,7 +112,7 @@ Handler::Reply Handler::listNames(Call& c) {
                          : objType == kNameKindObject ? 3
                                                       : 0;
     if (level == 0 || (level == 3 && category > kCatServer)) return refusal(kBadRequest);
-    if (!sessions_.find(sid, clock_())) return refusal(kUnknownSession);
+    if (!liveSession(sid)) return refusal(kUnknownSession);
 
     std::vector<std::string> parts;
     size_t start = 0;
@@ -197,7 +197,7 @@ Handler::Reply Handler::listMembers(Call& c) {
     readName(c.args, name);
     const uint16_t passnum = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
-    if (!sessions_.find(sid, clock_())) return refusal(kUnknownSession);
+    if (!liveSession(sid)) return refusal(kUnknownSession);
     Resolved r = dir_.resolve(name, kNameKindObject);
     if (r.status) return refusal(lookupStatus(r.status));
     if (r.entry.kind != Kind::List) return refusal(kNoSuchObject);
@@ -230,7 +230,7 @@ Handler::Reply Handler::membership(Call& c) {
     readName(c.args, listName);
     const uint16_t flag = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
-    if (!sessions_.find(sid, clock_())) return refusal(kUnknownSession);
+    if (!liveSession(sid)) return refusal(kUnknownSession);
 
     auto resolveAny = [&](const std::string& name, Resolved& out) {
         std::vector<std::string> parts;

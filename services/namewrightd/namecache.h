@@ -38,6 +38,7 @@ class NameCache {
         bool exists = false; // a user of this directory
         bool admin = false;
         int64_t groupId = 0;
+        std::string name; // canonical Latin-1 full name ("" when gone)
     };
 
     // At most `capacity` names and as many users; a full table starts over.

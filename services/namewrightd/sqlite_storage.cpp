@@ -9,13 +9,16 @@ namespace nwd {
 namespace {
 
 // Bumped with every change of the tables below; an older file is migrated,
-// a newer one refused. 1: attribute values whole in one row; 2: in chunks.
-constexpr int kSchemaVersion = 2;
+// a newer one refused. 1: attribute values whole in one row; 2: in chunks;
+// 3: entry ids never reused.
+constexpr int kSchemaVersion = 3;
 
-// Everything but the attributes (kAttributeSchema).
-const char* const kSchema = R"SQL(
+// Entry ids are never reused (AUTOINCREMENT): sessions and nonces name
+// their user by id, and an id given again to a later entry would hand them
+// that entry (a new user, an administrator) after the first was removed.
+const char* const kEntriesSchema = R"SQL(
 CREATE TABLE entries (
-    id        INTEGER PRIMARY KEY,
+    id        INTEGER PRIMARY KEY AUTOINCREMENT,
     parent_id INTEGER REFERENCES entries(id) ON DELETE CASCADE,
     kind      INTEGER NOT NULL,
     name      TEXT NOT NULL,
@@ -23,7 +26,11 @@ CREATE TABLE entries (
 );
 CREATE UNIQUE INDEX entries_child ON entries(parent_id, name_key) WHERE parent_id IS NOT NULL;
 CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;
+)SQL";
 
+// Everything but the entries (kEntriesSchema) and the attributes
+// (kAttributeSchema).
+const char* const kSchema = R"SQL(
 CREATE TABLE group_info (
     entry_id INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
     server   TEXT NOT NULL
@@ -228,10 +235,13 @@ SqliteStorage::SqliteStorage(const std::string& path) {
     }
     try {
         sqlite3_busy_timeout(db_, 5000);
-        exec("PRAGMA foreign_keys = ON");
         if (path != ":memory:") exec("PRAGMA journal_mode = WAL");
         exec("PRAGMA synchronous = FULL");
+        // Foreign keys only after a migration: rebuilding `entries` must not
+        // cascade (and the pragma cannot change inside its transaction).
+        exec("PRAGMA foreign_keys = OFF");
         migrate();
+        exec("PRAGMA foreign_keys = ON");
     } catch (...) {
         closeDb();
         throw;
@@ -293,10 +303,12 @@ void SqliteStorage::migrate() {
                            "the database was written by a newer namewrightd (schema " +
                                std::to_string(version) + ")");
     if (version == 0) {
+        exec(kEntriesSchema);
         exec(kSchema);
         exec(kAttributeSchema);
-    } else if (version == 1) {
-        migrateAttributesFrom1();
+    } else {
+        if (version < 2) migrateAttributesFrom1();
+        if (version < 3) migrateEntriesFrom2();
     }
     if (version < kSchemaVersion)
         exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -329,6 +341,31 @@ void SqliteStorage::migrateAttributesFrom1() {
         }
     }
     exec("DROP TABLE attributes_1");
+}
+
+// Schema 2 numbered entries without AUTOINCREMENT, so the highest id came
+// back after its entry was removed. The table is built anew with the same
+// ids, within the caller's batch and with foreign keys off: the other
+// tables keep referring to `entries` by name (legacy renaming leaves their
+// references alone), and the old table is dropped without cascading.
+void SqliteStorage::migrateEntriesFrom2() {
+    exec("PRAGMA legacy_alter_table = ON");
+    try {
+        exec("DROP INDEX entries_child; DROP INDEX entries_top;"
+             "ALTER TABLE entries RENAME TO entries_2");
+        exec(kEntriesSchema);
+        exec("INSERT INTO entries(id, parent_id, kind, name, name_key) "
+             "SELECT id, parent_id, kind, name, name_key FROM entries_2;"
+             "DROP TABLE entries_2");
+    } catch (...) {
+        exec("PRAGMA legacy_alter_table = OFF");
+        throw;
+    }
+    exec("PRAGMA legacy_alter_table = OFF");
+    Stmt check = prepare("PRAGMA foreign_key_check");
+    if (check.step())
+        throw StorageError(StorageError::Damaged, "cannot migrate the entries: table " +
+                                                      check.text(0) + " refers to a missing entry");
 }
 
 // Batches nest as savepoints. They all share one name: RELEASE and ROLLBACK

@@ -92,6 +92,7 @@ class SqliteStorage : public Storage {
     void exec(const char* sql);
     void migrate();
     void migrateAttributesFrom1();
+    void migrateEntriesFrom2();
     void closeDb();
     [[noreturn]] void fail(const char* what);
 

@@ -133,6 +133,8 @@ TEST_F(NameCacheTest, ChangesThroughTheDaemonsOwnStorageAreSeenToo) {
     EXPECT_EQ(read("bob@Sales@Demo"), 101);
     EXPECT_EQ(write("bob@Sales@Demo", 0, {1}), 101);
     nwdtest::seed(*storage, "group set-server Sales@Demo -\nuser remove bob@Sales@Demo\n");
+    EXPECT_EQ(read("bob@Sales@Demo"), 1017) << "bob's own session ended with him";
+    bob = session("alice@Sales@Demo", "alice-pw"); // looks on with another session
     EXPECT_EQ(read("bob@Sales@Demo"), 1002);
     EXPECT_EQ(write("bob@Sales@Demo", 0, {1}), 1002);
 }

@@ -182,6 +182,123 @@ TEST(Storage, TheFileKeepsEverythingAndIsSharedWithAnotherConnection) {
     EXPECT_GT(again.addNonce(nonceFor(idOf(again, "bob@Sales@Demo"), 6)), serial);
 }
 
+TEST(Storage, EntryIdsAreNeverGivenAgain) {
+    SqliteStorage s(":memory:");
+    nwdtest::seed(s);
+    int64_t sales = idOf(s, "Sales@Demo", kNameKindGroup);
+    int64_t last = s.addEntry(sales, Kind::User, "carol", "CAROL");
+    ASSERT_TRUE(s.removeEntry(last));
+    // The newest id is the one a table without a sequence would hand out again.
+    EXPECT_GT(s.addEntry(sales, Kind::User, "carol", "CAROL"), last);
+}
+
+// The file as schema 2 left it: `entries` without AUTOINCREMENT, the highest
+// id free again after a removal.
+void downgradeToSchema2(const std::string& path) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const char* sql =
+        "PRAGMA foreign_keys = OFF; BEGIN;"
+        "CREATE TABLE entries_old (id INTEGER PRIMARY KEY, parent_id INTEGER REFERENCES "
+        "entries_old(id) ON DELETE CASCADE, kind INTEGER NOT NULL, name TEXT NOT NULL, "
+        "name_key TEXT NOT NULL);"
+        "INSERT INTO entries_old SELECT * FROM entries; DROP TABLE entries;"
+        "ALTER TABLE entries_old RENAME TO entries;"
+        "CREATE UNIQUE INDEX entries_child ON entries(parent_id, name_key) WHERE parent_id IS "
+        "NOT NULL;"
+        "CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;"
+        "DELETE FROM sqlite_sequence WHERE name = 'entries';"
+        "PRAGMA user_version = 2; COMMIT;";
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+// One column of the first row of `sql` on a connection of its own.
+std::string queryText(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* q = nullptr;
+    std::string out = "(none)";
+    if (sqlite3_prepare_v2(db, sql, -1, &q, nullptr) == SQLITE_OK && sqlite3_step(q) == SQLITE_ROW)
+        out = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+    return out;
+}
+
+TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterwards) {
+    std::string path = tempDb("schema2.db");
+    int64_t bob, carol, team;
+    uint32_t serial;
+    {
+        SqliteStorage s(path);
+        nwdtest::seed(s);
+        bob = idOf(s, "bob@Sales@Demo");
+        team = idOf(s, "Team@Sales@Demo");
+        carol = s.addEntry(idOf(s, "Sales@Demo", kNameKindGroup), Kind::List, "carol", "CAROL");
+        serial = s.addNonce(nonceFor(bob, 5));
+        s.setAttribute(bob, {52, 1}, AttrValue{2, {1, 2, 3}});
+        s.addMessage(bob, {0, "x", "hello", 1}, 10);
+    }
+    downgradeToSchema2(path);
+    ASSERT_EQ(queryText(path, "PRAGMA user_version"), "2");
+    {
+        SqliteStorage s(path);
+        // Every id and everything about the entries kept.
+        EXPECT_EQ(idOf(s, "bob@Sales@Demo"), bob);
+        EXPECT_EQ(idOf(s, "carol@Sales@Demo"), carol);
+        EXPECT_EQ(s.members(team), std::vector<int64_t>{bob});
+        EXPECT_EQ(s.findNonce(serial)->userId, bob);
+        EXPECT_EQ(s.attribute(bob, {52, 1})->bytes, (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_TRUE(verifyPassword("bob-pw", s.user(bob)->password));
+        // Names stay unique per parent.
+        EXPECT_THROW(s.addEntry(idOf(s, "Sales@Demo", kNameKindGroup), Kind::User, "BOB", "BOB"),
+                     StorageError);
+        // The highest id is not handed out again.
+        ASSERT_TRUE(s.removeEntry(carol));
+        EXPECT_GT(s.addEntry(idOf(s, "Sales@Demo", kNameKindGroup), Kind::List, "x", "X"), carol);
+        // The other tables still refer to the entries and cascade with them.
+        ASSERT_TRUE(s.removeEntry(bob));
+        EXPECT_FALSE(s.findNonce(serial));
+        EXPECT_FALSE(s.attributeSize(bob, {52, 1}));
+        EXPECT_TRUE(s.messages(bob).empty());
+        EXPECT_TRUE(s.members(team).empty());
+    }
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
+    EXPECT_EQ(queryText(path, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                              "instr(sql, 'entries_') > 0"),
+              "0")
+        << "no table is left over or refers to one";
+    EXPECT_NE(queryText(path, "SELECT sql FROM sqlite_master WHERE name = 'entries'")
+                  .find("AUTOINCREMENT"),
+              std::string::npos);
+}
+
+TEST(Storage, ASchema2FileWithBrokenReferencesIsRefusedAndLeftAsItWas) {
+    std::string path = tempDb("schema2-bad.db");
+    {
+        SqliteStorage s(path);
+        nwdtest::seed(s);
+    }
+    downgradeToSchema2(path);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(db, "INSERT INTO list_members VALUES (999, 998)", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+    try {
+        SqliteStorage s(path);
+        FAIL() << "a reference to a missing entry cannot be migrated";
+    } catch (const StorageError& e) {
+        EXPECT_NE(std::string(e.what()).find("list_members"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "2");
+    EXPECT_EQ(queryText(path, "SELECT sql FROM sqlite_master WHERE name = 'entries'")
+                  .find("AUTOINCREMENT"),
+              std::string::npos);
+}
+
 TEST(Storage, FilesItCannotUseAreRefusedClearly) {
     std::string junk = tempDb("junk.db");
     std::ofstream(junk) << std::string(4096, 'x');
