@@ -40,27 +40,27 @@ typedef uint16_t QRDSTATUS;
  * Statuses
  * --------------------------------------------------------------------- */
 #define QRD_OK 0
-#define QRDERR_NO_DEVICE 31          /* the file-system device cannot be opened */
-#define QRDERR_GLOBALVAR 51          /* bad global-variable id or length */
-#define QRDERR_BAD_ARG 100           /* bad argument to a library call */
-#define QRDERR_SOFTWARE_VERSION 102  /* software version unavailable */
-#define QRDERR_NO_CACHE_ENTRY 103    /* no free RPC socket cache entry */
-#define QRDERR_NO_MEMORY 104         /* no memory for a buffer */
-#define QRDERR_MARSHAL 107           /* marshalling or unmarshalling failed */
-#define QRDERR_BAD_SOCKET 151        /* socket no longer valid */
-#define QRDERR_ADDR_IN_USE 152       /* address in use */
-#define QRDERR_WOULD_BLOCK 153       /* would block / buffer too small (NIC) */
-#define QRDERR_DEST_REQUIRED 154     /* destination address required */
-#define QRDERR_NOT_RESPONDING 155    /* service not responding */
-#define QRDERR_TOO_BIG 156           /* datagram larger than the buffer */
-#define QRDERR_NOT_AVAILABLE 157     /* service not available */
-#define QRDERR_NO_PROTOCOL 158       /* protocol / family not supported */
-#define QRDERR_BAD_OPTION 159        /* socket type not supported */
-#define QRDERR_PROTOCOL_ABSENT 160   /* protocol not available */
-#define QRDERR_NO_BUFFERS 162        /* no buffer space */
-#define QRDERR_TIMEOUT 163           /* no reply within the time-out */
-#define QRDERR_DEVICE_CALL 165       /* the device call itself failed */
-#define QRDERR_ABORTED 173           /* call interrupted or aborted */
+#define QRDERR_NO_DEVICE 31         /* the file-system device cannot be opened */
+#define QRDERR_GLOBALVAR 51         /* bad global-variable id or length */
+#define QRDERR_BAD_ARG 100          /* bad argument to a library call */
+#define QRDERR_SOFTWARE_VERSION 102 /* software version unavailable */
+#define QRDERR_NO_CACHE_ENTRY 103   /* no free RPC socket cache entry */
+#define QRDERR_NO_MEMORY 104        /* no memory for a buffer */
+#define QRDERR_MARSHAL 107          /* marshalling or unmarshalling failed */
+#define QRDERR_BAD_SOCKET 151       /* socket no longer valid */
+#define QRDERR_ADDR_IN_USE 152      /* address in use */
+#define QRDERR_WOULD_BLOCK 153      /* would block / buffer too small (NIC) */
+#define QRDERR_DEST_REQUIRED 154    /* destination address required */
+#define QRDERR_NOT_RESPONDING 155   /* service not responding */
+#define QRDERR_TOO_BIG 156          /* datagram larger than the buffer */
+#define QRDERR_NOT_AVAILABLE 157    /* service not available */
+#define QRDERR_NO_PROTOCOL 158      /* protocol / family not supported */
+#define QRDERR_BAD_OPTION 159       /* socket type not supported */
+#define QRDERR_PROTOCOL_ABSENT 160  /* protocol not available */
+#define QRDERR_NO_BUFFERS 162       /* no buffer space */
+#define QRDERR_TIMEOUT 163          /* no reply within the time-out */
+#define QRDERR_DEVICE_CALL 165      /* the device call itself failed */
+#define QRDERR_ABORTED 173          /* call interrupted or aborted */
 #define QRDERR_NET_DOWN 250
 #define QRDERR_NET_DOWN2 251
 #define QRDERR_HOST_DOWN 252
@@ -73,7 +73,7 @@ typedef uint16_t QRDSTATUS;
 #define QRDERR_RESET 261
 #define QRDERR_SOCKET_OTHER 499
 
-#define QRDERR_NM_REFERRAL 101       /* service: ask the group's server */
+#define QRDERR_NM_REFERRAL 101 /* service: ask the group's server */
 #define QRDERR_NM_BAD_NAME 1001
 #define QRDERR_NM_NAME_TOO_LONG 1005
 #define QRDERR_NM_NO_MEMORY 1006
@@ -101,13 +101,13 @@ typedef struct QRD_API_VERSION {
 } QRD_API_VERSION;
 
 /* Global-variable ids of the workstation store (168 bytes). */
-#define QRD_GV_NM_PORT 1     /* 16: remembered Namewright service port */
-#define QRD_GV_WORD2 2       /* 4 */
-#define QRD_GV_USER_NAME 4   /* 64: the logged-in user's full name */
-#define QRD_GV_NAME6 6       /* 64 */
-#define QRD_GV_NONCE 15      /* 14: the login nonce */
-#define QRD_GV_WORD16 16     /* 2 */
-#define QRD_GV_PROCESS 20    /* 4: per process, not in the block */
+#define QRD_GV_NM_PORT 1      /* 16: remembered Namewright service port */
+#define QRD_GV_WORD2 2        /* 4 */
+#define QRD_GV_USER_NAME 4    /* 64: the logged-in user's full name */
+#define QRD_GV_NAME6 6        /* 64 */
+#define QRD_GV_NONCE 15       /* 14: the login nonce */
+#define QRD_GV_WORD16 16      /* 2 */
+#define QRD_GV_PROCESS 20     /* 4: per process, not in the block */
 #define QRD_GV_NM_REVISION 34 /* 4: Namewright revision of the workstation */
 #define QRD_GLOBALVAR_BLOCK 168
 
@@ -156,16 +156,16 @@ typedef struct QRD_PORT {
 
 /* Socket request: 52 bytes in the 32-bit layout, 56 here (8-byte pointer). */
 typedef struct QRD_SOCK_REQ {
-    uint32_t count;    /* bytes transferred (out); 0xFFFFFFFF = nothing waiting */
-    uint32_t status;   /* out; cleared by the API before each call */
+    uint32_t count;  /* bytes transferred (out); 0xFFFFFFFF = nothing waiting */
+    uint32_t status; /* out; cleared by the API before each call */
     uint32_t socket;
     void* buffer;
     uint32_t length;
-    uint32_t flags;    /* QRD_SOCK_NOWAIT | QRD_SOCK_DIRECTED | QRD_SOCK_CONNECTED */
-    QRD_PORT remote;   /* destination on send, source on receive */
-    uint32_t timeout;  /* ticks of 1/5 s; >= 0x7FFFFFFF or 0xFFFFFFFF = no limit */
+    uint32_t flags;   /* QRD_SOCK_NOWAIT | QRD_SOCK_DIRECTED | QRD_SOCK_CONNECTED */
+    QRD_PORT remote;  /* destination on send, source on receive */
+    uint32_t timeout; /* ticks of 1/5 s; >= 0x7FFFFFFF or 0xFFFFFFFF = no limit */
     uint32_t reserved;
-    uint32_t rpc;      /* set to 1 by the RPC layer */
+    uint32_t rpc; /* set to 1 by the RPC layer */
 } QRD_SOCK_REQ;
 
 /* Device control block: 16 bytes in the 32-bit layout, 20 here. */
@@ -304,8 +304,8 @@ QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedure, uint8_t
                                QRD_RPC_CONTROL* control, uint32_t requestLength, int32_t timeout,
                                uint16_t version, uint32_t sizeHint);
 QRDAPI void _Header(uint8_t* buffer, uint16_t type, uint16_t procedure, uint16_t value);
-QRDAPI QRDSTATUS QrdGetNetrpcTimeOutValues(const QRD_PORT* port, uint32_t* first,
-                                           uint32_t* second, uint32_t* third);
+QRDAPI QRDSTATUS QrdGetNetrpcTimeOutValues(const QRD_PORT* port, uint32_t* first, uint32_t* second,
+                                           uint32_t* third);
 QRDAPI QRDSTATUS QrdSetNetrpcTimeOutValues(const QRD_PORT* port, uint32_t first, uint32_t second,
                                            uint32_t third);
 /* Returns the previous mask. 2 = socket errors, 4 = daemon, 8 = each call. */
@@ -390,10 +390,9 @@ QRDAPI QRDSTATUS QrdFindSvcMP(uint16_t family, uint16_t service, QRD_PORT* portO
                               const char* text2, uint16_t length3, const char* text3,
                               uint16_t length4, const char* text4);
 QRDAPI QRDSTATUS QrdEasyFindSvc(uint16_t service, QRD_PORT* portOut);
-QRDAPI QRDSTATUS QrdCreateSSvrWkp(QRD_NM_SESS* sess, const char* serverName,
-                                  uint16_t wellKnownPort, QRD_PORT* portOut);
-QRDAPI QRDSTATUS QrdCreateSvrWkp(const char* serverName, uint16_t wellKnownPort,
-                                 QRD_PORT* portOut);
+QRDAPI QRDSTATUS QrdCreateSSvrWkp(QRD_NM_SESS* sess, const char* serverName, uint16_t wellKnownPort,
+                                  QRD_PORT* portOut);
+QRDAPI QRDSTATUS QrdCreateSvrWkp(const char* serverName, uint16_t wellKnownPort, QRD_PORT* portOut);
 
 /* The login exchange: checks a user's password with the Namewright service at
  * `port` and answers the login nonce and the canonical name (64 bytes). It
@@ -414,11 +413,11 @@ QRDAPI QRDSTATUS QrdGetErrorText(const QRD_PORT* port, uint16_t code, char* buff
 #define ATTR_TEXT 3
 #define ATTR_INTEGERS 4
 #define ATTR_BYTES5 5
-#define QRD_ATTR_MORE 0x1      /* read flags: more data follows */
-#define QRD_ATTR_REPLACE 0x1   /* write flags on entry: replace the value */
+#define QRD_ATTR_MORE 0x1    /* read flags: more data follows */
+#define QRD_ATTR_REPLACE 0x1 /* write flags on entry: replace the value */
 #define QRD_CAT_USER 1
 #define QRD_CAT_SERVICE 2
-#define QRD_NMREC_MAX 16       /* names in one list reply */
+#define QRD_NMREC_MAX 16 /* names in one list reply */
 
 #pragma pack(push, 1)
 typedef struct AttrName {
@@ -463,12 +462,11 @@ QRDAPI QRDSTATUS QrdScanSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t oc
                                 const AttrName* firstAttr, const AttrName* lastAttr,
                                 QRD_SCAN_PASS* pass, uint16_t* nCount, AttrName* names);
 QRDAPI QRDSTATUS QrdListSNmNames(QRD_NM_SESS* sess, const char* pattern, uint16_t objType,
-                                 uint16_t category, Catsel* catsel, uint16_t* uPassnum,
-                                 NmRec* rec);
-QRDAPI QRDSTATUS QrdGetSNmListMembers(QRD_NM_SESS* sess, const char* listName,
-                                      uint16_t* uPassnum, NmRec* rec);
-QRDAPI QRDSTATUS QrdTestSNmMembership(QRD_NM_SESS* sess, const char* objName,
-                                      const char* listName, uint16_t flag, uint16_t* isMember);
+                                 uint16_t category, Catsel* catsel, uint16_t* uPassnum, NmRec* rec);
+QRDAPI QRDSTATUS QrdGetSNmListMembers(QRD_NM_SESS* sess, const char* listName, uint16_t* uPassnum,
+                                      NmRec* rec);
+QRDAPI QRDSTATUS QrdTestSNmMembership(QRD_NM_SESS* sess, const char* objName, const char* listName,
+                                      uint16_t flag, uint16_t* isMember);
 QRDAPI QRDSTATUS QrdGetSNmUserAttrib(QRD_NM_SESS* sess, const char* name, char* description,
                                      uint16_t* descriptionLength, uint8_t* address6,
                                      uint16_t* word1, uint16_t* word2, uint32_t* long1,
@@ -481,11 +479,11 @@ QRDAPI QRDSTATUS QrdGetSvrLRev(const QRD_PORT* port, uint32_t* revision);
 
 /* The same on the process's implicit session. */
 QRDAPI QRDSTATUS QrdGetNmAttr(const char* name, uint16_t ocl, const AttrName* attr,
-                              uint32_t* ulType, uint32_t* ulIndex, uint32_t* ulCount,
-                              void* buffer, uint32_t* ulFlags);
-QRDAPI QRDSTATUS QrdSetNmAttr(const char* name, uint16_t ocl, const AttrName* attr,
-                              uint32_t ulType, uint32_t* ulIndex, uint32_t ulCount,
-                              const void* buffer, uint32_t* ulFlags);
+                              uint32_t* ulType, uint32_t* ulIndex, uint32_t* ulCount, void* buffer,
+                              uint32_t* ulFlags);
+QRDAPI QRDSTATUS QrdSetNmAttr(const char* name, uint16_t ocl, const AttrName* attr, uint32_t ulType,
+                              uint32_t* ulIndex, uint32_t ulCount, const void* buffer,
+                              uint32_t* ulFlags);
 QRDAPI QRDSTATUS QrdDeleteNmAttr(const char* name, uint16_t ocl, const AttrName* attr);
 QRDAPI QRDSTATUS QrdGetNmAttrInfo(const char* name, uint16_t ocl, const AttrName* attr,
                                   uint32_t* ulType, uint32_t* ulCount, uint32_t* ulBytes);
@@ -498,9 +496,8 @@ QRDAPI QRDSTATUS QrdGetNmListMembers(const char* listName, uint16_t* uPassnum, N
 QRDAPI QRDSTATUS QrdTestNmMembership(const char* objName, const char* listName, uint16_t flag,
                                      uint16_t* isMember);
 QRDAPI QRDSTATUS QrdGetNmUserAttrib(const char* name, char* description,
-                                    uint16_t* descriptionLength, uint8_t* address6,
-                                    uint16_t* word1, uint16_t* word2, uint32_t* long1,
-                                    uint32_t* long2);
+                                    uint16_t* descriptionLength, uint8_t* address6, uint16_t* word1,
+                                    uint16_t* word2, uint32_t* long1, uint32_t* long2);
 
 /* ------------------------------------------------------------------------
  * Character sets: in place on a NUL-terminated text; bytes below 0x80 stay.

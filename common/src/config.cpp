@@ -18,7 +18,9 @@ std::string userConfigDir() {
     return base + "/namewright";
 }
 
-std::string systemConfigDir() { return envOr("QRD_SYSCONF_DIR", "/etc/namewright"); }
+std::string systemConfigDir() {
+    return envOr("QRD_SYSCONF_DIR", "/etc/namewright");
+}
 
 std::string qordaIniPath() {
     if (const char* v = std::getenv("QORDA_INI"); v && *v) return v;
@@ -27,7 +29,9 @@ std::string qordaIniPath() {
     return systemConfigDir() + "/QORDA.INI";
 }
 
-IniFile loadQordaIni() { return IniFile::load(qordaIniPath()); }
+IniFile loadQordaIni() {
+    return IniFile::load(qordaIniPath());
+}
 
 bool parseIpv4(const std::string& text, uint32_t& out) {
     in_addr a{};

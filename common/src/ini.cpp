@@ -75,7 +75,8 @@ bool IniFile::save(const std::string& path) const {
         if (!out) return false;
         for (const auto& [name, keys] : sections_) {
             out << '[' << name << "]\n";
-            for (const auto& [k, v] : keys) out << k << '=' << v << '\n';
+            for (const auto& [k, v] : keys)
+                out << k << '=' << v << '\n';
             out << '\n';
         }
         if (!out.flush()) return false;

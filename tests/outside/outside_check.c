@@ -27,7 +27,8 @@ static int failures;
 #define CHECK_TEXT(got, want)                                                                      \
     do {                                                                                           \
         if (strcmp((got), (want)) != 0) {                                                          \
-            fprintf(stderr, "%s:%d: got \"%s\", want \"%s\"\n", __FILE__, __LINE__, (got), (want)); \
+            fprintf(stderr, "%s:%d: got \"%s\", want \"%s\"\n", __FILE__, __LINE__, (got),         \
+                    (want));                                                                       \
             ++failures;                                                                            \
         }                                                                                          \
     } while (0)
@@ -95,10 +96,9 @@ static void checkPorts(void) {
     uint32_t network = 5, word12 = 0x01020304;
     uint8_t o10 = 0xA1, o11 = 0xB2;
     memset(&p, 0, sizeof p);
-    CHECK(QrdSetPortFields(&family, &network, &subnet, &number, &o10, &o11, &word12, &p) ==
-          QRD_OK);
-    const unsigned char want[16] = {0x00, 0x03, 0, 0, 0, 5, 0x00, 0x01,
-                                    0x01, 0x0F, 0xA1, 0xB2, 1, 2, 3, 4};
+    CHECK(QrdSetPortFields(&family, &network, &subnet, &number, &o10, &o11, &word12, &p) == QRD_OK);
+    const unsigned char want[16] = {0x00, 0x03, 0,    0,    0, 5, 0x00, 0x01,
+                                    0x01, 0x0F, 0xA1, 0xB2, 1, 2, 3,    4};
     CHECK(memcmp(&p, want, 16) == 0);
     CHECK_TEXT(QrdAddrToStr(&p), "5:1[271]");
 
@@ -163,7 +163,8 @@ static void checkConverters(void) {
     CHECK(one(QrdConvLatin1ToPcm, 0x80) == 0x9F);
     CHECK(one(QrdConvLatin1ToPcm, 0xFF) == 0x98);
     const unsigned char row[8] = {0xC7, 0xFC, 0xE9, 0xE2, 0xE4, 0xE0, 0xE5, 0xE7};
-    for (int i = 0; i < 8; ++i) CHECK(one(QrdConvPcmToLatin1, (unsigned char)(0x80 + i)) == row[i]);
+    for (int i = 0; i < 8; ++i)
+        CHECK(one(QrdConvPcmToLatin1, (unsigned char)(0x80 + i)) == row[i]);
     for (int b = 0x80; b <= 0xFF; ++b)
         CHECK(one(QrdConvPcmToLatin1, one(QrdConvLatin1ToPcm, (unsigned char)b)) == b);
 }
@@ -184,7 +185,7 @@ static void checkSecondName(void) {
     CHECK(fa == (void*)&QrdGetApiVersion);
     /* The state is shared too: a preference set through one name is seen
      * through the other. */
-    uint16_t (*getPref)(void) = (uint16_t (*)(void))dlsym(b, "QrdGetProtocolPref");
+    uint16_t (*getPref)(void) = (uint16_t(*)(void))dlsym(b, "QrdGetProtocolPref");
     CHECK(getPref != NULL);
     if (getPref) {
         QrdSetProtocolPref(QRD_PROT_IP);

@@ -27,7 +27,9 @@ inline void putBe32(uint8_t* p, uint32_t v) {
     p[2] = uint8_t(v >> 8);
     p[3] = uint8_t(v);
 }
-inline uint16_t getBe16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+inline uint16_t getBe16(const uint8_t* p) {
+    return uint16_t(p[0] << 8 | p[1]);
+}
 inline uint32_t getBe32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
@@ -41,7 +43,9 @@ inline void putLe32(uint8_t* p, uint32_t v) {
     p[2] = uint8_t(v >> 16);
     p[3] = uint8_t(v >> 24);
 }
-inline uint16_t getLe16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t getLe16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 inline uint32_t getLe32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
