@@ -67,6 +67,8 @@ std::string statusText(QRDSTATUS status) {
         return "unknown user";
     case qrd::nm::kWrongPassword:
         return "wrong password";
+    case qrd::nm::kTooManyAttempts:
+        return "too many wrong passwords; try again later";
     case QRDERR_TIMEOUT:
     case QRDERR_NOT_RESPONDING:
         return "the directory service is not reachable";

@@ -25,6 +25,7 @@ constexpr TextEntry kTexts[] = {
     {1013, "No such record"},
     {1017, "Unknown or expired session"},
     {1020, "Wrong password"},
+    {1021, "Too many wrong passwords; try again later"},
     {1025, "Login credential not valid"},
     {1032, "The object's attributes were removed"},
     {1033, "Access denied"},

@@ -410,10 +410,18 @@ Handler::Reply Handler::login(Call& c) {
     std::optional<UserRecord> u;
     if (r.status == 0 && r.entry.kind == Kind::User) u = storage_.user(r.entry.id);
     if (!u) return refusal(kNoSuchObject);
+    const uint32_t now = clock_();
+    if (!logins_.allowed(r.entry.id, now)) {
+        logLine(LogLevel::Info, "login of %s refused: too many wrong passwords",
+                latin1ToUtf8(r.canonical).c_str());
+        return refusal(kTooManyAttempts);
+    }
     if (!verifyPassword(password, u->password)) {
+        logins_.failed(r.entry.id, now);
         logLine(LogLevel::Info, "wrong password for %s", latin1ToUtf8(r.canonical).c_str());
         return refusal(kWrongPassword);
     }
+    logins_.succeeded(r.entry.id);
     Nonce n;
     if (!issuer_.issue(r.entry.id, clock_(), n)) return refusal(kStorageFailure);
     logLine(LogLevel::Info, "login of %s", latin1ToUtf8(r.canonical).c_str());

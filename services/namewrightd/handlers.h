@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "directory.h"
+#include "loginthrottle.h"
 #include "namecache.h"
 #include "session.h"
 #include "storage.h"
@@ -152,6 +153,7 @@ class Handler {
     NonceIssuer issuer_;
     TransferTable transfers_;
     NameCache names_;
+    LoginThrottle logins_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

@@ -67,6 +67,7 @@ enum Status : uint16_t {
     kNoRecord = 1013,
     kUnknownSession = 1017,
     kWrongPassword = 1020,
+    kTooManyAttempts = 1021,
     kNonceInvalid = 1025,
     kAccessDenied = 1033,
     kNoMoreNames = 1041,

@@ -462,3 +462,22 @@ TEST_F(HandlerTest, SearchesAreAnsweredWithinTheRevisionRange) {
 }
 
 } // namespace
+
+TEST_F(HandlerTest, WrongPasswordsPauseTheUsersLoginsWithoutCheckingPasswords) {
+    auto attempt = [&](const char* password) {
+        return call(Call(qrd::nm::kLogin).str("bob@Sales@Demo").str(password)).code;
+    };
+    for (uint32_t i = 0; i < LoginThrottle::kFreeFailures; ++i)
+        EXPECT_EQ(attempt("guess"), 1020) << "attempt " << i;
+    // Paused: even the right password is not checked now, and other users
+    // are not affected.
+    EXPECT_EQ(attempt("bob-pw"), 1021);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Sales@Demo").str("alice-pw")).code, 0);
+    now += 1;
+    EXPECT_EQ(attempt("guess"), 1020); // the pause doubles after each further failure
+    EXPECT_EQ(attempt("bob-pw"), 1021);
+    now += 2;
+    EXPECT_EQ(attempt("bob-pw"), 0); // a success clears the record
+    EXPECT_EQ(attempt("guess"), 1020);
+    EXPECT_EQ(attempt("bob-pw"), 0);
+}
