@@ -104,6 +104,17 @@ std::optional<AttrValue> Handler::loadValue(const Entry& e, AttrId attr) {
     return storage_.attribute(e.id, attr);
 }
 
+uint16_t Handler::attrTarget(const SessionId& sid, const std::string& name, uint16_t ocl,
+                             std::optional<Session>& session, Entry& object) {
+    session = liveSession(sid);
+    if (!session) return kUnknownSession;
+    NameCache::Target obj;
+    if (uint16_t st = target(name, ocl, obj)) return st;
+    if (obj.referral) return obj.referral;
+    object = obj.entry;
+    return 0;
+}
+
 // 41: one chunk of a value, from the session's snapshot when the exchange
 // continues a transfer.
 Handler::Reply Handler::readAttr(Call& c) {
@@ -118,12 +129,9 @@ Handler::Reply Handler::readAttr(Call& c) {
     c.args.u16();
     if (!c.args.ok() || qualifiers != 0 || !validType(type)) return refusal(kBadRequest);
     const uint32_t now = clock_();
-    std::optional<Session> s = liveSession(sid);
-    if (!s) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    if (obj.referral) return refusal(obj.referral);
-    const Entry& e = obj.entry;
+    std::optional<Session> s;
+    Entry e;
+    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
 
     std::shared_ptr<const AttrValue> value;
     if (transfers_.begin(sid, e.id, attr, index, now, value) == TransferTable::Read::Lost)
@@ -187,12 +195,9 @@ Handler::Reply Handler::writeAttr(Call& c) {
     const uint16_t qualifiers = c.args.u16();
     c.args.u16();
     if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
-    std::optional<Session> s = liveSession(sid);
-    if (!s) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    if (obj.referral) return refusal(obj.referral);
-    const Entry& e = obj.entry;
+    std::optional<Session> s;
+    Entry e;
+    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
     if (attr == kTypeAttr || !mayWrite(*s, e, &attr, true)) return refusal(kAccessDenied);
     // 64 bits: index + count cannot wrap.
     const uint64_t end = uint64_t(index) + count;
@@ -225,12 +230,9 @@ Handler::Reply Handler::deleteAttr(Call& c) {
     AttrId attr;
     readHead(c.args, sid, name, ocl, attr);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = liveSession(sid);
-    if (!s) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    if (obj.referral) return refusal(obj.referral);
-    const Entry& e = obj.entry;
+    std::optional<Session> s;
+    Entry e;
+    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
     if (attr == kTypeAttr || !mayWrite(*s, e, &attr, false)) return refusal(kAccessDenied);
     if (!storage_.removeAttribute(e.id, attr)) return refusal(kNoAttribute);
     transfers_.written(sid, e.id, attr);
@@ -246,12 +248,9 @@ Handler::Reply Handler::attrInfo(Call& c) {
     AttrId attr;
     readHead(c.args, sid, name, ocl, attr);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = liveSession(sid);
-    if (!s) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    if (obj.referral) return refusal(obj.referral);
-    const Entry& e = obj.entry;
+    std::optional<Session> s;
+    Entry e;
+    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
     std::optional<AttrSize> size;
     if (attr == kTypeAttr)
         size = AttrSize{4, 4};
@@ -282,12 +281,9 @@ Handler::Reply Handler::scanAttr(Call& c) {
     c.args.bytes(pass, sizeof pass);
     const uint16_t max = std::min(c.args.u16(), kScanMax);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = liveSession(sid);
-    if (!s) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    if (obj.referral) return refusal(obj.referral);
-    const Entry& e = obj.entry;
+    std::optional<Session> s;
+    Entry e;
+    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
 
     qrd::BeWriter w = returnWriter(kPassBytes + 2 + size_t(max) * 8);
     if (max == 0) { // no room: nothing changes

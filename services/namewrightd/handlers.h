@@ -131,6 +131,10 @@ class Handler {
     // client starts a new session and learns whether its user still exists.
     // Brings names_ up to the directory stamp: once per request.
     std::optional<Session> liveSession(const SessionId& id);
+    // The live session and the object of an attribute call: 0, or the status
+    // to refuse with (unknown session, a bad name, or the referral).
+    uint16_t attrTarget(const SessionId& sid, const std::string& name, uint16_t ocl,
+                        std::optional<Session>& session, Entry& object);
     // What the write rules and liveSession() know of a user, remembered in
     // names_.
     NameCache::User userFacts(int64_t userId);
