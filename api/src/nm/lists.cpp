@@ -63,6 +63,15 @@ QRDSTATUS copyOut(const std::string& text, char* out, uint16_t* outLength, QRDST
     return room < needed ? tooSmall : QRD_OK;
 }
 
+// Reads association record `record` of `wire` (a name already in the wire
+// character set) into `data` (kRecordCapacity bytes).
+QRDSTATUS readRecord(QRD_NM_SESS* sess, const char* wire, uint16_t ocl, uint16_t record,
+                     uint8_t* data, uint16_t* length) {
+    return np::callInSession(0, sess, [&](const QRD_PORT* port, const uint8_t* sid) {
+        return rpc::nmReadAssoc(port, sid, wire, ocl, record, data, kRecordCapacity, length);
+    });
+}
+
 } // namespace
 
 extern "C" {
@@ -136,11 +145,8 @@ QRDAPI QRDSTATUS QrdGetSNmUserAttrib(QRD_NM_SESS* sess, const char* name, char* 
 
     uint8_t record[kRecordCapacity];
     uint16_t length = 0;
-    QRDSTATUS st = np::callInSession(0, sess, [&](const QRD_PORT* port, const uint8_t* sid) {
-        return rpc::nmReadAssoc(port, sid, wire, QRD_OCL_OBJECT, np::kRecordUser, record,
-                                sizeof record, &length);
-    });
-    if (st != QRD_OK) return st;
+    if (QRDSTATUS st = readRecord(sess, wire, QRD_OCL_OBJECT, np::kRecordUser, record, &length))
+        return st;
 
     // {str(128) description, 6 address bytes, u16, u16, u32, u32}
     qrd::BeReader r(record, length);
@@ -170,11 +176,9 @@ QRDAPI QRDSTATUS QrdGetSNmGroup(QRD_NM_SESS* sess, const char* groupName, char* 
 
     uint8_t record[kRecordCapacity];
     uint16_t length = 0;
-    QRDSTATUS st = np::callInSession(0, sess, [&](const QRD_PORT* port, const uint8_t* sid) {
-        return rpc::nmReadAssoc(port, sid, wire, QRD_OCL_GROUP, np::kRecordGroupServer, record,
-                                sizeof record, &length);
-    });
-    if (st != QRD_OK) return st;
+    if (QRDSTATUS st =
+            readRecord(sess, wire, QRD_OCL_GROUP, np::kRecordGroupServer, record, &length))
+        return st;
 
     // {str(64) server}
     qrd::BeReader r(record, length);
