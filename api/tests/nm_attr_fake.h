@@ -11,6 +11,8 @@
 #include <string>
 #include <tuple>
 
+#include <gtest/gtest.h>
+
 #include "qrdapi.h"
 #include "rpc_fake_server.h"
 
@@ -353,5 +355,19 @@ inline void loginForTests() {
     QrdSetGlobalVar(QRD_GV_NM_REVISION, &zero, sizeof zero);
     QrdSetGlobalVar(QRD_GV_NM_PORT, &none, sizeof none);
 }
+
+// A test with a login and one fake Namewright service.
+class FakeNwTest : public ::testing::Test {
+  protected:
+    void SetUp() override { loginForTests(); }
+    // A session of character set `charset` on the fake service.
+    QRD_NM_SESS session(uint16_t charset = 1) {
+        QRD_NM_SESS s;
+        QRD_PORT p = nw_.port();
+        EXPECT_EQ(QrdStartNmSession(&p, charset, nullptr, &s), QRD_OK);
+        return s;
+    }
+    FakeNw nw_;
+};
 
 } // namespace qrdtest

@@ -21,21 +21,12 @@ Bytes beInts(const std::vector<uint32_t>& v) {
     return b;
 }
 
-class NmAttrTransfer : public ::testing::Test {
+class NmAttrTransfer : public FakeNwTest {
   protected:
-    void SetUp() override { loginForTests(); }
-    // A session of character set `charset` on the fake service.
-    QRD_NM_SESS session(uint16_t charset = 1) {
-        QRD_NM_SESS s;
-        QRD_PORT p = nw_.port();
-        EXPECT_EQ(QrdStartNmSession(&p, charset, nullptr, &s), QRD_OK);
-        return s;
-    }
     QRDSTATUS read(QRD_NM_SESS& s, uint32_t type, uint32_t& count, void* buffer, uint32_t& flags,
                    uint32_t& index) {
         return QrdGetSNmAttr(&s, kObject, 0, &kAttr, &type, &index, &count, buffer, &flags);
     }
-    FakeNw nw_;
 };
 
 TEST_F(NmAttrTransfer, MissingArgumentsBadTypesAndLongNamesAreRefusedWithoutTraffic) {

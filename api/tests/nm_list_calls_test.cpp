@@ -21,17 +21,7 @@ Bytes listReply(uint16_t passnum, uint16_t kind, const std::vector<std::string>&
     return returnReply(w.data());
 }
 
-class NmList : public ::testing::Test {
-  protected:
-    void SetUp() override { loginForTests(); }
-    QRD_NM_SESS session(uint16_t charset = 1) {
-        QRD_NM_SESS s;
-        QRD_PORT p = nw_.port();
-        EXPECT_EQ(QrdStartNmSession(&p, charset, nullptr, &s), QRD_OK);
-        return s;
-    }
-    FakeNw nw_;
-};
+using NmList = FakeNwTest;
 
 TEST_F(NmList, ListNamesSendsTheSelectionAndConvertsTheNames) {
     nw_.on(6, [](const Received&) {
