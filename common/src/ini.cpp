@@ -23,8 +23,12 @@ bool IniFile::NoCase::operator()(const std::string& a, const std::string& b) con
 }
 
 IniFile IniFile::load(const std::string& path) {
-    IniFile ini;
     std::ifstream in(path);
+    return parse(in);
+}
+
+IniFile IniFile::parse(std::istream& in) {
+    IniFile ini;
     std::string line, section;
     while (std::getline(in, line)) {
         line = trim(line);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,6 +18,9 @@ class IniFile {
   public:
     // Reads `path`; a missing or unreadable file gives an empty document.
     static IniFile load(const std::string& path);
+    // Reads a document from `in`. Lines that are neither a section, a
+    // key=value pair nor a comment are passed over.
+    static IniFile parse(std::istream& in);
 
     std::optional<std::string> get(const std::string& section, const std::string& key) const;
     std::string getString(const std::string& section, const std::string& key,
