@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/sockutil.h"
 #include "qrd/bytes.h"
 #include "qrdapi.h"
-#include "transport/sockutil.h"
 #include "transport_testutil.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/sockutil.h"
 #include "nm/search.h"
 #include "qrdapi.h"
 #include "rpc/stubs.h"
 #include "rpc_fake_server.h"
-#include "transport/sockutil.h"
 
 using namespace qrdtest;
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/sockutil.h"
 #include "portmap.h"
 #include "qrdapi.h"
-#include "transport/sockutil.h"
 
 namespace {
 

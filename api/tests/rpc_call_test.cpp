@@ -8,12 +8,12 @@
 #include <cstring>
 #include <thread>
 
+#include "base/sockutil.h"
 #include "qrdapi.h"
 #include "rpc/call.h"
 #include "rpc/stub.h"
 #include "rpc/stubs.h"
 #include "rpc_fake_server.h"
-#include "transport/sockutil.h"
 
 using namespace qrdtest;
 using namespace std::chrono_literals;

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "commstack.h"
 #include "qrdapi.h"
 #include "testenv.h"
 #include "transport/lifecycle.h"

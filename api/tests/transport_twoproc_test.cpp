@@ -10,12 +10,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "base/sockutil.h"
+#include "commstack.h"
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrdapi.h"
 #include "testenv.h"
 #include "transport/lifecycle.h"
-#include "transport/sockutil.h"
 #include "transport_testutil.h"
 
 namespace {

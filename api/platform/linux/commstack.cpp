@@ -17,13 +17,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "frame/locks.h"
+#include "base/locks.h"
+#include "base/sockutil.h"
+#include "devrecords.h"
 #include "portmap.h"
 #include "qrd/config.h"
 #include "qrdapi.h"
-#include "transport/devrecords.h"
-#include "transport/lifecycle.h"
-#include "transport/sockutil.h"
 
 namespace qrd::commstack {
 

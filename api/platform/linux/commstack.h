@@ -31,3 +31,11 @@ PoolUse poolUse();
 bool pending(const void* request);
 
 } // namespace qrd::commstack
+
+namespace qrd {
+
+// Closes the comm-stack device (operation 19 for the process, then releases
+// its events and sockets); the next device call opens it again.
+void commStackClose();
+
+} // namespace qrd

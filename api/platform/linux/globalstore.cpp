@@ -41,6 +41,7 @@ struct State {
 };
 constinit pthread_rwlock_t g_stateLock = PTHREAD_RWLOCK_INITIALIZER;
 constinit State g_state;                 // guarded by g_stateLock
+constinit bool g_released = false;       // guarded by g_stateLock: no longer made on demand
 constinit uint8_t g_processWord[4] = {}; // id 20; guarded by the store's mutex
 constinit std::atomic<int> g_lockWaitMs{kLockWaitMs};
 
@@ -171,8 +172,20 @@ QRDSTATUS lockStore(pthread_mutex_t* m) {
     return rc == ETIMEDOUT ? QRDSTATUS(QRDERR_TIMEOUT) : QRDSTATUS(QRDERR_NO_DEVICE);
 }
 
+// A store that could not be made when the library was loaded is tried again
+// at each access: the failure is the caller's status (31), never the end of
+// the process.
+void makeOnDemand() {
+    {
+        StateGuard guard(false);
+        if (g_state.block || g_released) return;
+    }
+    create();
+}
+
 // Runs `copy(fieldAddress)` under the store's mutex.
 template <typename Copy> QRDSTATUS withField(const Field& f, Copy copy) {
+    makeOnDemand();
     StateGuard guard(false);
     if (!g_state.block) return QRDERR_NO_DEVICE;
     if (QRDSTATUS st = lockStore(g_state.mutex)) return st;
@@ -215,6 +228,7 @@ std::string mutexName() {
 
 bool create(std::string* why) {
     StateGuard guard(true);
+    g_released = false;
     if (g_state.shared) return true;
 
     std::string lockName = mutexName();
@@ -258,6 +272,7 @@ bool create(std::string* why) {
 void release() {
     StateGuard guard(true);
     dropLocked();
+    g_released = true;
 }
 
 QRDSTATUS detach() {
@@ -304,6 +319,7 @@ QRDSTATUS set(uint16_t id, const void* buffer, uint16_t length) {
 }
 
 QRDSTATUS withStoreLocked(void (*fn)(uint8_t* block, void* context), void* context) {
+    makeOnDemand();
     StateGuard guard(false);
     if (!g_state.block) return QRDERR_NO_DEVICE;
     if (QRDSTATUS st = lockStore(g_state.mutex)) return st;

@@ -11,7 +11,8 @@
 // QRDERR_BAD_ARG (100) for a null buffer with a non-zero length;
 // QRDERR_TIMEOUT (163) when the store's mutex was not obtained within 15 s
 // (nothing is copied then); QRDERR_NO_DEVICE (31) when the store is not
-// there (not created, or released at detach).
+// there: it cannot be made (an access that finds no store tries to make it
+// again) or it was released at detach.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +44,7 @@ std::string mutexName();
 // false (with a reason in `why`) when it cannot be made.
 bool create(std::string* why = nullptr);
 
-// Unmaps whatever block is in use; later accesses give 31.
+// Unmaps whatever block is in use; later accesses give 31 until create().
 void release();
 
 // Switches this process to a private zeroed block (the per-process word is

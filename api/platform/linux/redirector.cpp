@@ -4,20 +4,13 @@
 #include <mutex>
 #include <new>
 
-#include "frame/locks.h"
+#include "base/locks.h"
 #include "globalstore.h"
 #include "qrd/config.h"
-
-namespace qrd {
-extern const int kAttachAnchor;
-}
 
 namespace qrd::fs {
 
 namespace {
-
-// The store exists only once the attach ran: link it in.
-[[maybe_unused]] __attribute__((used)) const int* const kNeedsAttach = &::qrd::kAttachAnchor;
 
 constexpr uint8_t kCodeDriveMapping = QRD_FS_DRIVE_MAPPING;
 constexpr uint8_t kCodeGet = QRD_FS_GLOBALVAR_GET;

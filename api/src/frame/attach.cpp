@@ -1,38 +1,25 @@
 // Process attach and detach of the library, and QrdDone.
 //
-// A library that cannot create the workstation's global-variable store
-// refuses to load: the constructor prints why on stderr and aborts the
-// process, the only way a shared library's constructor can refuse.
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
+// The attach never ends its host: a workstation store that cannot be made
+// now is tried again at each access, which reports 31 while it fails.
+#include "commstack.h"
 #include "globalstore.h"
 #include "qrdapi.h"
 #include "redirector.h"
 #include "transport/lifecycle.h"
 
-namespace qrd {
-// Referenced by the modules that rely on the attach having run, so that a
-// static link of the library never leaves the attach out.
-extern const int kAttachAnchor;
-const int kAttachAnchor = 1;
-} // namespace qrd
+// A static link names this symbol (api/CMakeLists.txt) so that it runs the
+// attach as the shared library does.
+extern "C" const int qrdAttachAnchor;
+extern "C" const int qrdAttachAnchor = 1;
 
 namespace {
 
 __attribute__((constructor)) void processAttach() {
     // The global lock, the ten further locks and the tasker's thread slot
-    // are constant-initialised (frame/locks.h): nothing to set up or fail.
+    // are constant-initialised (base/locks.h): nothing to set up or fail.
     QrdSetProtocolPref(QRD_PROT_QIP);
-    std::string why;
-    if (!qrd::gv::create(&why)) {
-        std::fprintf(stderr,
-                     "libqrdxapi: cannot create the workstation's global-variable store "
-                     "(%s); the library refuses to load\n",
-                     why.c_str());
-        std::abort();
-    }
+    qrd::gv::create();
 }
 
 // Runs after the program's static destructors (and at dlclose): everything

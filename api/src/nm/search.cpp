@@ -4,12 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "base/sockutil.h"
 #include "nm/search.h"
 #include "nm/session.h"
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
-#include "transport/sockutil.h"
 
 namespace qrd::nm {
 

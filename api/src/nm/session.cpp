@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "frame/locks.h"
+#include "base/locks.h"
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
 #include "rpc/stubs.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "frame/locks.h"
+#include "base/locks.h"
 #include "rpc/stubs.h"
 
 namespace {

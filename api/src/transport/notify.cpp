@@ -8,9 +8,9 @@
 #include <mutex>
 #include <thread>
 
-#include "frame/locks.h"
+#include "base/locks.h"
+#include "devrecords.h"
 #include "qrdapi.h"
-#include "transport/devrecords.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "base/sockutil.h"
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrdapi.h"
 #include "transport/protocol.h"
-#include "transport/sockutil.h"
 
 namespace {
 

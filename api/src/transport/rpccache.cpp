@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "frame/locks.h"
+#include "base/locks.h"
 #include "qrd/bytes.h"
 #include "transport/lifecycle.h"
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "devrecords.h"
 #include "qrdapi.h"
-#include "transport/devrecords.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frame/locks.h"
+#include "base/locks.h"
 
 #include <type_traits>
 

@@ -6,14 +6,7 @@
 #include "qrdapi.h"
 #include "redirector.h"
 
-namespace qrd {
-extern const int kAttachAnchor;
-}
-
 namespace {
-
-// The store exists only once the attach ran: link it in.
-[[maybe_unused]] __attribute__((used)) const int* const kNeedsAttach = &qrd::kAttachAnchor;
 
 bool useDevice() {
     return QrdGetProtocolPref() == QRD_PROT_QIP && qrd::gv::isShared();

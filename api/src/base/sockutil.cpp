@@ -1,4 +1,4 @@
-#include "transport/sockutil.h"
+#include "base/sockutil.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -120,3 +120,56 @@ uint32_t localAddressToward(uint32_t ip, uint16_t port) {
 }
 
 } // namespace qrd
+
+// The status of a socket-library error number; sockutil owns both tables.
+extern "C" QRDAPI QRDSTATUS QrdMapIpErrno(int error) {
+    switch (error) {
+    case 10004:
+    case 10053:
+        return QRDERR_ABORTED;
+    case 10035:
+    case 10036:
+    case 10037:
+        return QRDERR_WOULD_BLOCK;
+    case 10038:
+        return QRDERR_BAD_SOCKET;
+    case 10039:
+        return QRDERR_DEST_REQUIRED;
+    case 10040:
+        return QRDERR_TOO_BIG;
+    case 10041:
+    case 10043:
+    case 10045:
+        return QRDERR_PROTOCOL_ABSENT;
+    case 10044:
+        return QRDERR_BAD_OPTION;
+    case 10047:
+        return QRDERR_NO_PROTOCOL;
+    case 10048:
+        return QRDERR_ADDR_IN_USE;
+    case 10049:
+        return QRDERR_ADDR_NOT_AVAIL;
+    case 10050:
+        return QRDERR_NET_DOWN2;
+    case 10051:
+        return QRDERR_NET_UNREACHABLE;
+    case 10054:
+        return QRDERR_RESET;
+    case 10055:
+        return QRDERR_NO_BUFFERS;
+    case 10056:
+        return QRDERR_IS_CONNECTED;
+    case 10057:
+        return QRDERR_NOT_CONNECTED;
+    case 10060:
+        return QRDERR_TIMEOUT;
+    case 10061:
+        return QRDERR_REFUSED;
+    case 10064:
+        return QRDERR_NET_DOWN;
+    case 10065:
+        return QRDERR_HOST_DOWN;
+    default:
+        return QRDERR_SOCKET_OTHER;
+    }
+}
