@@ -272,4 +272,29 @@ TEST(GlobalVarShared, ManyProcessesStartingAtOnceShareOneStore) {
     ASSERT_TRUE(qrd::gv::create());
 }
 
+// A store that cannot be made (here: a directory squats on the lock
+// object's name) is the caller's status 31, not the end of the process, and
+// it is made at the first access after the obstacle is gone.
+TEST(GlobalVarShared, AStoreThatCannotBeMadeIsAStatusAndIsMadeLater) {
+    const std::string ws = std::string(std::getenv("QRD_WORKSTATION")) + "blocked";
+    int rc = inChild([&] {
+        setenv("QRD_WORKSTATION", ws.c_str(), 1);
+        const std::string squat = "/dev/shm" + qrd::gv::mutexName();
+        if (mkdir(squat.c_str(), 0700) != 0) return 80;
+        qrd::gv::release();
+        std::string why;
+        if (qrd::gv::create(&why) || why.find("cannot open") == std::string::npos) return 81;
+        char name[64] = {};
+        if (QrdGetGlobalVar(QRD_GV_USER_NAME, name, sizeof name) != QRDERR_NO_DEVICE) return 82;
+        if (QrdSetGlobalVar(QRD_GV_USER_NAME, name, sizeof name) != QRDERR_NO_DEVICE) return 83;
+        rmdir(squat.c_str());
+        int result = QrdGetGlobalVar(QRD_GV_USER_NAME, name, sizeof name) == QRD_OK ? 0 : 84;
+        qrd::gv::release();
+        shm_unlink(qrd::gv::blockName().c_str());
+        shm_unlink(qrd::gv::mutexName().c_str());
+        return result;
+    });
+    EXPECT_EQ(rc, 0);
+}
+
 } // namespace
