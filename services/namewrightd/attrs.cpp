@@ -40,13 +40,12 @@ uint32_t chunkLimit(uint32_t t) {
     return t == 4 ? kChunkInts : kChunkBytes;
 }
 
-// sid, str(64) name, u16 ocl, attr: the head of every attribute procedure.
-void readHead(qrd::BeReader& r, SessionId& sid, std::string& name, uint16_t& ocl, AttrId& attr) {
-    r.bytes(sid.data(), sid.size());
-    readName(r, name);
-    ocl = r.u16();
-    attr.category = r.u32();
-    attr.number = r.u32();
+// The attribute named after the opening of every attribute procedure.
+AttrId readAttrId(qrd::BeReader& r) {
+    AttrId a;
+    a.category = r.u32();
+    a.number = r.u32();
+    return a;
 }
 
 void putAttr(qrd::BeWriter& w, AttrId a) {
@@ -104,34 +103,18 @@ std::optional<AttrValue> Handler::loadValue(const Entry& e, AttrId attr) {
     return storage_.attribute(e.id, attr);
 }
 
-uint16_t Handler::attrTarget(const SessionId& sid, const std::string& name, uint16_t ocl,
-                             std::optional<Session>& session, Entry& object) {
-    session = liveSession(sid);
-    if (!session) return kUnknownSession;
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return st;
-    if (obj.referral) return obj.referral;
-    object = obj.entry;
-    return 0;
-}
-
 // 41: one chunk of a value, from the session's snapshot when the exchange
 // continues a transfer.
 Handler::Reply Handler::readAttr(Call& c) {
-    SessionId sid;
-    std::string name;
-    uint16_t ocl;
-    AttrId attr;
-    readHead(c.args, sid, name, ocl, attr);
+    const AttrId attr = readAttrId(c.args);
     const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
     c.args.u32(); // flags: a read asks for nothing with them
     const uint16_t qualifiers = c.args.u16();
     c.args.u16();
     if (!c.args.ok() || qualifiers != 0 || !validType(type)) return refusal(kBadRequest);
     const uint32_t now = clock_();
-    std::optional<Session> s;
-    Entry e;
-    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
+    const Entry& e = c.object;
+    const SessionId& sid = c.sid;
 
     std::shared_ptr<const AttrValue> value;
     if (transfers_.begin(sid, e.id, attr, index, now, value) == TransferTable::Read::Lost)
@@ -170,11 +153,7 @@ Handler::Reply Handler::readAttr(Call& c) {
 // 42: one chunk written at its absolute position, committed before the
 // reply; flag 2 cuts the value after it.
 Handler::Reply Handler::writeAttr(Call& c) {
-    SessionId sid;
-    std::string name;
-    uint16_t ocl;
-    AttrId attr;
-    readHead(c.args, sid, name, ocl, attr);
+    const AttrId attr = readAttrId(c.args);
     const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
     const uint32_t flags = c.args.u32();
     const uint16_t tag = c.args.u16();
@@ -195,10 +174,8 @@ Handler::Reply Handler::writeAttr(Call& c) {
     const uint16_t qualifiers = c.args.u16();
     c.args.u16();
     if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
-    std::optional<Session> s;
-    Entry e;
-    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
-    if (attr == kTypeAttr || !mayWrite(*s, e, &attr, true)) return refusal(kAccessDenied);
+    const Entry& e = c.object;
+    if (attr == kTypeAttr || !mayWrite(c.session, e, &attr, true)) return refusal(kAccessDenied);
     // 64 bits: index + count cannot wrap.
     const uint64_t end = uint64_t(index) + count;
     if (end * width > kMaxValueBytes) return refusal(kBadRequest);
@@ -214,7 +191,7 @@ Handler::Reply Handler::writeAttr(Call& c) {
         storage_.writeAttribute(e.id, attr, type, uint64_t(index) * width, data, dataBytes, cut);
         t.commit();
     }
-    transfers_.written(sid, e.id, attr);
+    transfers_.written(c.sid, e.id, attr);
 
     qrd::BeWriter w = returnWriter();
     w.u32(uint32_t(end)); // where a following exchange continues
@@ -224,38 +201,25 @@ Handler::Reply Handler::writeAttr(Call& c) {
 
 // 43: removes an attribute.
 Handler::Reply Handler::deleteAttr(Call& c) {
-    SessionId sid;
-    std::string name;
-    uint16_t ocl;
-    AttrId attr;
-    readHead(c.args, sid, name, ocl, attr);
+    const AttrId attr = readAttrId(c.args);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s;
-    Entry e;
-    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
-    if (attr == kTypeAttr || !mayWrite(*s, e, &attr, false)) return refusal(kAccessDenied);
+    const Entry& e = c.object;
+    if (attr == kTypeAttr || !mayWrite(c.session, e, &attr, false)) return refusal(kAccessDenied);
     if (!storage_.removeAttribute(e.id, attr)) return refusal(kNoAttribute);
-    transfers_.written(sid, e.id, attr);
+    transfers_.written(c.sid, e.id, attr);
     qrd::BeWriter w = returnWriter();
     return done(w);
 }
 
 // 45: type, element count and size of a value.
 Handler::Reply Handler::attrInfo(Call& c) {
-    SessionId sid;
-    std::string name;
-    uint16_t ocl;
-    AttrId attr;
-    readHead(c.args, sid, name, ocl, attr);
+    const AttrId attr = readAttrId(c.args);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s;
-    Entry e;
-    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
     std::optional<AttrSize> size;
     if (attr == kTypeAttr)
         size = AttrSize{4, 4};
     else
-        size = storage_.attributeSize(e.id, attr);
+        size = storage_.attributeSize(c.object.id, attr);
     if (!size) return refusal(kNoAttribute);
     if (!validType(size->type) || size->bytes > UINT32_MAX)
         throw StorageError(StorageError::Damaged, "damaged attribute");
@@ -270,20 +234,12 @@ Handler::Reply Handler::attrInfo(Call& c) {
 // the name to go on from (u32 category, u32 number); all zero starts, and
 // comes back all zero when no more follow.
 Handler::Reply Handler::scanAttr(Call& c) {
-    SessionId sid;
-    std::string name;
-    uint16_t ocl;
-    AttrId first, last;
-    readHead(c.args, sid, name, ocl, first);
-    last.category = c.args.u32();
-    last.number = c.args.u32();
+    const AttrId first = readAttrId(c.args);
+    const AttrId last = readAttrId(c.args);
     uint8_t pass[kPassBytes];
     c.args.bytes(pass, sizeof pass);
     const uint16_t max = std::min(c.args.u16(), kScanMax);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s;
-    Entry e;
-    if (uint16_t st = attrTarget(sid, name, ocl, s, e)) return refusal(st);
 
     qrd::BeWriter w = returnWriter(kPassBytes + 2 + size_t(max) * 8);
     if (max == 0) { // no room: nothing changes
@@ -296,7 +252,7 @@ Handler::Reply Handler::scanAttr(Call& c) {
         start = std::max(first, AttrId{qrd::getBe32(pass), qrd::getBe32(pass + 4)});
     std::vector<AttrId> names;
     if (start <= last) {
-        names = storage_.attributeNames(e.id, start, last, size_t(max) + 1);
+        names = storage_.attributeNames(c.object.id, start, last, size_t(max) + 1);
         if (start <= kTypeAttr && kTypeAttr <= last &&
             !std::binary_search(names.begin(), names.end(), kTypeAttr))
             names.insert(std::lower_bound(names.begin(), names.end(), kTypeAttr), kTypeAttr);
@@ -316,17 +272,9 @@ Handler::Reply Handler::scanAttr(Call& c) {
 // 0: an association record. Record 1 of a user and record 2 of a group come
 // from the directory; the others are stored as written.
 Handler::Reply Handler::readAssoc(Call& c) {
-    SessionId sid;
-    std::string name;
-    c.args.bytes(sid.data(), sid.size());
-    readName(c.args, name);
-    const uint16_t ocl = c.args.u16();
     const uint16_t record = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
-    if (!liveSession(sid)) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    const Entry& e = obj.entry;
+    const Entry& e = c.object;
 
     std::string data;
     if (record == kRecordUser) {
@@ -364,20 +312,13 @@ Handler::Reply Handler::readAssoc(Call& c) {
 
 // 1: stores an association record (not 1 and 2, which the directory keeps).
 Handler::Reply Handler::writeAssoc(Call& c) {
-    SessionId sid;
-    std::string name, data;
-    c.args.bytes(sid.data(), sid.size());
-    readName(c.args, name);
-    const uint16_t ocl = c.args.u16();
     const uint16_t record = c.args.u16();
+    std::string data;
     c.args.string(data, kMaxRecordBytes);
     if (!c.args.ok()) return refusal(kBadRequest);
-    std::optional<Session> s = liveSession(sid);
-    if (!s) return refusal(kUnknownSession);
-    NameCache::Target obj;
-    if (uint16_t st = target(name, ocl, obj)) return refusal(st);
-    const Entry& e = obj.entry;
-    if (record == kRecordUser || record == kRecordGroupServer || !mayWrite(*s, e, nullptr, false))
+    const Entry& e = c.object;
+    if (record == kRecordUser || record == kRecordGroupServer ||
+        !mayWrite(c.session, e, nullptr, false))
         return refusal(kAccessDenied);
     storage_.setAssocRecord(e.id, record, std::vector<uint8_t>(data.begin(), data.end()));
     qrd::BeWriter w = returnWriter();

@@ -117,67 +117,6 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
     }
 }
 
-Handler::Reply Handler::dispatch(ServiceKind service, Call& c) {
-    if (service == ServiceKind::Message) {
-        // The message service replies to the profile read only: the user
-        // message's client does not wait, and a late reply could be taken
-        // for the answer to a later call.
-        if (c.procedure == kProcProfileEntry) return profileEntry(c);
-        if (c.procedure == kProcUserMessage) userMessage(c);
-        return std::nullopt;
-    }
-    const bool keepsAttributes = config_.revision >= kAttrRevision;
-    switch (c.procedure) {
-    case kRevision:
-        return revision(c);
-    case kLongRevision:
-        return longRevision(c);
-    case kStartSession:
-        return startSession(c);
-    case kEndSession:
-        return endSession(c);
-    case kFormatName:
-        return formatName(c);
-    case kServerPort:
-        return serverPort(c);
-    case kSetServicePort:
-        return setServicePort(c);
-    case kReadServicePort:
-        return readServicePort(c);
-    case kLogin:
-        return login(c);
-    case kVerifyNonce:
-        return verifyNonce(c);
-    case kNonceOwner:
-        return nonceOwner(c);
-    case kErrorText:
-        return errorText(c);
-    case kReadAssoc:
-        return readAssoc(c);
-    case kWriteAssoc:
-        return writeAssoc(c);
-    case kListNames:
-        return listNames(c);
-    case kListMembers:
-        return listMembers(c);
-    case kMembership:
-        return membership(c);
-    // An old server does not know the attribute procedures.
-    case kReadAttr:
-        return keepsAttributes ? readAttr(c) : refusal(kUnknownProcedure);
-    case kWriteAttr:
-        return keepsAttributes ? writeAttr(c) : refusal(kUnknownProcedure);
-    case kDeleteAttr:
-        return keepsAttributes ? deleteAttr(c) : refusal(kUnknownProcedure);
-    case kAttrInfo:
-        return keepsAttributes ? attrInfo(c) : refusal(kUnknownProcedure);
-    case kScanAttr:
-        return keepsAttributes ? scanAttr(c) : refusal(kUnknownProcedure);
-    default:
-        return refusal(kUnknownProcedure);
-    }
-}
-
 Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* data, size_t size) {
     uint16_t arrivedFor = service == ServiceKind::Namewright ? kServiceNamewright : kServiceMessage;
     std::optional<SearchQuery> q = parseQuery(data, size, arrivedFor, road == Road::Internet);
@@ -187,21 +126,6 @@ Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* da
     const std::optional<PortRecord>& port = config_.answerPorts[int(road)][slot];
     if (!port) return std::nullopt;
     return buildAnswer(q->service, config_.revision, *port);
-}
-
-std::optional<Session> Handler::session(Call& c, uint16_t& status) {
-    SessionId id;
-    return session(c, status, id);
-}
-
-std::optional<Session> Handler::session(Call& c, uint16_t& status, SessionId& id) {
-    if (!c.args.bytes(id.data(), id.size())) {
-        status = kBadRequest;
-        return std::nullopt;
-    }
-    std::optional<Session> s = liveSession(id);
-    if (!s) status = kUnknownSession;
-    return s;
 }
 
 std::optional<Session> Handler::liveSession(const SessionId& id) {
@@ -297,8 +221,6 @@ Handler::Reply Handler::endSession(Call& c) {
 
 // 15: the canonical spelling of an organisation, group or object name.
 Handler::Reply Handler::formatName(Call& c) {
-    uint16_t st = 0;
-    if (!session(c, st)) return refusal(st);
     uint16_t kind = c.args.u16();
     std::string name;
     if (!readName(c.args, name)) return refusal(kBadRequest);
@@ -321,8 +243,6 @@ Handler::Reply Handler::formatName(Call& c) {
 
 // 26: the native port of a named server.
 Handler::Reply Handler::serverPort(Call& c) {
-    uint16_t st = 0;
-    if (!session(c, st)) return refusal(st);
     std::string name;
     if (!readName(c.args, name)) return refusal(kBadRequest);
     Resolved r = dir_.resolve(name, kNameKindObject);
@@ -358,21 +278,20 @@ std::optional<Entry> Handler::serviceEntry(const std::string& name, uint16_t& st
 // 23: sets a service's RPC or SPP port; administrators and the service's
 // manager only.
 Handler::Reply Handler::setServicePort(Call& c) {
-    uint16_t st = 0;
-    std::optional<Session> s = session(c, st);
-    if (!s) return refusal(st);
     std::string name;
     readName(c.args, name);
     uint16_t which = c.args.u16();
     PortRecord port;
     c.args.bytes(port.data(), port.size());
     if (!c.args.ok() || (which != kPortRpc && which != kPortSpp)) return refusal(kBadRequest);
+    uint16_t st = 0;
     std::optional<Entry> svc = serviceEntry(name, st);
     if (!svc) return refusal(st);
     std::optional<ServiceRecord> rec = storage_.service(svc->id);
     if (!rec) return refusal(kNoSuchObject);
-    std::optional<UserRecord> caller = s->userId ? storage_.user(s->userId) : std::nullopt;
-    bool allowed = (caller && caller->admin) || (s->userId != 0 && rec->managerId == s->userId);
+    const int64_t userId = c.session.userId;
+    std::optional<UserRecord> caller = userId ? storage_.user(userId) : std::nullopt;
+    bool allowed = (caller && caller->admin) || (userId != 0 && rec->managerId == userId);
     if (!allowed) return refusal(kAccessDenied);
     (which == kPortRpc ? rec->rpcPort : rec->sppPort) = port;
     storage_.setService(svc->id, *rec);
@@ -382,12 +301,11 @@ Handler::Reply Handler::setServicePort(Call& c) {
 
 // 24: reads a service's RPC or SPP port (1013 when it was never set).
 Handler::Reply Handler::readServicePort(Call& c) {
-    uint16_t st = 0;
-    if (!session(c, st)) return refusal(st);
     std::string name;
     readName(c.args, name);
     uint16_t which = c.args.u16();
     if (!c.args.ok() || (which != kPortRpc && which != kPortSpp)) return refusal(kBadRequest);
+    uint16_t st = 0;
     std::optional<Entry> svc = serviceEntry(name, st);
     if (!svc) return refusal(st);
     std::optional<ServiceRecord> rec = storage_.service(svc->id);

@@ -1,9 +1,11 @@
 // The procedures of the Namewright and message services, independent of
 // sockets: one datagram in, at most one reply datagram out.
 //
-// Each procedure is handled in three steps: validate (decode every argument
-// through qrd::BeReader; anything that does not fit is refused with 1068),
-// act, reply. Refusals go through one helper. Datagrams that are neither
+// The procedures are rows of one table (procedures.h): the dispatcher reads
+// and resolves the opening a row names (the session, the object), then the
+// procedure's handler validates its own arguments (decoded through
+// qrd::BeReader; anything that does not fit is refused with 1068), acts and
+// replies. Refusals go through one helper. Datagrams that are neither
 // calls nor service searches (stray replies, answers, noise) get no reply,
 // so that two servers never answer each other in a loop.
 //
@@ -29,6 +31,7 @@ namespace nwd {
 
 enum class Road { Native = 0, Internet = 1 };
 enum class ServiceKind { Namewright = 0, Message = 1 };
+enum class Opening : uint8_t;
 
 // Asks the server that issued a nonce whether it is valid and whose it is
 // (procedures 55 and 58 of that server).
@@ -78,7 +81,14 @@ class Handler {
 
   private:
     struct Call;
-    Reply dispatch(ServiceKind service, Call& call);
+    struct Procedure;
+    static const Procedure kProcedures[];
+    // The row of a procedure this server serves, or null.
+    const Procedure* procedure(ServiceKind service, uint16_t number) const;
+    Reply dispatch(ServiceKind service, Call& c);
+    // Reads and resolves the opening of a call into `c`: 0, or the status to
+    // refuse the call with.
+    uint16_t open(Opening opening, Call& c);
     Reply search(Road road, ServiceKind service, const uint8_t* data, size_t size);
 
     Reply revision(Call& c);
@@ -112,8 +122,8 @@ class Handler {
 
     // The object an attribute or record procedure names (ocl 5: a group,
     // 0: an object), with its referral status; 0 or the status to refuse
-    // with. Remembered in names_; called after liveSession() in the same
-    // request, whose stamp check it relies on.
+    // with. Remembered in names_; called by open() after liveSession() in
+    // the same request, whose stamp check it relies on.
     uint16_t target(const std::string& name, uint16_t ocl, NameCache::Target& out);
     // 101 when another server holds the group of `e`, else 0.
     uint16_t referral(const Entry& e);
@@ -131,18 +141,10 @@ class Handler {
     // client starts a new session and learns whether its user still exists.
     // Brings names_ up to the directory stamp: once per request.
     std::optional<Session> liveSession(const SessionId& id);
-    // The live session and the object of an attribute call: 0, or the status
-    // to refuse with (unknown session, a bad name, or the referral).
-    uint16_t attrTarget(const SessionId& sid, const std::string& name, uint16_t ocl,
-                        std::optional<Session>& session, Entry& object);
     // What the write rules and liveSession() know of a user, remembered in
     // names_.
     NameCache::User userFacts(int64_t userId);
 
-    // The session named by the call's next four bytes; on failure `status`
-    // holds the refusal (1068 short datagram, 1017 unknown session).
-    std::optional<Session> session(Call& c, uint16_t& status);
-    std::optional<Session> session(Call& c, uint16_t& status, SessionId& id);
     // Resolves a service object for 23/24.
     std::optional<Entry> serviceEntry(const std::string& name, uint16_t& status);
     // The user a nonce stands for, asking its issuer when it is not ours.

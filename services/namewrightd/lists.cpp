@@ -98,9 +98,7 @@ Handler::Reply nameList(uint16_t passnum, uint16_t tag, const std::vector<std::s
 // 6: the names that match a pattern, one kind tag per reply, in pages of
 // at most 16.
 Handler::Reply Handler::listNames(Call& c) {
-    SessionId sid;
     std::string pattern;
-    c.args.bytes(sid.data(), sid.size());
     readName(c.args, pattern);
     const uint16_t objType = c.args.u16();
     const uint16_t category = c.args.u16();
@@ -112,7 +110,6 @@ Handler::Reply Handler::listNames(Call& c) {
                          : objType == kNameKindObject ? 3
                                                       : 0;
     if (level == 0 || (level == 3 && category > kCatServer)) return refusal(kBadRequest);
-    if (!liveSession(sid)) return refusal(kUnknownSession);
 
     std::vector<std::string> parts;
     size_t start = 0;
@@ -191,13 +188,10 @@ Handler::Reply Handler::listNames(Call& c) {
 
 // 10: the members of a list, by name, in pages of at most 16.
 Handler::Reply Handler::listMembers(Call& c) {
-    SessionId sid;
     std::string name;
-    c.args.bytes(sid.data(), sid.size());
     readName(c.args, name);
     const uint16_t passnum = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
-    if (!liveSession(sid)) return refusal(kUnknownSession);
     Resolved r = dir_.resolve(name, kNameKindObject);
     if (r.status) return refusal(lookupStatus(r.status));
     if (r.entry.kind != Kind::List) return refusal(kNoSuchObject);
@@ -223,14 +217,11 @@ Handler::Reply Handler::listMembers(Call& c) {
 // flag is set, and through the groups among the members), to a group or an
 // organisation (when it lies below it), or is the name itself.
 Handler::Reply Handler::membership(Call& c) {
-    SessionId sid;
     std::string objectName, listName;
-    c.args.bytes(sid.data(), sid.size());
     readName(c.args, objectName);
     readName(c.args, listName);
     const uint16_t flag = c.args.u16();
     if (!c.args.ok()) return refusal(kBadRequest);
-    if (!liveSession(sid)) return refusal(kUnknownSession);
 
     auto resolveAny = [&](const std::string& name, Resolved& out) {
         std::vector<std::string> parts;

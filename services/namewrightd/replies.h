@@ -6,16 +6,11 @@
 #include <utility>
 
 #include "handlers.h"
+#include "procedures.h"
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
 
 namespace nwd {
-
-// A call: its procedure and a bounded reader over its arguments.
-struct Handler::Call {
-    uint16_t procedure;
-    qrd::BeReader args;
-};
 
 // The head of a return reply: {u16 2, u16 0}, in a buffer that holds
 // `results` bytes of results without growing again.

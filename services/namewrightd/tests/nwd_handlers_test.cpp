@@ -481,3 +481,21 @@ TEST_F(HandlerTest, WrongPasswordsPauseTheUsersLoginsWithoutCheckingPasswords) {
     EXPECT_EQ(attempt("guess"), 1020);
     EXPECT_EQ(attempt("bob-pw"), 0);
 }
+
+// Every procedure that works within a session refuses an ended one before
+// it looks at its other arguments, and a session id cut short as malformed.
+TEST_F(HandlerTest, SessionBoundProceduresRefuseEndedAndCutSessions) {
+    std::vector<uint8_t> sid = sessionOf("bob@Sales@Demo", "bob-pw");
+    ASSERT_TRUE(call(Call(qrd::nm::kEndSession).bytes(sid)).ok());
+    const uint16_t procedures[] = {
+        qrd::nm::kReadAssoc,      qrd::nm::kWriteAssoc,      qrd::nm::kListNames,
+        qrd::nm::kMembership,     qrd::nm::kListMembers,     qrd::nm::kFormatName,
+        qrd::nm::kSetServicePort, qrd::nm::kReadServicePort, qrd::nm::kServerPort,
+        qrd::nm::kReadAttr,       qrd::nm::kWriteAttr,       qrd::nm::kDeleteAttr,
+        qrd::nm::kAttrInfo,       qrd::nm::kScanAttr};
+    for (uint16_t p : procedures) {
+        SCOPED_TRACE(p);
+        EXPECT_EQ(call(Call(p).bytes(sid).str("bob@Sales@Demo").u16(0)).code, 1017);
+        EXPECT_EQ(call(Call(p).bytes({sid[0], sid[1]})).code, 1068);
+    }
+}
