@@ -417,12 +417,7 @@ class Admin {
             std::string n = s.substr(colon + 1);
             if (!n.empty() && n.size() <= 5 &&
                 n.find_first_not_of("0123456789") == std::string::npos && std::stoul(n) <= 65535) {
-                p = PortRecord{};
-                qrd::putBe16(&p[0], 3);
-                qrd::putBe32(&p[2], ip);
-                qrd::putBe16(&p[6], 1);
-                qrd::putBe16(&p[8], uint16_t(std::stoul(n)));
-                return p;
+                return qrd::port::native(ip, qrd::port::kSubnetServer, uint16_t(std::stoul(n)));
             }
         }
         throw AdminError("\"" + s + "\" is not a port (32 hex digits, or ADDRESS:NUMBER)");

@@ -13,7 +13,7 @@ using namespace qrd::nm;
 
 namespace {
 
-constexpr uint16_t kTransferLost = 1039; // the reader's snapshot was dropped
+constexpr uint16_t kTransferLost = qrd::nm::kSessionLost; // the reader's snapshot was dropped
 constexpr uint16_t kOclObject = 0, kOclGroup = 5;
 constexpr uint32_t kMoreFlag = 1;  // read reply: more follows
 constexpr uint32_t kCutFlag = 2;   // write: the value ends after this exchange
@@ -29,16 +29,6 @@ constexpr AttrId kTypeAttr{0, 6};
 constexpr AttrId kNewFoldersMain{52, 200000};
 constexpr AttrId kNewFoldersContents{57, 200000};
 constexpr AttrId kBusinessCard{34, 200004};
-
-bool validType(uint32_t t) {
-    return t >= 1 && t <= 5;
-}
-uint32_t widthOf(uint32_t t) {
-    return t == 4 ? 4 : 1;
-}
-uint32_t chunkLimit(uint32_t t) {
-    return t == 4 ? kChunkInts : kChunkBytes;
-}
 
 // The attribute named after the opening of every attribute procedure.
 AttrId readAttrId(qrd::BeReader& r) {
@@ -111,7 +101,7 @@ Handler::Reply Handler::readAttr(Call& c) {
     c.args.u32(); // flags: a read asks for nothing with them
     const uint16_t qualifiers = c.args.u16();
     c.args.u16();
-    if (!c.args.ok() || qualifiers != 0 || !validType(type)) return refusal(kBadRequest);
+    if (!c.args.ok() || qualifiers != 0 || !validAttrType(type)) return refusal(kBadRequest);
     const uint32_t now = clock_();
     const Entry& e = c.object;
     const SessionId& sid = c.sid;
@@ -122,14 +112,14 @@ Handler::Reply Handler::readAttr(Call& c) {
     if (!value) {
         std::optional<AttrValue> v = loadValue(e, attr);
         if (!v) return refusal(kNoAttribute);
-        if (!validType(v->type)) throw StorageError(StorageError::Damaged, "damaged attribute");
+        if (!validAttrType(v->type)) throw StorageError(StorageError::Damaged, "damaged attribute");
         value = std::make_shared<const AttrValue>(std::move(*v));
     }
-    const uint32_t width = widthOf(value->type);
-    if (widthOf(type) != width) return refusal(kBadRequest); // integers are not bytes
+    const uint32_t width = attrWidth(value->type);
+    if (attrWidth(type) != width) return refusal(kBadRequest); // integers are not bytes
     const uint32_t elements = uint32_t(value->bytes.size() / width);
     const uint32_t from = std::min(index, elements);
-    const uint32_t n = std::min({count, chunkLimit(value->type), elements - from});
+    const uint32_t n = std::min({count, attrChunkLimit(value->type), elements - from});
     const bool more = from + n < elements;
     transfers_.end(sid, e.id, attr, value, from + n, more, now);
 
@@ -157,8 +147,9 @@ Handler::Reply Handler::writeAttr(Call& c) {
     const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
     const uint32_t flags = c.args.u32();
     const uint16_t tag = c.args.u16();
-    if (!c.args.ok() || !validType(type) || count > chunkLimit(type)) return refusal(kBadRequest);
-    const uint32_t width = widthOf(type);
+    if (!c.args.ok() || !validAttrType(type) || count > attrChunkLimit(type))
+        return refusal(kBadRequest);
+    const uint32_t width = attrWidth(type);
     // The elements stay in the datagram; the storage copies what it keeps.
     const uint8_t* data = nullptr;
     size_t dataBytes = 0;
@@ -187,7 +178,7 @@ Handler::Reply Handler::writeAttr(Call& c) {
         std::optional<AttrSize> cur = storage_.attributeSize(e.id, attr);
         const bool replacesAll = index == 0 && (cut || (cur && dataBytes >= cur->bytes));
         // Part of the stored value stays: its elements must be as wide.
-        if (cur && !replacesAll && widthOf(cur->type) != width) return refusal(kBadRequest);
+        if (cur && !replacesAll && attrWidth(cur->type) != width) return refusal(kBadRequest);
         storage_.writeAttribute(e.id, attr, type, uint64_t(index) * width, data, dataBytes, cut);
         t.commit();
     }
@@ -221,11 +212,11 @@ Handler::Reply Handler::attrInfo(Call& c) {
     else
         size = storage_.attributeSize(c.object.id, attr);
     if (!size) return refusal(kNoAttribute);
-    if (!validType(size->type) || size->bytes > UINT32_MAX)
+    if (!validAttrType(size->type) || size->bytes > UINT32_MAX)
         throw StorageError(StorageError::Damaged, "damaged attribute");
     qrd::BeWriter w = returnWriter();
     w.u32(size->type);
-    w.u32(uint32_t(size->bytes / widthOf(size->type)));
+    w.u32(uint32_t(size->bytes / attrWidth(size->type)));
     w.u32(uint32_t(size->bytes));
     return done(w);
 }

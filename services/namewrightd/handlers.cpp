@@ -8,6 +8,8 @@
 #include "names.h"
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
+#include "qrd/portrecord.h"
+#include "qrd/rpcheader.h"
 #include "replies.h"
 #include "search.h"
 
@@ -17,7 +19,7 @@ using namespace qrd::nm;
 
 namespace {
 
-constexpr uint16_t kProgramVersion = 1;
+using qrd::rpcwire::kProgramVersion;
 constexpr uint16_t kMaxRecipients = uint16_t(kListMax);
 constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
 // Status when the server that issued a nonce does not answer: the client's
@@ -54,26 +56,17 @@ bool readNonce(qrd::BeReader& r, Nonce& n) {
 
 std::vector<uint8_t> refusal(uint16_t code) {
     qrd::BeWriter w;
-    w.u16(kRefused);
-    w.u16(0);
+    qrd::rpcwire::putReplyHeader(w, kRefused);
     w.u16(code);
     return std::move(w.data());
 }
 
 PortRecord nativeServerPort(uint32_t address) {
-    PortRecord p{};
-    qrd::putBe16(&p[0], 3);
-    qrd::putBe32(&p[2], address);
-    qrd::putBe16(&p[6], 1);
-    return p;
+    return qrd::port::native(address, qrd::port::kSubnetServer, 0);
 }
 
 PortRecord internetPort(uint32_t address, uint16_t udpPort) {
-    PortRecord p{};
-    qrd::putLe16(&p[0], 2);
-    qrd::putBe16(&p[2], udpPort);
-    qrd::putBe32(&p[4], address);
-    return p;
+    return qrd::port::internet(address, udpPort);
 }
 
 void putNonce(std::vector<uint8_t>& out, const Nonce& n) {
@@ -97,10 +90,12 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
         return std::nullopt;
     }
     // The message service answers nothing but searches (see dispatch).
-    if (service == ServiceKind::Message && size < 12) return std::nullopt;
-    if (size < 12) return refusal(kBadRequest);
-    uint16_t version = qrd::getBe16(data + 8);
-    Call c{qrd::getBe16(data + 10), qrd::BeReader(data + 12, size - 12)};
+    const std::optional<qrd::rpcwire::RequestHeader> head =
+        qrd::rpcwire::readRequestHeader(data, size);
+    if (!head) return service == ServiceKind::Message ? std::nullopt : Reply(refusal(kBadRequest));
+    const uint16_t version = head->version;
+    const size_t at = qrd::rpcwire::kRequestHeaderSize;
+    Call c{head->procedure, qrd::BeReader(data + at, size - at)};
     logLine(LogLevel::Debug, "%s road, %s service: procedure %u, %zu bytes",
             road == Road::Native ? "native" : "internet",
             service == ServiceKind::Namewright ? "namewright" : "message", c.procedure, size);
@@ -113,7 +108,7 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
         return refusal(kStorageFailure);
     } catch (const std::bad_alloc&) {
         logLine(LogLevel::Error, "procedure %u: out of memory", c.procedure);
-        return refusal(1006);
+        return refusal(qrd::nm::kNoMemory);
     }
 }
 

@@ -23,6 +23,7 @@
 #include "directory.h"
 #include "loginthrottle.h"
 #include "namecache.h"
+#include "qrd/nmproto.h"
 #include "session.h"
 #include "storage.h"
 #include "transfers.h"
@@ -44,9 +45,7 @@ class PeerClient {
                                  std::string& user) = 0;
 };
 
-// Servers below this revision keep no attributes (procedures 41-46): their
-// clients keep them in association record 762 instead.
-constexpr uint32_t kAttrRevision = 53000;
+using qrd::nm::kAttrRevision; // below it a server keeps no attributes
 
 // Procedure 4 of the message (user) service: a profile entry.
 constexpr uint16_t kProcProfileEntry = 4;

@@ -1,81 +1,41 @@
 #include "peer.h"
 
-#include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
+#include "qrd/portrecord.h"
+#include "qrd/rpcheader.h"
 #include "qrdapi.h"
 
 namespace nwd {
 
-namespace {
-constexpr size_t kReplyBufferBytes = 1500;
-}
-
+// The client library's call routine carries the call: one request header,
+// its socket cache, refusals and stray datagrams handled as for any client.
 uint16_t NativePeerClient::call(const PortRecord& dest, uint16_t procedure,
                                 const std::vector<uint8_t>& args, std::vector<uint8_t>& results) {
-    qrd::BeWriter w;
-    w.u16(qrd::nm::kCall);
-    w.u16(0);
-    w.u32(0);
-    w.u16(1);
-    w.u16(procedure);
-    w.bytes(args.data(), args.size());
-
-    uint32_t sock = 0;
-    QRD_PORT local;
-    if (QRDSTATUS st = QrdOpenSocket(&sock, QRD_FAMILY_NATIVE, 1, QRD_PORT_ANY, &local, 0))
-        return st;
-    QRD_SOCK_REQ req{};
-    req.socket = sock;
-    req.buffer = w.data().data();
-    req.length = uint32_t(w.size());
-    req.flags = dest[2] != 0xFF ? QRD_SOCK_DIRECTED : 0;
-    std::memcpy(&req.remote, dest.data(), sizeof req.remote);
-    req.rpc = 1;
-    QRDSTATUS st = QrdSocketSend(&req);
-    if (st == 0) st = QRDSTATUS(req.status);
-
-    std::vector<uint8_t> buf(kReplyBufferBytes);
-    auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutTicks_ * 200);
-    while (st == 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            st = QRDERR_TIMEOUT;
-            break;
-        }
-        QRD_SOCK_REQ in{};
-        in.socket = sock;
-        in.buffer = buf.data();
-        in.length = uint32_t(buf.size());
-        in.timeout = uint32_t(left.count() / 200 + 1);
-        st = QrdSocketReceive(&in);
-        if (st == 0) st = QRDSTATUS(in.status);
-        if (st != 0) break;
-        size_t n = in.count <= buf.size() ? in.count : 0;
-        if (n < 4) continue;
-        uint16_t type = qrd::getBe16(buf.data());
-        if (type == qrd::nm::kReturn) {
-            results.assign(buf.begin() + 4, buf.begin() + long(n));
-            break;
-        }
-        if (type == qrd::nm::kRefused || type == qrd::nm::kRefused2) {
-            st = n >= 6 ? qrd::getBe16(buf.data() + 4) : QRDSTATUS(qrd::nm::kBadRequest);
-            break;
-        }
-        // Anything else is not a reply to this call; keep waiting.
-    }
-    QrdCloseSocket(sock);
+    const size_t length = qrd::rpcwire::kRequestHeaderSize + args.size();
+    auto* request = static_cast<uint8_t*>(std::malloc(length));
+    if (!request) return qrd::nm::kNoMemory;
+    if (!args.empty())
+        std::memcpy(request + qrd::rpcwire::kRequestHeaderSize, args.data(), args.size());
+    QRD_PORT port;
+    std::memcpy(&port, dest.data(), sizeof port);
+    QRD_RPC_CONTROL control{};
+    uint8_t* buffer = request; // the call routine takes it and may hand back the reply
+    QRDSTATUS st = _CallRemoteDg(&port, procedure, &buffer, &control, uint32_t(length),
+                                 int32_t(timeoutTicks_), qrd::rpcwire::kProgramVersion, 0);
+    if (st == QRD_OK && buffer)
+        results.assign(buffer + control.resultOffset, buffer + control.replyLength);
+    std::free(buffer);
     return st;
 }
 
 uint16_t NativePeerClient::verifyNonce(const Entry&, const ServerRecord& where, const Nonce& n,
                                        std::string& user) {
-    PortRecord dest = nativeServerPort(where.address);
-    qrd::putBe16(&dest[8], qrd::nm::kServiceNamewright);
+    const PortRecord dest =
+        qrd::port::native(where.address, qrd::port::kSubnetServer, qrd::nm::kServiceNamewright);
     std::vector<uint8_t> args;
     putNonce(args, n);
     std::vector<uint8_t> results;

@@ -16,9 +16,8 @@ namespace nwd {
 // `results` bytes of results without growing again.
 inline qrd::BeWriter returnWriter(size_t results = 32) {
     qrd::BeWriter w;
-    w.data().reserve(4 + results);
-    w.u16(qrd::nm::kReturn);
-    w.u16(0);
+    w.data().reserve(qrd::rpcwire::kReplyHeaderSize + results);
+    qrd::rpcwire::putReplyHeader(w, qrd::nm::kReturn);
     return w;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "kdf.h"
+#include "qrd/portrecord.h"
 
 namespace nwd {
 
@@ -36,7 +37,7 @@ enum class Kind : int {
 };
 const char* kindName(Kind k);
 
-using PortRecord = std::array<uint8_t, 16>;
+using PortRecord = qrd::port::Bytes; // qrd/portrecord.h
 
 struct Entry {
     int64_t id = 0;

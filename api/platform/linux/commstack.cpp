@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/locks.h"
+#include "base/port.h"
 #include "base/sockutil.h"
 #include "devrecords.h"
 #include "portmap.h"
@@ -279,7 +280,7 @@ QRDSTATUS opSend(Device& d, Call& c, QRD_SOCK_REQ* req) {
     auto s = findSocket(d, req->socket);
     if (!s) return QRDERR_BAD_SOCKET;
     if (!req->buffer && req->length) return QRDERR_BAD_ARG;
-    if (isNullPort(req->remote)) return QRDERR_DEST_REQUIRED;
+    if (isNullPort(&req->remote)) return QRDERR_DEST_REQUIRED;
     if (!isNativePort(req->remote)) return QRDERR_NO_PROTOCOL;
     const sockaddr_in to = udpDestination(d.map, req->remote);
     registerCall(d, c, req, s->handle);

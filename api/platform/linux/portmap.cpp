@@ -25,12 +25,6 @@ bool isNativePort(const QRD_PORT& port) {
     return bytesOf(port)[1] == QRD_FAMILY_NATIVE;
 }
 
-bool isNullPort(const QRD_PORT& port) {
-    for (size_t i = 0; i < sizeof port; ++i)
-        if (bytesOf(port)[i] != 0xFF) return false;
-    return true;
-}
-
 sockaddr_in udpDestination(const PortMap& map, const QRD_PORT& port) {
     const uint8_t* b = bytesOf(port);
     const uint32_t network = getBe32(b + 2);

@@ -34,7 +34,6 @@ constexpr uint16_t kSubnetEndpoint = 2;
 uint16_t portNumberOf(const QRD_PORT& port);
 uint16_t wellKnownPortOf(const QRD_PORT& port);
 bool isNativePort(const QRD_PORT& port);
-bool isNullPort(const QRD_PORT& port);
 
 // The UDP destination of a native record (see above).
 sockaddr_in udpDestination(const PortMap& map, const QRD_PORT& port);

@@ -5,14 +5,12 @@
 #include <string_view>
 
 #include "frame/errortext_service.h"
+#include "qrd/statuses.h"
 #include "qrdapi.h"
 
 namespace qrd {
 
 namespace {
-
-constexpr uint16_t kServiceBadCode = 5001;
-constexpr uint16_t kServiceNoTranslation = 5029;
 
 void copyText(char* buffer, const char* text) {
     std::snprintf(buffer, QRD_ERRTEXT_LEN, "%s", text);
@@ -90,12 +88,10 @@ extern "C" QRDAPI QRDSTATUS QrdGetErrorText(const QRD_PORT* port, uint16_t code,
         return QRD_OK;
     }
     if (qrd::fallbackErrorText(code, buffer)) return QRD_OK;
-    if (st == qrd::kServiceBadCode) {
-        std::snprintf(buffer, QRD_ERRTEXT_LEN, "%d: %s", int(code), "BAD ERROR CODE");
-        return QRD_OK;
-    }
-    if (st == qrd::kServiceNoTranslation) {
-        std::snprintf(buffer, QRD_ERRTEXT_LEN, "%d: %s", int(code), "Translation Not Available");
+    // The service's refusals of the error-text call itself.
+    if (st == qrd::nm::kBadErrorCode || st == qrd::nm::kNoTranslation) {
+        const std::string_view why = qrd::nm::findStatus(st)->text;
+        std::snprintf(buffer, QRD_ERRTEXT_LEN, "%d: %.*s", int(code), int(why.size()), why.data());
         return QRD_OK;
     }
     qrd::localErrorText(code, buffer);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/port.h"
 #include "nm/session.h"
 #include "qrd/nmproto.h"
 #include "rpc/stubs.h"
@@ -13,7 +14,7 @@ namespace qrd {
 QRDSTATUS serviceErrorText(const QRD_PORT* port, uint16_t code, char* buffer) {
     if (!buffer) return QRDERR_BAD_ARG;
     QRD_PORT service;
-    if (nm::isNullPort(port)) {
+    if (isNullPort(port)) {
         if (QRDSTATUS st = QrdEasyFindSvc(nm::kServiceNamewright, &service)) return st;
     } else {
         service = *port;

@@ -20,16 +20,9 @@ namespace {
 using namespace qrd::nm;
 namespace rpc = qrd::rpc;
 
-bool validType(uint32_t type) {
-    return type >= ATTR_BYTES && type <= ATTR_BYTES5;
-}
-size_t widthOf(uint32_t type) {
-    return type == ATTR_INTEGERS ? 4 : 1;
-}
-// Elements in one exchange.
-uint32_t chunkLimit(uint32_t type) {
-    return type == ATTR_INTEGERS ? kChunkInts : kChunkBytes;
-}
+static_assert(ATTR_BYTES == kAttrTypeFirst && ATTR_BYTES5 == kAttrTypeLast &&
+              ATTR_INTEGERS == kAttrIntegers);
+
 // The wrapper's continuation word for exchange n: non-zero after the first,
 // so that a session lost mid-transfer is reported instead of retried.
 uint16_t continuationOf(uint32_t exchange) {
@@ -85,8 +78,8 @@ struct ReadResult {
 // first exchange answered 101; nothing has been read then.
 QRDSTATUS readChunks(const SessionRef& s, const AttrTarget& t, const ReadRequest& rq,
                      ReadResult& res, bool* referred) {
-    const size_t width = widthOf(rq.type);
-    const uint32_t limit = chunkLimit(rq.type);
+    const size_t width = attrWidth(rq.type);
+    const uint32_t limit = attrChunkLimit(rq.type);
     // u32 elements so that integer chunks decode aligned.
     std::unique_ptr<uint32_t[]> chunk(new (std::nothrow) uint32_t[kChunkBytes / 4]);
     if (!chunk) return QRDERR_NM_NO_MEMORY;
@@ -109,7 +102,7 @@ QRDSTATUS readChunks(const SessionRef& s, const AttrTarget& t, const ReadRequest
         if (st == QRDERR_NM_REFERRAL && exchange == 0 && referred) *referred = true;
         if (st != QRD_OK) return st;
         // A value of integers cannot land in a buffer of bytes, nor the reverse.
-        if (value.tag != 0 && widthOf(value.tag) != width) return QRDERR_MARSHAL;
+        if (value.tag != 0 && attrWidth(value.tag) != width) return QRDERR_MARSHAL;
 
         if (value.count)
             std::memcpy(rq.buffer + size_t(received) * width, chunk.get(), value.count * width);
@@ -134,8 +127,8 @@ struct WriteRequest {
 // The chunked write on one session; `*referred` as for readChunks.
 QRDSTATUS writeChunks(const SessionRef& s, const AttrTarget& t, const WriteRequest& rq,
                       uint32_t* indexOut, uint32_t* flagsOut, bool* referred) {
-    const size_t width = widthOf(rq.type);
-    const uint32_t limit = chunkLimit(rq.type);
+    const size_t width = attrWidth(rq.type);
+    const uint32_t limit = attrChunkLimit(rq.type);
     uint32_t sent = 0, lastIndex = 0, lastFlags = 0;
     for (uint32_t exchange = 0; exchange == 0 || sent < rq.count; ++exchange) {
         const uint32_t n = std::min(rq.count - sent, limit);
@@ -233,7 +226,7 @@ QRDAPI QRDSTATUS QrdGetSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl
     if (!sess || !name || !attr || !ulType || !ulIndex || !ulCount || !ulFlags ||
         (!buffer && *ulCount))
         return QRDERR_NM_BAD_ARG;
-    if (!validType(*ulType)) return QRDERR_NM_BAD_ARG;
+    if (!validAttrType(*ulType)) return QRDERR_NM_BAD_ARG;
     AttrTarget t;
     if (QRDSTATUS st = makeTarget(sess, name, ocl, attr, t)) return st;
 
@@ -261,7 +254,7 @@ QRDAPI QRDSTATUS QrdSetSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl
                                uint32_t ulCount, const void* buffer, uint32_t* ulFlags) {
     if (!sess || !name || !attr || !ulIndex || !ulFlags || (!buffer && ulCount))
         return QRDERR_NM_BAD_ARG;
-    if (!validType(ulType)) return QRDERR_NM_BAD_ARG;
+    if (!validAttrType(ulType)) return QRDERR_NM_BAD_ARG;
     uint32_t flags = *ulFlags;
     if (flags == QRD_ATTR_REPLACE) {
         if (*ulIndex != 0) return QRDERR_NM_REPLACE_INDEX;
@@ -283,7 +276,7 @@ QRDAPI QRDSTATUS QrdSetSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl
         },
         [&](const SessionRef& s) -> QRDSTATUS {
             // The record holds the whole value at once: convert a copy of it.
-            const size_t bytes = size_t(rq.count) * widthOf(rq.type);
+            const size_t bytes = size_t(rq.count) * attrWidth(rq.type);
             if (bytes > emu::kValuesSize) return QRDERR_NM_NO_MEMORY;
             std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[bytes + 1]);
             if (!copy) return QRDERR_NM_NO_MEMORY;

@@ -22,7 +22,7 @@
 
 namespace qrd::nm::emu {
 
-constexpr uint16_t kRecord = 762;
+constexpr uint16_t kRecord = kRecordEmulation;
 constexpr size_t kBlockSize = 1682;
 constexpr size_t kMarkerSize = 4;
 constexpr size_t kEntries = 50;

@@ -13,12 +13,10 @@
 #include <functional>
 
 #include "nm/session.h"
+#include "qrd/nmproto.h"
 #include "qrdapi.h"
 
 namespace qrd::nm {
-
-// Servers from this revision on keep attributes themselves.
-constexpr uint32_t kAttrRevision = 53000;
 
 // The object an attribute call addresses, in the form that goes on the wire.
 struct AttrTarget {

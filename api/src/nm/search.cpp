@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/port.h"
 #include "base/sockutil.h"
 #include "nm/search.h"
 #include "nm/session.h"

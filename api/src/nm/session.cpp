@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/locks.h"
+#include "base/port.h"
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
 #include "rpc/stubs.h"
@@ -29,10 +30,6 @@ constinit QRD_NM_SESS g_implicit = {};
 
 bool isRefusal(QRDSTATUS st) {
     return st >= 1000 && st <= 1099;
-}
-
-void nullPort(QRD_PORT& port) {
-    std::memset(&port, 0xFF, sizeof port);
 }
 
 // Step 5 of the start: the start-session call on the record's port.
@@ -68,19 +65,6 @@ void snapshot(QRD_NM_SESS* sess, QRD_PORT& port, uint8_t sid[4]) {
 
 } // namespace
 
-bool isNullPort(const QRD_PORT* port) {
-    if (!port) return true;
-    const auto* b = reinterpret_cast<const uint8_t*>(port);
-    for (size_t i = 0; i < sizeof(QRD_PORT); ++i)
-        if (b[i] != 0xFF) return false;
-    return true;
-}
-
-uint16_t portFamily(const QRD_PORT& port) {
-    if (port.family[1] == QRD_FAMILY_NATIVE) return QRD_FAMILY_NATIVE;
-    return getLe16(port.family);
-}
-
 void setWellKnownPort(QRD_PORT& port, uint16_t wellKnownPort) {
     putBe16(port.port, uint16_t(wellKnownPort & 0x1FF));
 }
@@ -112,6 +96,8 @@ QRDSTATUS callInSession(uint16_t continuation, QRD_NM_SESS* sess, const SessionC
 } // namespace qrd::nm
 
 using namespace qrd::nm;
+using qrd::isNullPort;
+using qrd::portFamily;
 
 extern "C" {
 
@@ -127,7 +113,7 @@ QRDAPI QRDSTATUS QrdSetNonce(const QRD_NONCE* nonce) {
 
 QRDAPI QRDSTATUS QrdInitNmSession(uint16_t charset, QRD_NONCE* nonce, QRD_NM_SESS* sess) {
     if (!sess) return QRD_OK;
-    nullPort(sess->port);
+    sess->port = qrd::nullPort();
     std::memset(sess->id, 0, sizeof sess->id);
     sess->charset = charset;
     sess->active = 0;

@@ -22,12 +22,6 @@ QRDSTATUS callInSession(uint16_t continuation, QRD_NM_SESS* sess, const SessionC
 // True for the statuses after which the wrapper restarts the session.
 bool isLostSession(QRDSTATUS status);
 
-// NULL or sixteen 0xFF bytes.
-bool isNullPort(const QRD_PORT* port);
-
-// The port's family as the transport reads it (3 when byte 1 is 3).
-uint16_t portFamily(const QRD_PORT& port);
-
 // Sets the 9-bit well-known port number into bytes 8-9.
 void setWellKnownPort(QRD_PORT& port, uint16_t wellKnownPort);
 

@@ -8,6 +8,15 @@
 #include <mutex>
 
 #include "qrd/bytes.h"
+#include "qrd/portrecord.h"
+#include "qrd/rpcheader.h"
+
+// The public header's names for the wire's.
+static_assert(QRD_RPC_HEADER == qrd::rpcwire::kRequestHeaderSize);
+static_assert(QRD_RPC_CALL == qrd::rpcwire::kCall && QRD_RPC_REFUSED == qrd::rpcwire::kRefused &&
+              QRD_RPC_RETURN == qrd::rpcwire::kReturn &&
+              QRD_RPC_REFUSED2 == qrd::rpcwire::kRefused2);
+static_assert(sizeof(QRD_PORT) == qrd::port::kSize);
 
 namespace qrd::rpc {
 
@@ -86,17 +95,15 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
         return QRDERR_BAD_ARG;
     }
 
-    std::memset(request, 0, 8);
-    qrd::putBe16(request + 8, version);
-    qrd::putBe16(request + 10, procedure);
-    control->resultOffset = 4;
+    qrd::rpcwire::putRequestHeader(request, version, procedure);
+    control->resultOffset = qrd::rpcwire::kReplyHeaderSize;
     control->replyLength = 0;
 
     QRD_PORT dest;
     if (port)
         dest = *port;
     else
-        std::memset(&dest, 0xFF, sizeof dest);
+        std::memcpy(&dest, qrd::port::null().data(), sizeof dest);
 
     const bool trace = traceMask() & kTraceCalls;
     if (trace) {
@@ -207,11 +214,11 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
                 std::free(reply);
                 *requestBuffer = nullptr;
             }
-        } else if (type == QRD_RPC_REFUSED || type == QRD_RPC_REFUSED2) {
+        } else if (qrd::rpcwire::isRefusal(type)) {
             table.release(sock);
             // A refusal without a code, or with code 0, must not pass for a
             // success without results.
-            status = got >= 6 ? qrd::getBe16(reply + 4) : QRDSTATUS(0);
+            status = qrd::rpcwire::refusalCode(reply, got);
             if (status == QRD_OK) status = QRDERR_MARSHAL;
             std::free(reply);
         } else {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "qrd/nmproto.h"
 #include "qrdapi.h"
 #include "rpc/marshal.h"
 
@@ -17,11 +18,10 @@ namespace qrd::rpc {
 
 using Sid = const uint8_t*; // 4 opaque bytes
 
-// Capacities of string fields (declared sizes, NUL included).
-constexpr size_t kNameCap = 64;
-constexpr size_t kPasswordCap = 128;
-constexpr size_t kTextCap = 128;   // error texts
-constexpr size_t kMessageCap = 81; // user messages
+// Capacities of string fields (declared sizes, NUL included): the
+// protocol's (qrd/nmproto.h).
+using nm::kMessageCap, nm::kNameCap, nm::kPasswordCap;
+constexpr size_t kTextCap = nm::kErrorTextCap;
 
 // Procedure 247 (RPC statistics and time-out control), sub-operations.
 constexpr uint16_t kRpcControlProc = 247;

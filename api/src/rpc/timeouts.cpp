@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "base/locks.h"
+#include "base/port.h"
 #include "rpc/stubs.h"
 
 namespace {
@@ -13,12 +14,7 @@ constexpr uint32_t kTicksPerSecond = 5;
 // Guarded by qrd::locks::rpcTimeouts().
 constinit uint32_t g_ticks[3] = {25, 75, 1500};
 
-bool isNullPort(const QRD_PORT* port) {
-    if (!port) return true;
-    static const uint8_t kNull[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    return std::memcmp(port, kNull, sizeof kNull) == 0;
-}
+using qrd::isNullPort;
 
 } // namespace
 

@@ -4,12 +4,11 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/port.h"
 #include "qrd/bytes.h"
 #include "qrdapi.h"
 
 namespace {
-
-constexpr uint8_t kNullByte = 0xFF;
 
 // Shared by every caller of QrdAddrToStr; the lock only keeps two writers
 // from interleaving.
@@ -20,44 +19,31 @@ uint8_t* bytesOf(QRD_PORT* p) {
     return reinterpret_cast<uint8_t*>(p);
 }
 
-QRD_PORT orNull(const QRD_PORT* p) {
-    QRD_PORT out;
-    if (p)
-        out = *p;
-    else
-        std::memset(&out, kNullByte, sizeof out);
-    return out;
-}
-
-uint16_t familyOf(const uint8_t* b) {
-    return b[1] == QRD_FAMILY_NATIVE ? uint16_t(QRD_FAMILY_NATIVE) : qrd::getLe16(b);
-}
-
 } // namespace
 
 extern "C" {
 
 QRDAPI QRDSTATUS QrdSetPortNull(QRD_PORT* port) {
-    if (port) std::memset(port, kNullByte, sizeof *port);
+    if (port) *port = qrd::nullPort();
     return QRD_OK;
 }
 
 QRDAPI QRDSTATUS QrdCopyPort(const QRD_PORT* src, QRD_PORT* dst) {
-    if (dst) *dst = orNull(src);
+    if (dst) *dst = qrd::portOrNull(src);
     return QRD_OK;
 }
 
 QRDAPI uint16_t QrdComparePorts(const QRD_PORT* a, const QRD_PORT* b) {
-    const QRD_PORT pa = orNull(a), pb = orNull(b);
+    const QRD_PORT pa = qrd::portOrNull(a), pb = qrd::portOrNull(b);
     return std::memcmp(&pa, &pb, sizeof pa) == 0 ? 1 : 0;
 }
 
 QRDAPI QRDSTATUS QrdGetPortFields(const QRD_PORT* port, uint16_t* family, uint32_t* network,
                                   uint16_t* subnet, uint16_t* portNumber, uint8_t* octet10,
                                   uint8_t* octet11, uint32_t* word12) {
-    QRD_PORT p = orNull(port);
+    QRD_PORT p = qrd::portOrNull(port);
     const uint8_t* b = bytesOf(&p);
-    if (family) *family = familyOf(b);
+    if (family) *family = qrd::portFamily(p);
     if (network) *network = qrd::getBe32(b + 2);
     if (subnet) *subnet = qrd::getBe16(b + 6);
     if (portNumber) *portNumber = qrd::getBe16(b + 8);
@@ -89,10 +75,10 @@ QRDAPI QRDSTATUS QrdSetPortFields(const uint16_t* family, const uint32_t* networ
 }
 
 QRDAPI const char* QrdAddrToStr(const QRD_PORT* port) {
-    QRD_PORT p = orNull(port);
+    QRD_PORT p = qrd::portOrNull(port);
     const uint8_t* b = bytesOf(&p);
     std::lock_guard lock(g_textLock);
-    if (familyOf(b) == QRD_FAMILY_NATIVE) {
+    if (qrd::portFamily(p) == QRD_FAMILY_NATIVE) {
         const int wellKnown = (b[8] & 1) << 8 | b[9];
         std::snprintf(g_addrText, sizeof g_addrText, "%d:%d[%d]", int32_t(qrd::getBe32(b + 2)),
                       int(qrd::getBe16(b + 6)), wellKnown);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/locks.h"
+#include "base/port.h"
 #include "qrd/bytes.h"
 #include "transport/lifecycle.h"
 
@@ -34,20 +35,6 @@ constinit uint32_t g_generation = 0;
 
 constinit std::atomic<bool> g_daemonFlag{false};
 constinit std::atomic<uint16_t> g_extraFlags{0};
-
-uint16_t familyOf(const QRD_PORT& p) {
-    if (p.family[1] == QRD_FAMILY_NATIVE) return QRD_FAMILY_NATIVE;
-    return getLe16(p.family);
-}
-
-QRD_PORT portOrNull(const QRD_PORT* p) {
-    QRD_PORT out;
-    if (p)
-        out = *p;
-    else
-        std::memset(&out, 0xFF, sizeof out);
-    return out;
-}
 
 bool validIndex(int entry) {
     return entry >= 0 && entry < kRpcCacheEntries;
@@ -97,7 +84,7 @@ QRDSTATUS rpcCacheOpen(const QRD_PORT* dest, uint32_t owner, int* entry, uint32_
     }
     if (evicted) RpcCloseSocket(victim.socket, victim.family);
 
-    const uint16_t fam = familyOf(port);
+    const uint16_t fam = portFamily(port);
     uint16_t flags = 0;
     if (fam == QRD_FAMILY_NATIVE) {
         flags = g_extraFlags.load();

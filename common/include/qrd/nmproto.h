@@ -3,7 +3,11 @@
 // the wire: they cannot change without breaking peers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "qrd/rpcheader.h"
+#include "qrd/statuses.h"
 
 namespace qrd::nm {
 
@@ -38,8 +42,8 @@ enum Proc : uint16_t {
 };
 constexpr uint16_t kProcUserMessage = 8; // message service
 
-// Message types of the reply header.
-constexpr uint16_t kCall = 0, kRefused = 1, kReturn = 2, kRefused2 = 3;
+// Message types of the RPC headers (qrd/rpcheader.h).
+using rpcwire::kCall, rpcwire::kRefused, rpcwire::kReturn, rpcwire::kRefused2;
 
 // Search datagrams.
 constexpr uint16_t kQueryFindSvc = 4;
@@ -56,27 +60,23 @@ constexpr size_t kListMax = 16; // names in one list reply
 constexpr uint32_t kChunkBytes = 4096;
 constexpr uint32_t kChunkInts = 1000;
 
-// Statuses the service answers (the client reacts to several of them).
-enum Status : uint16_t {
-    kReferral = 101,
-    kBadName = 1001,
-    kNoSuchObject = 1002,
-    kNotGroup = 1009,
-    kNotOrganisation = 1011,
-    kStorageFailure = 1012,
-    kNoRecord = 1013,
-    kUnknownSession = 1017,
-    kWrongPassword = 1020,
-    kTooManyAttempts = 1021,
-    kNonceInvalid = 1025,
-    kAccessDenied = 1033,
-    kNoMoreNames = 1041,
-    kNoAttribute = 1055,
-    kBadRequest = 1068,
-    kUnknownProcedure = 1099,
-    kBadErrorCode = 5001,
-    kNoTranslation = 5029,
-};
+// Attribute values: types 1-5; integers (4) are 4-byte elements, the others
+// bytes. One exchange carries at most a chunk of elements.
+constexpr uint32_t kAttrTypeFirst = 1, kAttrTypeLast = 5, kAttrIntegers = 4;
+constexpr bool validAttrType(uint32_t type) {
+    return type >= kAttrTypeFirst && type <= kAttrTypeLast;
+}
+constexpr uint32_t attrWidth(uint32_t type) {
+    return type == kAttrIntegers ? 4 : 1;
+}
+constexpr uint32_t attrChunkLimit(uint32_t type) {
+    return type == kAttrIntegers ? kChunkInts : kChunkBytes;
+}
+// Servers below this revision keep no attributes (procedures 41-46): their
+// clients keep them in association record 762 instead.
+constexpr uint32_t kAttrRevision = 53000;
+
+// Statuses: qrd/statuses.h, the one catalogue of codes and texts.
 
 // Association record numbers.
 constexpr uint16_t kRecordUser = 1;
