@@ -138,7 +138,37 @@ TEST(NmSearch, EasyFindFallsBackToTheOlderRange) {
     });
     QRD_PORT found;
     ASSERT_EQ(QrdEasyFindSvc(15, &found), QRD_OK);
-    EXPECT_EQ(server.broadcasts().size(), 4u);
+    // The quick look found an older server: the newer range is still
+    // searched in full (three broadcasts) before the older one is taken.
+    EXPECT_EQ(server.broadcasts().size(), 1u + 3u + 1u);
+}
+
+TEST(NmSearch, EasyFindTakesANewerServerThatAnswersTheQuickLook) {
+    FakeServer server;
+    server.onDatagram([](const Received& r) {
+        if (r.broadcast) return inRange(r, 71000);
+        return std::vector<Bytes>{returnReply(be32(71000))};
+    });
+    QRD_PORT found;
+    ASSERT_EQ(QrdEasyFindSvc(15, &found), QRD_OK);
+    EXPECT_EQ(server.broadcasts().size(), 1u);
+    uint32_t revision = 0;
+    ASSERT_EQ(qrd::rpc::nmRevision(&found, &revision), QRD_OK);
+    EXPECT_EQ(revision, 71000u);
+}
+
+// Nobody there: 163 after the quick look's two short broadcasts, not after
+// two full searches of 9 s each.
+TEST(NmSearch, EasyFindReportsAnUnreachableServiceAfterTheQuickLook) {
+    FakeServer server;
+    server.onDatagram([](const Received&) { return std::vector<Bytes>{}; });
+    const int64_t started = qrd::monotonicMillis();
+    QRD_PORT found;
+    EXPECT_EQ(QrdEasyFindSvc(15, &found), QRDERR_TIMEOUT);
+    const int64_t took = qrd::monotonicMillis() - started;
+    EXPECT_GE(took, 1000);
+    EXPECT_LT(took, 3000);
+    EXPECT_EQ(server.broadcasts().size(), size_t(qrd::nm::kProbeBroadcasts));
 }
 
 } // namespace

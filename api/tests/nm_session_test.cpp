@@ -8,7 +8,9 @@
 #include <string>
 #include <thread>
 
+#include "base/sockutil.h"
 #include "frame/errortext_service.h"
+#include "nm/search.h"
 #include "nm/session.h"
 #include "qrdapi.h"
 #include "rpc/stubs.h"
@@ -195,12 +197,33 @@ TEST_F(NmSession, SearchesWhenTheLocalServerHasNoService) {
     QRD_NM_SESS s;
     ASSERT_EQ(QrdStartNmSession(nullptr, 1, nullptr, &s), QRD_OK);
     auto queries = nw_.server().broadcasts();
-    ASSERT_GE(queries.size(), 1u);
-    // Kind 4, 3, the low halves, 0, both revisions, four empty criteria.
-    EXPECT_EQ(queries[0].data, (Bytes{0, 4,    0,    3, 0x11, 0x70, 0x5F, 0x8F, 0, 0, 0,
+    ASSERT_GE(queries.size(), 2u);
+    // The quick look (30000-89999), then the first search. Kind 4, 3, the
+    // low halves, 0, both revisions, four empty criteria.
+    EXPECT_EQ(queries[0].data, (Bytes{0, 4,    0,    3, 0x75, 0x30, 0x5F, 0x8F, 0, 0, 0,
+                                      0, 0x75, 0x30, 0, 1,    0x5F, 0x8F, 0,    0, 0, 0}));
+    EXPECT_EQ(queries[1].data, (Bytes{0, 4,    0,    3, 0x11, 0x70, 0x5F, 0x8F, 0, 0, 0,
                                       1, 0x11, 0x70, 0, 1,    0x5F, 0x8F, 0,    0, 0, 0}));
     EXPECT_EQ(nw_.count(28), 1u);
     EXPECT_EQ(s.active, 1);
+}
+
+TEST(NmSessionStart, NoServiceAnsweringIsReportedAfterTheQuickLook) {
+    QRD_NONCE n{{1, 2, 3, 4, 5, 6}, 0x01020304, 0x0A0B0C0D};
+    ASSERT_EQ(QrdSetNonce(&n), QRD_OK);
+    uint32_t zero = 0;
+    QRD_PORT none = nullPort();
+    QrdSetGlobalVar(QRD_GV_NM_REVISION, &zero, sizeof zero);
+    QrdSetGlobalVar(QRD_GV_NM_PORT, &none, sizeof none);
+    // A server outside every searched range, without the local service.
+    FakeNamewright old(15, 20000);
+    old.on(111, [](const Received&) { return std::vector<Bytes>{refusal(1099)}; });
+    const int64_t started = qrd::monotonicMillis();
+    QRD_NM_SESS s;
+    EXPECT_EQ(QrdStartNmSession(nullptr, 1, nullptr, &s), QRDERR_TIMEOUT);
+    EXPECT_LT(qrd::monotonicMillis() - started, 3000);
+    EXPECT_EQ(old.server().broadcasts().size(), size_t(qrd::nm::kProbeBroadcasts));
+    EXPECT_EQ(old.count(28), 0u);
 }
 
 TEST_F(NmSession, WrapperRestartsALostSessionOnceThenGivesUp) {

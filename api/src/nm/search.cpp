@@ -16,7 +16,6 @@ namespace qrd::nm {
 
 namespace {
 
-constexpr int kBroadcasts = 3;
 constexpr uint32_t kAnswerTicks = 15;      // per broadcast
 constexpr uint32_t kAnswerTicksKind6 = 20; // for query kind 6
 constexpr size_t kCriterionMax = 255;
@@ -125,10 +124,12 @@ QRDSTATUS findServices(const SearchQuery& q, uint16_t family, std::vector<Search
 
     std::vector<uint8_t> query = buildQuery(q, family);
     const QRD_PORT dest = destinationFor(q, family);
-    const uint32_t ticks = q.kind == 6 ? kAnswerTicksKind6 : kAnswerTicks;
+    const uint32_t ticks = q.answerTicks ? q.answerTicks
+                           : q.kind == 6 ? kAnswerTicksKind6
+                                         : kAnswerTicks;
     std::vector<uint8_t> buffer(kAnswerBuffer);
 
-    for (int b = 0; b < kBroadcasts && out.empty(); ++b) {
+    for (int b = 0; b < q.broadcasts && out.empty(); ++b) {
         QRD_SOCK_REQ req{};
         req.socket = s.handle;
         req.buffer = query.data();
@@ -173,11 +174,34 @@ QRDSTATUS findServices(const SearchQuery& q, uint16_t family, std::vector<Search
     return out.empty() ? QRDSTATUS(QRDERR_TIMEOUT) : QRDSTATUS(QRD_OK);
 }
 
+namespace {
+uint16_t preferredFamily() {
+    return QrdGetProtocolPref() == QRD_PROT_IP ? QRD_FAMILY_INET : QRD_FAMILY_NATIVE;
+}
+} // namespace
+
+QRDSTATUS probeService(uint16_t service, uint32_t minRevision, uint32_t maxRevision,
+                       SearchAnswer& first) {
+    SearchQuery q;
+    q.kind = kQueryFindSvc;
+    q.service = service;
+    q.minRevision = minRevision;
+    q.maxRevision = maxRevision;
+    q.broadcasts = kProbeBroadcasts;
+    q.answerTicks = kProbeTicks;
+    std::vector<SearchAnswer> answers;
+    if (QRDSTATUS st = findServices(q, preferredFamily(), answers)) return st;
+    first = answers.front();
+    return QRD_OK;
+}
+
 } // namespace qrd::nm
 
 using namespace qrd::nm;
 
 namespace {
+
+constexpr uint32_t kEasyNewerLow = 50000, kEasyOlderLow = 30000, kEasyHigh = 89999;
 
 QRDSTATUS findOne(uint16_t family, uint16_t service, QRD_PORT* portOut, uint8_t flag,
                   uint8_t spread, uint32_t minRevision, uint32_t maxRevision, uint16_t length1,
@@ -220,18 +244,27 @@ QRDAPI QRDSTATUS QrdFindSvc(uint16_t service, QRD_PORT* portOut, uint8_t flag, u
                             const char* text1, uint16_t length2, const char* text2,
                             uint16_t length3, const char* text3, uint16_t length4,
                             const char* text4) {
-    const uint16_t family =
-        QrdGetProtocolPref() == QRD_PROT_IP ? QRD_FAMILY_INET : QRD_FAMILY_NATIVE;
-    return findOne(family, service, portOut, flag, spread, minRevision, maxRevision, length1, text1,
-                   length2, text2, length3, text3, length4, text4);
+    return findOne(preferredFamily(), service, portOut, flag, spread, minRevision, maxRevision,
+                   length1, text1, length2, text2, length3, text3, length4, text4);
 }
 
+// Nothing answering the quick look ends the search there (163 after 1.2 s,
+// not 18 s). A newer server answering it is what the first search would
+// find; only an older one makes the two searches run in full, so that a
+// newer server is still preferred.
 QRDAPI QRDSTATUS QrdEasyFindSvc(uint16_t service, QRD_PORT* portOut) {
-    QRDSTATUS st = QrdFindSvc(service, portOut, 1, 6, 50000, 89999, 0, nullptr, 0, nullptr, 0,
-                              nullptr, 0, nullptr);
+    SearchAnswer first{};
+    QRDSTATUS st = probeService(service, kEasyOlderLow, kEasyHigh, first);
+    if (st != QRD_OK) return st;
+    if (first.revision >= kEasyNewerLow) {
+        if (portOut) *portOut = first.port;
+        return QRD_OK;
+    }
+    st = QrdFindSvc(service, portOut, 1, 6, kEasyNewerLow, kEasyHigh, 0, nullptr, 0, nullptr, 0,
+                    nullptr, 0, nullptr);
     if (st == QRD_OK || st == QRDERR_ABORTED) return st;
-    return QrdFindSvc(service, portOut, 1, 4, 30000, 89999, 0, nullptr, 0, nullptr, 0, nullptr, 0,
-                      nullptr);
+    return QrdFindSvc(service, portOut, 1, 4, kEasyOlderLow, kEasyHigh, 0, nullptr, 0, nullptr, 0,
+                      nullptr, 0, nullptr);
 }
 
 } // extern "C"

