@@ -114,13 +114,13 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
 
 Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* data, size_t size) {
     uint16_t arrivedFor = service == ServiceKind::Namewright ? kServiceNamewright : kServiceMessage;
-    std::optional<SearchQuery> q = parseQuery(data, size, arrivedFor, road == Road::Internet);
+    std::optional<SearchQuery> q = decodeQuery(data, size, arrivedFor, road == Road::Internet);
     if (!q || !wantsAnswer(*q, config_.revision)) return std::nullopt;
     int slot = q->service == kServiceNamewright ? 0 : q->service == kServiceMessage ? 1 : -1;
     if (slot < 0) return std::nullopt;
     const std::optional<PortRecord>& port = config_.answerPorts[int(road)][slot];
     if (!port) return std::nullopt;
-    return buildAnswer(q->service, config_.revision, *port);
+    return encodeAnswer(q->service, config_.revision, *port);
 }
 
 std::optional<Session> Handler::liveSession(const SessionId& id) {

@@ -11,6 +11,7 @@
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
+#include "qrd/searchwire.h"
 
 namespace qrd::nm {
 
@@ -18,8 +19,6 @@ namespace {
 
 constexpr uint32_t kAnswerTicks = 15;      // per broadcast
 constexpr uint32_t kAnswerTicksKind6 = 20; // for query kind 6
-constexpr size_t kCriterionMax = 255;
-constexpr uint8_t kInternetPrefixTag = 11;
 constexpr int64_t kMillisPerTick = 200;
 
 // The receive buffer holds any answer; larger datagrams are drained and ignored.
@@ -35,25 +34,15 @@ struct Socket {
 };
 
 std::vector<uint8_t> buildQuery(const SearchQuery& q, uint16_t family) {
-    BeWriter w;
-    if (family != QRD_FAMILY_NATIVE && q.service != kServiceNamewright) {
-        w.u8(0);
-        w.u8(kInternetPrefixTag);
-        w.u16(q.service);
-    }
-    w.u16(q.kind);
-    w.u16(3);
-    w.u16(uint16_t(q.minRevision));
-    w.u16(uint16_t(q.maxRevision));
-    w.u16(0);
-    w.u32(q.minRevision);
-    w.u32(q.maxRevision);
-    for (const auto& c : q.criteria) {
-        size_t n = c.text ? std::min<size_t>(c.length, kCriterionMax) : 0;
-        w.u8(uint8_t(n));
-        w.bytes(c.text, n);
-    }
-    return std::move(w.data());
+    searchwire::Query wq;
+    wq.service = q.service;
+    wq.kind = q.kind;
+    wq.minRevision = q.minRevision;
+    wq.maxRevision = q.maxRevision;
+    for (size_t i = 0; i < wq.criteria.size(); ++i)
+        if (q.criteria[i].text) wq.criteria[i].assign(q.criteria[i].text, q.criteria[i].length);
+    return searchwire::encodeQuery(wq,
+                                   family != QRD_FAMILY_NATIVE && q.service != kServiceNamewright);
 }
 
 QRD_PORT destinationFor(const SearchQuery& q, uint16_t family) {
@@ -77,24 +66,6 @@ QRD_PORT destinationFor(const SearchQuery& q, uint16_t family) {
     return p;
 }
 
-// Offset of the answering server's port for the service in a 26-byte answer.
-constexpr size_t kAnswerPortAt = 6;
-
-// Accepts an answer datagram: 26 or 22 bytes, kind 5.
-bool parseAnswer(const uint8_t* data, size_t size, uint32_t& revision) {
-    if (size != kAnswerSize && size != kShortAnswerSize) return false;
-    BeReader r(data, size);
-    if (r.u16() != kAnswerKind) return false;
-    if (size == kAnswerSize) {
-        r.skip(22 - 2);
-        revision = r.u32();
-    } else {
-        r.skip(4 - 2);
-        revision = r.u16();
-    }
-    return r.ok();
-}
-
 // Where the service is. On the native road an answer comes from the service's
 // own port. On the Internet road one search socket answers for every service,
 // so its source names no service: a 26-byte answer that carries an Internet
@@ -102,7 +73,7 @@ bool parseAnswer(const uint8_t* data, size_t size, uint32_t& revision) {
 QRD_PORT servicePortOf(const uint8_t* data, size_t size, const QRD_PORT& source, uint16_t family) {
     if (family == QRD_FAMILY_NATIVE || size != kAnswerSize) return source;
     QRD_PORT carried;
-    std::memcpy(&carried, data + kAnswerPortAt, sizeof carried);
+    std::memcpy(&carried, data + searchwire::kAnswerPortAt, sizeof carried);
     const auto* bytes = reinterpret_cast<const uint8_t*>(&carried);
     // An Internet socket address: family 2, a port number at 2-3.
     if (portFamily(carried) != QRD_FAMILY_INET || getBe16(bytes + 2) == 0) return source;
@@ -165,10 +136,9 @@ QRDSTATUS findServices(const SearchQuery& q, uint16_t family, std::vector<Search
                 out.clear();
                 return st;
             }
-            uint32_t revision = 0;
             const size_t got = std::min<size_t>(rx.count, buffer.size());
-            if (parseAnswer(buffer.data(), got, revision))
-                out.push_back({revision, servicePortOf(buffer.data(), got, rx.remote, family)});
+            if (std::optional<uint32_t> revision = searchwire::decodeAnswer(buffer.data(), got))
+                out.push_back({*revision, servicePortOf(buffer.data(), got, rx.remote, family)});
         }
     }
     return out.empty() ? QRDSTATUS(QRDERR_TIMEOUT) : QRDSTATUS(QRD_OK);

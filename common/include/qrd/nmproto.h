@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "qrd/rpcheader.h"
+#include "qrd/searchwire.h"
 #include "qrd/statuses.h"
 
 namespace qrd::nm {
@@ -45,10 +46,9 @@ constexpr uint16_t kProcUserMessage = 8; // message service
 // Message types of the RPC headers (qrd/rpcheader.h).
 using rpcwire::kCall, rpcwire::kRefused, rpcwire::kReturn, rpcwire::kRefused2;
 
-// Search datagrams.
-constexpr uint16_t kQueryFindSvc = 4;
-constexpr uint16_t kAnswerKind = 5;
-constexpr size_t kAnswerSize = 26, kShortAnswerSize = 22;
+// Search datagrams (qrd/searchwire.h).
+using searchwire::kAnswerKind, searchwire::kAnswerSize, searchwire::kQueryFindSvc,
+    searchwire::kShortAnswerSize;
 
 // Field capacities (declared sizes, NUL included).
 constexpr size_t kNameCap = 64;
