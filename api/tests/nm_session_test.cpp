@@ -100,15 +100,20 @@ class FakeNamewright {
     std::map<uint16_t, Override> overrides_; // guarded by mu_
 };
 
+// A login nonce, and neither a remembered port nor a revision.
+void loggedInWithNothingRemembered() {
+    QRD_NONCE n{{1, 2, 3, 4, 5, 6}, 0x01020304, 0x0A0B0C0D};
+    ASSERT_EQ(QrdSetNonce(&n), QRD_OK);
+    uint32_t zero = 0;
+    QRD_PORT none = nullPort();
+    QrdSetGlobalVar(QRD_GV_NM_REVISION, &zero, sizeof zero);
+    QrdSetGlobalVar(QRD_GV_NM_PORT, &none, sizeof none);
+}
+
 class NmSession : public ::testing::Test {
   protected:
     void SetUp() override {
-        QRD_NONCE n{{1, 2, 3, 4, 5, 6}, 0x01020304, 0x0A0B0C0D};
-        ASSERT_EQ(QrdSetNonce(&n), QRD_OK);
-        uint32_t zero = 0;
-        QRD_PORT none = nullPort();
-        QrdSetGlobalVar(QRD_GV_NM_REVISION, &zero, sizeof zero);
-        QrdSetGlobalVar(QRD_GV_NM_PORT, &none, sizeof none);
+        loggedInWithNothingRemembered();
         port_ = wellKnown(15);
     }
     // A session started on the fake service's port.
@@ -209,12 +214,7 @@ TEST_F(NmSession, SearchesWhenTheLocalServerHasNoService) {
 }
 
 TEST(NmSessionStart, NoServiceAnsweringIsReportedAfterTheQuickLook) {
-    QRD_NONCE n{{1, 2, 3, 4, 5, 6}, 0x01020304, 0x0A0B0C0D};
-    ASSERT_EQ(QrdSetNonce(&n), QRD_OK);
-    uint32_t zero = 0;
-    QRD_PORT none = nullPort();
-    QrdSetGlobalVar(QRD_GV_NM_REVISION, &zero, sizeof zero);
-    QrdSetGlobalVar(QRD_GV_NM_PORT, &none, sizeof none);
+    loggedInWithNothingRemembered();
     // A server outside every searched range, without the local service.
     FakeNamewright old(15, 20000);
     old.on(111, [](const Received&) { return std::vector<Bytes>{refusal(1099)}; });
