@@ -454,7 +454,8 @@ bool seed(const std::string& daemon, const std::string& db, std::string& error) 
             error.pop_back();
         return false;
     };
-    return admin({"org", "add", kOrg}, "") && admin({"group", "add", kGroup}, "") &&
+    return admin({"init"}, "") && admin({"org", "add", kOrg}, "") &&
+           admin({"group", "add", kGroup}, "") &&
            admin({"server", "add", kServer, "127.0.0.1"}, "") &&
            admin({"user", "add", kUser}, std::string(kPassword) + "\n");
 }

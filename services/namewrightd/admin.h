@@ -2,6 +2,10 @@
 //
 //   namewrightd admin --db FILE <noun> <verb> [arguments] [options]
 //
+// The commands are rows of one table (admin.cpp): name, usage, help, the
+// number of arguments and the options each takes, and the function that
+// runs it; the usage texts and the help of each command come from it.
+//
 // A seed file holds the same commands, one per line, without the program
 // name: "org add Demo", "user add alice@Sales@Demo --password secret". Blank
 // lines and lines starting with '#' are skipped; arguments are separated by
@@ -12,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,9 +25,20 @@
 
 namespace nwd {
 
+class SqliteStorage;
+
+// A command that failed, with a message for the user. Usage errors (an
+// unknown command or option, a wrong number of arguments) end the program
+// with status 2, the others with 1.
 class AdminError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    enum Kind { Failed, Usage };
+    explicit AdminError(const std::string& what, Kind kind = Failed)
+        : std::runtime_error(what), kind_(kind) {}
+    bool usage() const { return kind_ == Usage; }
+
+  private:
+    Kind kind_;
 };
 
 struct AdminContext {
@@ -43,7 +59,18 @@ void loadSeed(AdminContext& ctx, std::istream& in, const std::string& sourceName
 // Splits a seed line into arguments; throws AdminError on an open quote.
 std::vector<std::string> tokenize(const std::string& line);
 
-// The administration commands, for --help.
-const char* adminUsage();
+// The administration commands, for --help: the usage line of
+// `namewrightd admin` and every command.
+std::string adminUsage();
+// The text for `--help` among the arguments of a command line: the usage
+// and help of the command they name ("user add --help"), the commands of
+// a noun ("user --help"), or adminUsage().
+std::string adminHelp(const std::vector<std::string>& args);
+
+// Opens the database a command line works on. Only a command that makes a
+// directory (init) may create the file; for the others a missing file is
+// an error that says what to do. Throws AdminError (usage errors included).
+std::unique_ptr<SqliteStorage> openAdminDatabase(const std::string& path,
+                                                 const std::vector<std::string>& args);
 
 } // namespace nwd

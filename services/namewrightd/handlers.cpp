@@ -318,6 +318,14 @@ Handler::Reply Handler::login(Call& c) {
     readName(c.args, name);
     c.args.string(password, kPasswordCap - 1);
     if (!c.args.ok()) return refusal(kBadRequest);
+    // No user has an empty password (the admin commands refuse one): an
+    // empty one is a request without a password, not a guess, and does not
+    // count toward the pause.
+    if (password.empty()) {
+        logLine(LogLevel::Info, "login of %s refused: no password given",
+                latin1ToUtf8(name).c_str());
+        return refusal(kBadRequest);
+    }
     Resolved r = dir_.resolve(name, kNameKindObject);
     if (r.status == kBadName) return refusal(kBadName);
     std::optional<UserRecord> u;

@@ -1,12 +1,11 @@
 // Password hashing for the login exchange: PBKDF2-HMAC-SHA256 (RFC 8018)
-// over our own SHA-256, so that the daemon needs no crypto library.
+// from OpenSSL's libcrypto.
 //
 // Stored form: a 16-byte random salt, the iteration count and the 32-byte
 // derived key. The comparison is constant-time so that the time of a failed
 // login does not tell how many bytes matched.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,12 +13,8 @@
 
 namespace nwd {
 
-using Sha256Digest = std::array<uint8_t, 32>;
-
-Sha256Digest sha256(const uint8_t* data, size_t size);
-Sha256Digest hmacSha256(const uint8_t* key, size_t keySize, const uint8_t* data, size_t size);
-
-// Derives `length` bytes from the password and salt.
+// Derives `length` bytes from the password and salt; empty when the
+// library could not (out of memory).
 std::vector<uint8_t> pbkdf2Sha256(const std::string& password, const std::vector<uint8_t>& salt,
                                   uint32_t iterations, size_t length);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <termios.h>
@@ -68,10 +69,6 @@ database, all of it or nothing. Without SEEDFILE the built-in demo seed is
 loaded; "-" reads standard input.
 
   --kdf-iterations N   PBKDF2 work factor of the passwords set (default 100000)
-)";
-
-const char kAdminHead[] = R"(usage: namewrightd admin --db FILE [--kdf-iterations N] <command>
-
 )";
 
 bool wantsHelp(const std::vector<std::string>& args) {
@@ -149,30 +146,29 @@ bool takeDbOptions(std::vector<std::string>& args, DbOptions& o, std::string& er
             rest.push_back(args[i]);
         }
     }
+    args = std::move(rest);
     if (o.db.empty()) {
         error = "--db FILE is required";
         return false;
     }
-    args = std::move(rest);
     return true;
 }
 
 int cmdAdmin(std::vector<std::string> args) {
-    std::string usage = std::string(kAdminHead) + nwd::adminUsage();
-    if (args.empty() || wantsHelp(args)) {
-        std::fputs(usage.c_str(), args.empty() ? stderr : stdout);
-        return args.empty() ? 2 : 0;
-    }
+    const std::string usage = nwd::adminUsage();
+    if (args.empty()) return std::fputs(usage.c_str(), stderr), 2;
     DbOptions o;
     std::string error;
-    if (!takeDbOptions(args, o, error)) return usageError(error, usage.c_str());
+    const bool dbGiven = takeDbOptions(args, o, error);
+    if (wantsHelp(args)) return std::fputs(nwd::adminHelp(args).c_str(), stdout), 0;
+    if (!dbGiven) return usageError(error, usage.c_str());
     try {
-        nwd::SqliteStorage storage(o.db);
-        nwd::AdminContext ctx{storage, std::cout, readPassword, o.iterations};
+        std::unique_ptr<nwd::SqliteStorage> storage = nwd::openAdminDatabase(o.db, args);
+        nwd::AdminContext ctx{*storage, std::cout, readPassword, o.iterations};
         nwd::runAdmin(ctx, args);
     } catch (const nwd::AdminError& e) {
         std::fprintf(stderr, "namewrightd: %s\n", e.what());
-        return 1;
+        return e.usage() ? 2 : 1;
     } catch (const nwd::StorageError& e) {
         std::fprintf(stderr, "namewrightd: %s\n", e.what());
         return 1;
@@ -291,7 +287,7 @@ int main(int argc, char** argv) {
         if (!args.empty() && args[0] == "serve") return std::fputs(kServeUsage, stdout), 0;
         if (!args.empty() && args[0] == "seed") return std::fputs(kSeedUsage, stdout), 0;
         if (!args.empty() && args[0] == "admin")
-            return std::printf("%s%s", kAdminHead, nwd::adminUsage()), 0;
+            return std::fputs(nwd::adminUsage().c_str(), stdout), 0;
         std::fputs(kMainUsage, stdout);
         return 0;
     }

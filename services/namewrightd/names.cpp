@@ -53,15 +53,16 @@ std::string nameKey(const std::string& latin1) {
     return latin1ToUtf8(upperLatin1(latin1));
 }
 
+bool validNameChar(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           (c != 0 && std::strchr(kNamePunctuation, c) != nullptr) ||
+           (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+}
+
 bool validNamePart(const std::string& latin1) {
     if (latin1.empty()) return false;
-    static const char kPunct[] = " !#%()+,-.;^_{|}~'";
-    for (unsigned char c : latin1) {
-        bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                  (c != 0 && std::strchr(kPunct, c) != nullptr) ||
-                  (c >= 0xC0 && c != 0xD7 && c != 0xF7);
-        if (!ok) return false;
-    }
+    for (unsigned char c : latin1)
+        if (!validNameChar(c)) return false;
     return true;
 }
 

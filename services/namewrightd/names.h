@@ -23,8 +23,12 @@ std::string upperLatin1(const std::string& latin1);
 // The matching key of a Latin-1 name part or name.
 std::string nameKey(const std::string& latin1);
 
-// A single part: not empty, only letters, digits and the characters
-// " !#%()+,-.;^_{|}~'" and the Latin-1 letters; no '@', no '*'.
+// The characters a name part may hold besides letters and digits.
+constexpr char kNamePunctuation[] = " !#%()+,-.;^_{|}~'";
+// A letter, a digit, one of kNamePunctuation or a Latin-1 letter; never
+// '@' or '*'.
+bool validNameChar(unsigned char c);
+// A single part: not empty, only characters that validNameChar() accepts.
 bool validNamePart(const std::string& latin1);
 
 // Splits a Latin-1 name into its parts ('@' separated). False when the name

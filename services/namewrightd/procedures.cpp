@@ -1,7 +1,7 @@
 // The procedure table and the dispatcher that runs the opening of each call.
 #include "procedures.h"
 
-#include <iterator>
+#include <string>
 
 #include "qrd/nmproto.h"
 #include "replies.h"
@@ -18,31 +18,31 @@ constexpr ServiceKind kNw = ServiceKind::Namewright, kMsg = ServiceKind::Message
 
 // clang-format off
 const Handler::Procedure Handler::kProcedures[] = {
-    // number           service opening                 attributes handler                name
-    {kReadAssoc,        kNw,  Opening::ObjectAnyway, false, &Handler::readAssoc,       "read record"},
-    {kWriteAssoc,       kNw,  Opening::ObjectAnyway, false, &Handler::writeAssoc,      "write record"},
-    {kListNames,        kNw,  Opening::Session,      false, &Handler::listNames,       "list names"},
-    {kMembership,       kNw,  Opening::Session,      false, &Handler::membership,      "membership"},
-    {kListMembers,      kNw,  Opening::Session,      false, &Handler::listMembers,     "list members"},
-    {kLogin,            kNw,  Opening::None,         false, &Handler::login,           "login"},
-    {kEndSession,       kNw,  Opening::None,         false, &Handler::endSession,      "end session"},
-    {kFormatName,       kNw,  Opening::Session,      false, &Handler::formatName,      "format name"},
-    {kSetServicePort,   kNw,  Opening::Session,      false, &Handler::setServicePort,  "set service port"},
-    {kReadServicePort,  kNw,  Opening::Session,      false, &Handler::readServicePort, "read service port"},
-    {kServerPort,       kNw,  Opening::Session,      false, &Handler::serverPort,      "server port"},
-    {kStartSession,     kNw,  Opening::None,         false, &Handler::startSession,    "start session"},
-    {kReadAttr,         kNw,  Opening::Object,       true,  &Handler::readAttr,        "read attribute"},
-    {kWriteAttr,        kNw,  Opening::Object,       true,  &Handler::writeAttr,       "write attribute"},
-    {kDeleteAttr,       kNw,  Opening::Object,       true,  &Handler::deleteAttr,      "delete attribute"},
-    {kAttrInfo,         kNw,  Opening::Object,       true,  &Handler::attrInfo,        "attribute info"},
-    {kScanAttr,         kNw,  Opening::Object,       true,  &Handler::scanAttr,        "scan attributes"},
-    {kVerifyNonce,      kNw,  Opening::None,         false, &Handler::verifyNonce,     "verify nonce"},
-    {kNonceOwner,       kNw,  Opening::None,         false, &Handler::nonceOwner,      "nonce owner"},
-    {kLongRevision,     kNw,  Opening::None,         false, &Handler::longRevision,    "long revision"},
-    {kRevision,         kNw,  Opening::None,         false, &Handler::revision,        "revision"},
-    {kErrorText,        kNw,  Opening::None,         false, &Handler::errorText,       "error text"},
-    {kProcProfileEntry, kMsg, Opening::None,         false, &Handler::profileEntry,    "profile entry"},
-    {kProcUserMessage,  kMsg, Opening::None,         false, &Handler::userMessage,     "user message"},
+    // number           service opening                    attributes handler
+    {kReadAssoc,        kNw,  Opening::ObjectOnAnyServer, false, &Handler::readAssoc},
+    {kWriteAssoc,       kNw,  Opening::ObjectOnAnyServer, false, &Handler::writeAssoc},
+    {kListNames,        kNw,  Opening::Session,           false, &Handler::listNames},
+    {kMembership,       kNw,  Opening::Session,           false, &Handler::membership},
+    {kListMembers,      kNw,  Opening::Session,           false, &Handler::listMembers},
+    {kLogin,            kNw,  Opening::None,              false, &Handler::login},
+    {kEndSession,       kNw,  Opening::None,              false, &Handler::endSession},
+    {kFormatName,       kNw,  Opening::Session,           false, &Handler::formatName},
+    {kSetServicePort,   kNw,  Opening::Session,           false, &Handler::setServicePort},
+    {kReadServicePort,  kNw,  Opening::Session,           false, &Handler::readServicePort},
+    {kServerPort,       kNw,  Opening::Session,           false, &Handler::serverPort},
+    {kStartSession,     kNw,  Opening::None,              false, &Handler::startSession},
+    {kReadAttr,         kNw,  Opening::Object,            true,  &Handler::readAttr},
+    {kWriteAttr,        kNw,  Opening::Object,            true,  &Handler::writeAttr},
+    {kDeleteAttr,       kNw,  Opening::Object,            true,  &Handler::deleteAttr},
+    {kAttrInfo,         kNw,  Opening::Object,            true,  &Handler::attrInfo},
+    {kScanAttr,         kNw,  Opening::Object,            true,  &Handler::scanAttr},
+    {kVerifyNonce,      kNw,  Opening::None,              false, &Handler::verifyNonce},
+    {kNonceOwner,       kNw,  Opening::None,              false, &Handler::nonceOwner},
+    {kLongRevision,     kNw,  Opening::None,              false, &Handler::longRevision},
+    {kRevision,         kNw,  Opening::None,              false, &Handler::revision},
+    {kErrorText,        kNw,  Opening::None,              false, &Handler::errorText},
+    {kProcProfileEntry, kMsg, Opening::None,              false, &Handler::profileEntry},
+    {kProcUserMessage,  kMsg, Opening::None,              false, &Handler::userMessage},
 };
 // clang-format on
 
@@ -68,9 +68,10 @@ Handler::Reply Handler::dispatch(ServiceKind service, Call& c) {
 uint16_t Handler::open(Opening opening, Call& c) {
     if (opening == Opening::None) return 0;
     if (!c.args.bytes(c.sid.data(), c.sid.size())) return kBadRequest;
+    std::string name;
     uint16_t ocl = 0;
     if (opening != Opening::Session) {
-        readName(c.args, c.name);
+        readName(c.args, name);
         ocl = c.args.u16();
         if (!c.args.ok()) return kBadRequest;
     }
@@ -79,7 +80,7 @@ uint16_t Handler::open(Opening opening, Call& c) {
     c.session = std::move(*s);
     if (opening == Opening::Session) return 0;
     NameCache::Target obj;
-    if (uint16_t st = target(c.name, ocl, obj)) return st;
+    if (uint16_t st = target(name, ocl, obj)) return st;
     if (obj.referral && opening == Opening::Object) return obj.referral;
     c.object = obj.entry;
     return 0;

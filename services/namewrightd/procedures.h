@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "handlers.h"
 #include "qrd/bytes.h"
@@ -21,10 +20,10 @@ namespace nwd {
 // arguments are too short, 1017 for an unknown session, the name statuses
 // (1001, 1002, ...) and 101 for an object held by another server.
 enum class Opening : uint8_t {
-    None,         // the handler reads every argument
-    Session,      // session id (4 bytes): a live session
-    Object,       // session id, name(64), u16 ocl: a live session and its object
-    ObjectAnyway, // as Object, but an object of another server is served too
+    None,              // the handler reads every argument
+    Session,           // session id (4 bytes): a live session
+    Object,            // session id, name(64), u16 ocl: a live session and its object
+    ObjectOnAnyServer, // as Object, but an object of another server is served too
 };
 
 // A call: its procedure, a bounded reader over the arguments that follow
@@ -34,10 +33,9 @@ struct Handler::Call {
 
     uint16_t procedure;
     qrd::BeReader args;
-    SessionId sid{};  // Session and Object openings
-    Session session;  // Session and Object openings
-    std::string name; // Object openings: the name as given
-    Entry object;     // Object openings
+    SessionId sid{}; // Session and Object openings
+    Session session; // Session and Object openings
+    Entry object;    // Object openings
 };
 
 struct Handler::Procedure {
@@ -46,7 +44,6 @@ struct Handler::Procedure {
     Opening opening;
     bool attributes; // served only at a revision that keeps attributes
     Reply (Handler::*handle)(Call&);
-    const char* name; // for the log
 };
 
 } // namespace nwd

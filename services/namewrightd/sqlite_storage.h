@@ -10,6 +10,11 @@
 //
 // Threads: one connection, guarded by mutex_ (recursive, so that a batch
 // begun by one thread keeps the connection until it commits).
+//
+// Files: sqlite_storage.cpp (open, batches, stamp), sqlite_schema.* (tables
+// and migrations), sqlite_statement.* (prepared statements),
+// sqlite_records.cpp (entries and records), sqlite_chunks.cpp (attribute
+// values in chunks).
 #pragma once
 
 #include <map>

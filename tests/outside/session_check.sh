@@ -8,6 +8,7 @@ check=$1/tests/outside/session_check
 source "$(dirname "$0")/workstation.sh" "$1" qrdsess
 
 admin() { "$daemon" admin --db "$db" --kdf-iterations 1000 "$@"; }
+admin init
 admin org add Demo
 admin group add Sales@Demo
 admin group add Support@Demo

@@ -122,6 +122,61 @@ TEST_F(AdminTest, NamesAreCheckedBeforeTheyAreStored) {
     EXPECT_NE(run("org add A --bogus").find("unknown option"), std::string::npos);
 }
 
+TEST_F(AdminTest, NameMistakesSayWhatIsWrongAndWhatIsExpected) {
+    seed(nwdtest::testSeed());
+    std::string tooLong = run("org add " + std::string(64, 'a'));
+    EXPECT_NE(tooLong.find("too long"), std::string::npos) << tooLong;
+    EXPECT_NE(tooLong.find("at most 63"), std::string::npos) << tooLong;
+    tooLong = run("user remove " + std::string(60, 'b') + "@Sales@Demo");
+    EXPECT_NE(tooLong.find("too long"), std::string::npos) << "names looked up too: " << tooLong;
+    // A huge argument is cut in the message, with its size.
+    std::string huge = run("user add " + std::string(5000, 'x'));
+    EXPECT_LT(huge.size(), 300u) << huge;
+    EXPECT_NE(huge.find("(5000 bytes)"), std::string::npos) << huge;
+
+    std::string form = run("user add bob@Sales");
+    EXPECT_NE(form.find("expected item@group@organisation"), std::string::npos) << form;
+    form = run("group list Sales@Demo");
+    EXPECT_NE(form.find("expected an organisation name"), std::string::npos) << form;
+    form = run("member list Team@@Demo");
+    EXPECT_NE(form.find("none of them empty"), std::string::npos) << form;
+    std::string bad = run("list add A*B@Sales@Demo");
+    EXPECT_NE(bad.find("holds \"*\""), std::string::npos) << bad;
+    EXPECT_NE(bad.find("letters, digits, blanks"), std::string::npos) << bad;
+    bad = run("org add \"Tab\tOrg\"");
+    EXPECT_NE(bad.find("\\x09"), std::string::npos) << "control characters escaped: " << bad;
+}
+
+TEST_F(AdminTest, UsageErrorsAreMarkedAndTheRestAreNot) {
+    auto kind = [&](const std::string& line) {
+        try {
+            runAdmin(ctx, tokenize(line));
+        } catch (const AdminError& e) {
+            return e.usage() ? "usage" : "failed";
+        }
+        return "done";
+    };
+    for (const char* line : {"", "frob", "org", "org frob", "org add", "org add A B",
+                             "org list --admin", "user set a@b@c --admin --no-admin"})
+        EXPECT_STREQ(kind(line), "usage") << line;
+    for (const char* line : {"org remove Nowhere", "org add A@B", "user add a@b@c"})
+        EXPECT_STREQ(kind(line), "failed") << line;
+    EXPECT_STREQ(kind("org add Here"), "done");
+}
+
+TEST_F(AdminTest, EveryCommandHasItsOwnHelp) {
+    std::string all = adminUsage();
+    for (const char* cmd : {"init", "org add", "group set-server", "user logout", "member remove",
+                            "service set-port", "nickname list", "profile set", "messages"}) {
+        std::vector<std::string> args = tokenize(cmd);
+        args.push_back("--help");
+        std::string help = adminHelp(args);
+        EXPECT_EQ(help.find("usage: namewrightd admin --db FILE " + std::string(cmd)), 0u) << help;
+        EXPECT_GT(help.find('.'), help.find('\n')) << "a sentence of help: " << help;
+        EXPECT_NE(all.find("  " + std::string(cmd)), std::string::npos) << cmd;
+    }
+}
+
 TEST_F(AdminTest, ListsHoldUsersListsAndGroupsOnly) {
     seed(nwdtest::testSeed());
     EXPECT_EQ(run("member add Team@Sales@Demo Support@Demo"), "");

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "nwd_process.h"
 #include "qrd/bytes.h"
@@ -211,11 +212,60 @@ TEST(DaemonCommands, EveryCommandExplainsItselfAndRefusesMistakesClearly) {
     o = runTool({"seed", "--db", db, "/no/such/seed"});
     EXPECT_EQ(o.exitCode, 1);
     EXPECT_NE(o.err.find("cannot read /no/such/seed"), std::string::npos);
+    o = runTool({"admin", "--db", db, "--kdf-iterations", "5", "org", "list"});
+    EXPECT_EQ(o.exitCode, 2);
+}
+
+// A mistyped --db must not leave an empty directory behind: only init (and
+// seed) make the file.
+TEST(DaemonCommands, AdminWorksOnExistingDatabasesAndInitMakesOne) {
+    std::string db = qrdtest::workstation().dir + "/admin.db";
+    nwdtest::Outcome o = runTool({"admin", "--db", db, "org", "list"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find("does not exist"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find(" init"), std::string::npos) << "says how to make one: " << o.err;
+    EXPECT_NE(access(db.c_str(), F_OK), 0) << "the file was created";
+
+    EXPECT_EQ(runTool({"admin", "--db", db, "init"}).exitCode, 0);
+    o = runTool({"admin", "--db", db, "init"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find("already exists"), std::string::npos) << o.err;
     o = runTool({"admin", "--db", db, "user", "add", "x@Y@Z"}, "pw\n");
     EXPECT_EQ(o.exitCode, 1);
     EXPECT_NE(o.err.find("no organisation"), std::string::npos) << o.err;
-    o = runTool({"admin", "--db", db, "--kdf-iterations", "5", "org", "list"});
-    EXPECT_EQ(o.exitCode, 2);
+}
+
+TEST(DaemonCommands, AdminUsageErrorsExit2AndEveryCommandHasHelp) {
+    std::string db = qrdtest::workstation().dir + "/usage.db";
+    ASSERT_EQ(runTool({"admin", "--db", db, "init"}).exitCode, 0);
+    for (std::vector<std::string> wrong :
+         std::vector<std::vector<std::string>>{{"frobnicate"},
+                                               {"org"},
+                                               {"org", "rename", "Demo"},
+                                               {"org", "add"},
+                                               {"org", "add", "A", "B"},
+                                               {"org", "list", "--bogus"},
+                                               {"group", "add", "G@O", "--server"}}) {
+        std::vector<std::string> args{"admin", "--db", db};
+        args.insert(args.end(), wrong.begin(), wrong.end());
+        nwdtest::Outcome o = runTool(args);
+        EXPECT_EQ(o.exitCode, 2) << wrong[0] << ": " << o.err;
+        EXPECT_FALSE(o.err.empty());
+    }
+    EXPECT_EQ(runTool({"admin", "--db", db}).exitCode, 2);
+    EXPECT_EQ(runTool({"admin", "org", "list"}).exitCode, 2) << "no --db";
+
+    // Help needs no database, for the whole, a noun and each command.
+    nwdtest::Outcome o = runTool({"admin", "user", "--help"});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_NE(o.out.find("user logout NAME"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("org add"), std::string::npos) << o.out;
+    for (const char* verb : {"add", "password", "set", "logout", "remove", "list"}) {
+        o = runTool({"admin", "--db", db, "user", verb, "--help"});
+        EXPECT_EQ(o.exitCode, 0) << verb;
+        EXPECT_EQ(o.out.find("usage: namewrightd admin --db FILE user " + std::string(verb)), 0u)
+            << o.out;
+    }
 }
 
 } // namespace

@@ -48,7 +48,6 @@ TEST_F(HandlerTest, LoginRefusesUnknownUsersWrongPasswordsAndNonUsers) {
     EXPECT_EQ(call(Call(qrd::nm::kLogin).str("nobody@Sales@Demo").str("x")).code, 1002);
     EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Nowhere@Demo").str("x")).code, 1002);
     EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Sales@Demo").str("bob-pw")).code, 1020);
-    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice@Sales@Demo").str("")).code, 1020);
     EXPECT_EQ(call(Call(qrd::nm::kLogin).str("FILES@Sales@Demo").str("x")).code, 1002);
     EXPECT_EQ(call(Call(qrd::nm::kLogin).str("Team@Sales@Demo").str("x")).code, 1002);
     EXPECT_EQ(call(Call(qrd::nm::kLogin).str("alice").str("alice-pw")).code, 1001);
@@ -480,6 +479,12 @@ TEST_F(HandlerTest, WrongPasswordsPauseTheUsersLoginsWithoutCheckingPasswords) {
     EXPECT_EQ(attempt("bob-pw"), 0); // a success clears the record
     EXPECT_EQ(attempt("guess"), 1020);
     EXPECT_EQ(attempt("bob-pw"), 0);
+}
+
+TEST_F(HandlerTest, AnEmptyPasswordIsRefusedAsMissingAndDoesNotCountTowardThePause) {
+    for (uint32_t i = 0; i < 2 * LoginThrottle::kFreeFailures; ++i)
+        EXPECT_EQ(call(Call(qrd::nm::kLogin).str("bob@Sales@Demo").str("")).code, 1068);
+    EXPECT_EQ(call(Call(qrd::nm::kLogin).str("bob@Sales@Demo").str("bob-pw")).code, 0);
 }
 
 // Every procedure that works within a session refuses an ended one before

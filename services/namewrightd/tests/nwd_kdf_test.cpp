@@ -1,5 +1,5 @@
-// Password hashing: known answers of SHA-256, HMAC and PBKDF2, and the
-// stored-hash checks.
+// Password hashing: known answers of PBKDF2, hashes of earlier versions,
+// and the stored-hash checks.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,51 +22,66 @@ std::string hex(const uint8_t* p, size_t n) {
 std::string hex(const std::vector<uint8_t>& v) {
     return hex(v.data(), v.size());
 }
-std::string hex(const Sha256Digest& d) {
-    return hex(d.data(), d.size());
+std::vector<uint8_t> bytesOf(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
 }
-const uint8_t* bytes(const std::string& s) {
-    return reinterpret_cast<const uint8_t*>(s.data());
-}
-
-TEST(Kdf, Sha256MatchesKnownDigestsAcrossBlockBoundaries) {
-    EXPECT_EQ(hex(sha256(nullptr, 0)),
-              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(hex(sha256(bytes("abc"), 3)),
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    // 56 bytes: the length no longer fits the first block.
-    std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
-    EXPECT_EQ(hex(sha256(bytes(two), two.size())),
-              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    std::string million(1000000, 'a');
-    EXPECT_EQ(hex(sha256(bytes(million), million.size())),
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+std::vector<uint8_t> unhex(const std::string& h) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < h.size(); i += 2)
+        out.push_back(uint8_t(std::stoul(h.substr(i, 2), nullptr, 16)));
+    return out;
 }
 
-TEST(Kdf, HmacHandlesShortAndLongKeys) {
-    std::string msg = "what do ya want for nothing?";
-    EXPECT_EQ(hex(hmacSha256(bytes("Jefe"), 4, bytes(msg), msg.size())),
-              "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843");
-    // A key longer than the block is hashed first.
-    std::string key(100, 'k');
-    EXPECT_EQ(hex(hmacSha256(bytes(key), key.size(), bytes("data"), 4)),
-              "09380ee4b802da2363bc96e8e0d133ba275458ea8ddbc564f986fc12b31f8cb1");
-}
-
-TEST(Kdf, Pbkdf2MatchesKnownAnswers) {
-    std::vector<uint8_t> salt = {'s', 'a', 'l', 't'};
-    EXPECT_EQ(hex(pbkdf2Sha256("passwd", salt, 1, 64)),
+TEST(Kdf, Pbkdf2MatchesPublishedVectors) {
+    // RFC 7914, section 11.
+    EXPECT_EQ(hex(pbkdf2Sha256("passwd", bytesOf("salt"), 1, 64)),
               "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc"
               "49ca9cccf179b645991664b39d77ef317c71b845b1e30bd509112041d3a19783");
-    std::vector<uint8_t> nacl = {'N', 'a', 'C', 'l'};
-    EXPECT_EQ(hex(pbkdf2Sha256("Password", nacl, 80000, 64)),
+    EXPECT_EQ(hex(pbkdf2Sha256("Password", bytesOf("NaCl"), 80000, 64)),
               "4ddcd8f60b98be21830cee5ef22701f9641a4418d04c0414aeff08876b34ab56"
               "a1d425a1225833549adb841b51c9b3176a272bdebba1d078478f62b397f33c8d");
+    // The RFC 6070 cases with HMAC-SHA256: iteration counts, a key longer
+    // than one block, and NUL bytes inside password and salt.
+    EXPECT_EQ(hex(pbkdf2Sha256("password", bytesOf("salt"), 1, 32)),
+              "120fb6cffcf8b32c43e7225256c4f837a86548c92ccc35480805987cb70be17b");
+    EXPECT_EQ(hex(pbkdf2Sha256("password", bytesOf("salt"), 2, 32)),
+              "ae4d0c95af6b46d32d0adff928f06dd02a303f8ef3c251dfd6e2d85a95474c43");
+    EXPECT_EQ(hex(pbkdf2Sha256("password", bytesOf("salt"), 4096, 32)),
+              "c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a");
+    EXPECT_EQ(hex(pbkdf2Sha256("passwordPASSWORDpassword",
+                               bytesOf("saltSALTsaltSALTsaltSALTsaltSALTsalt"), 4096, 40)),
+              "348c89dbcbd32b2f32d814b8116e84cf2b17347ebc1800181c4e2a1fb8dd53e1c635518c7dac47e9");
+    EXPECT_EQ(hex(pbkdf2Sha256(std::string("pass\0word", 9), bytesOf(std::string("sa\0lt", 5)),
+                               4096, 16)),
+              "89b69d0516f829893c696226650a8687");
     std::vector<uint8_t> s16;
     for (int i = 0; i < 16; ++i)
         s16.push_back(uint8_t(i));
     EXPECT_EQ(hex(pbkdf2Sha256(std::string(100, 'p'), s16, 1000, 32)),
               "f171eaf2b00b6d44f06edec2e31b61451157109eacdc8727fc65d691d70f673e");
+}
+
+// Hashes stored before the daemon used libcrypto, as its own PBKDF2 wrote
+// them: they must still let their users in, unchanged.
+TEST(Kdf, HashesStoredByEarlierVersionsAreStillAccepted) {
+    PasswordHash latin1;
+    latin1.salt = unhex("a0a7aeb5bcc3cad1d8dfe6edf4fb0209");
+    latin1.iterations = 1000;
+    latin1.hash = unhex("ec9e2ed46bb75df8453a7bc9d40d78f5d969e3142b75a8993aef7603ef4cd036");
+    EXPECT_TRUE(verifyPassword("b\xF8"
+                               "b s3cret",
+                               latin1));
+    EXPECT_FALSE(verifyPassword("b\xC3\xB8"
+                                "b s3cret",
+                                latin1))
+        << "Latin-1 bytes, not UTF-8";
+
+    PasswordHash demo;
+    demo.salt = std::vector<uint8_t>(16, 0x5A);
+    demo.iterations = 100000;
+    demo.hash = unhex("120153089f6c3bdf5fe10c926497a8beb2050ba129c4b2fbb3958dcecd86c641");
+    EXPECT_TRUE(verifyPassword("alice-demo", demo));
+    EXPECT_FALSE(verifyPassword("alice-demO", demo));
 }
 
 TEST(Kdf, StoredHashesAcceptOnlyTheirPassword) {

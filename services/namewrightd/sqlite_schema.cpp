@@ -1,0 +1,202 @@
+// The tables of the directory file and the migrations of older files.
+#include "sqlite_schema.h"
+
+#include "sqlite_statement.h"
+
+namespace nwd {
+
+// Entry ids are never reused (AUTOINCREMENT): sessions and nonces name
+// their user by id, and an id given again to a later entry would hand them
+// that entry (a new user, an administrator) after the first was removed.
+const char* const kEntriesSchema = R"SQL(
+CREATE TABLE entries (
+    id        INTEGER PRIMARY KEY AUTOINCREMENT,
+    parent_id INTEGER REFERENCES entries(id) ON DELETE CASCADE,
+    kind      INTEGER NOT NULL,
+    name      TEXT NOT NULL,
+    name_key  TEXT NOT NULL
+);
+CREATE UNIQUE INDEX entries_child ON entries(parent_id, name_key) WHERE parent_id IS NOT NULL;
+CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;
+)SQL";
+
+// Everything but the entries (kEntriesSchema) and the attributes
+// (kAttributeSchema).
+const char* const kSchema = R"SQL(
+CREATE TABLE group_info (
+    entry_id INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    server   TEXT NOT NULL
+);
+CREATE TABLE users (
+    entry_id    INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    salt        BLOB NOT NULL,
+    hash        BLOB NOT NULL,
+    iterations  INTEGER NOT NULL,
+    description TEXT NOT NULL,
+    admin       INTEGER NOT NULL
+);
+CREATE TABLE services (
+    entry_id   INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    class      INTEGER NOT NULL,
+    rpc_port   BLOB,
+    spp_port   BLOB,
+    manager_id INTEGER REFERENCES entries(id) ON DELETE SET NULL
+);
+CREATE INDEX services_manager ON services(manager_id);
+CREATE TABLE servers (
+    entry_id  INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    address   INTEGER NOT NULL,
+    server_id INTEGER NOT NULL
+);
+CREATE INDEX servers_by_id ON servers(server_id);
+CREATE TABLE nicknames (
+    entry_id  INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    target_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE
+);
+CREATE INDEX nicknames_target ON nicknames(target_id);
+CREATE TABLE list_members (
+    list_id   INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    member_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    PRIMARY KEY (list_id, member_id)
+) WITHOUT ROWID;
+CREATE INDEX list_members_member ON list_members(member_id);
+CREATE TABLE profile_entries (
+    owner_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    key_fold TEXT NOT NULL,
+    key      TEXT NOT NULL,
+    value    TEXT NOT NULL,
+    PRIMARY KEY (owner_id, key_fold)
+) WITHOUT ROWID;
+CREATE TABLE nonces (
+    serial  INTEGER PRIMARY KEY AUTOINCREMENT,
+    opaque  BLOB NOT NULL,
+    word1   INTEGER NOT NULL,
+    user_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    issued  INTEGER NOT NULL
+);
+CREATE INDEX nonces_user ON nonces(user_id, serial);
+CREATE INDEX nonces_issued ON nonces(issued);
+CREATE TABLE messages (
+    id           INTEGER PRIMARY KEY AUTOINCREMENT,
+    recipient_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    sender       TEXT NOT NULL,
+    text         TEXT NOT NULL,
+    received     INTEGER NOT NULL
+);
+CREATE INDEX messages_recipient ON messages(recipient_id, id);
+-- Association records of objects and groups.
+CREATE TABLE assoc_records (
+    owner_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    record   INTEGER NOT NULL,
+    data     BLOB NOT NULL,
+    PRIMARY KEY (owner_id, record)
+) WITHOUT ROWID;
+)SQL";
+
+// Attribute values of objects and groups: a head row per value (type and
+// size in bytes), the bytes in chunk rows of kChunkBytes, so that a write
+// touches only the chunks of its range. Chunk k of the value whose head is
+// A is row A * kChunksPerValue + k of attr_chunks: one look-up per chunk,
+// and a value's chunks are one range of row ids. A chunk row holds at most
+// the bytes of its chunk that lie below the value's size; a missing row, and
+// the missing end of a short one, read as zeros (a gap costs nothing).
+// Head ids are never reused (AUTOINCREMENT), so a chunk row that outlived
+// its head could never show up in another value. The numbers in the SQL
+// are kChunksPerValue.
+const char* const kAttributeSchema = R"SQL(
+CREATE TABLE attributes (
+    id       INTEGER PRIMARY KEY AUTOINCREMENT,
+    owner_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    category INTEGER NOT NULL,
+    number   INTEGER NOT NULL,
+    type     INTEGER NOT NULL,
+    size     INTEGER NOT NULL
+);
+CREATE UNIQUE INDEX attributes_name ON attributes(owner_id, category, number);
+CREATE TABLE attr_chunks (
+    id   INTEGER PRIMARY KEY,
+    data BLOB NOT NULL
+);
+CREATE TRIGGER attributes_drop_chunks AFTER DELETE ON attributes BEGIN
+    DELETE FROM attr_chunks WHERE id BETWEEN old.id * 256 AND old.id * 256 + 255;
+END;
+)SQL";
+
+void SqliteStorage::migrate() {
+    Transaction t(*this);
+    int version;
+    {
+        Stmt s = prepare("PRAGMA user_version");
+        version = s.step() ? int(s.i64(0)) : 0;
+    }
+    if (version > kSchemaVersion)
+        throw StorageError(StorageError::Failure,
+                           "the database was written by a newer namewrightd (schema " +
+                               std::to_string(version) + ")");
+    if (version == 0) {
+        exec(kEntriesSchema);
+        exec(kSchema);
+        exec(kAttributeSchema);
+    } else {
+        if (version < 2) migrateAttributesFrom1();
+        if (version < 3) migrateEntriesFrom2();
+    }
+    if (version < kSchemaVersion)
+        exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+    t.commit();
+    // Statements prepared against the old schema are stale now.
+    for (auto& [sql, stmt] : cache_)
+        sqlite3_finalize(stmt);
+    cache_.clear();
+}
+
+// Schema 1 kept each value whole in one row of `attributes`; its values are
+// copied into chunks and the old table dropped, within the caller's batch.
+void SqliteStorage::migrateAttributesFrom1() {
+    exec("ALTER TABLE attributes RENAME TO attributes_1");
+    exec(kAttributeSchema);
+    {
+        Stmt old = prepare("SELECT owner_id, category, number, type, value FROM attributes_1");
+        while (old.step()) {
+            const int64_t owner = old.i64(0);
+            const AttrId id{uint32_t(old.i64(1)), uint32_t(old.i64(2))};
+            const int64_t type = old.i64(3);
+            size_t n = 0;
+            const uint8_t* p = old.blobData(4, n);
+            if (n > kMaxAttrBytes || type < 1 || type > 5)
+                throw StorageError(StorageError::Damaged,
+                                   "cannot migrate attribute " + std::to_string(id.category) + "," +
+                                       std::to_string(id.number) + " of entry " +
+                                       std::to_string(owner) + ": damaged value");
+            writeAttribute(owner, id, uint32_t(type), 0, p, n, true);
+        }
+    }
+    exec("DROP TABLE attributes_1");
+}
+
+// Schema 2 numbered entries without AUTOINCREMENT, so the highest id came
+// back after its entry was removed. The table is built anew with the same
+// ids, within the caller's batch and with foreign keys off: the other
+// tables keep referring to `entries` by name (legacy renaming leaves their
+// references alone), and the old table is dropped without cascading.
+void SqliteStorage::migrateEntriesFrom2() {
+    exec("PRAGMA legacy_alter_table = ON");
+    try {
+        exec("DROP INDEX entries_child; DROP INDEX entries_top;"
+             "ALTER TABLE entries RENAME TO entries_2");
+        exec(kEntriesSchema);
+        exec("INSERT INTO entries(id, parent_id, kind, name, name_key) "
+             "SELECT id, parent_id, kind, name, name_key FROM entries_2;"
+             "DROP TABLE entries_2");
+    } catch (...) {
+        exec("PRAGMA legacy_alter_table = OFF");
+        throw;
+    }
+    exec("PRAGMA legacy_alter_table = OFF");
+    Stmt check = prepare("PRAGMA foreign_key_check");
+    if (check.step())
+        throw StorageError(StorageError::Damaged, "cannot migrate the entries: table " +
+                                                      check.text(0) + " refers to a missing entry");
+}
+
+} // namespace nwd
