@@ -16,10 +16,6 @@ namespace {
 // The largest record the service can hand back in one reply.
 constexpr uint16_t kReadCapacity = 0xFFFF;
 
-size_t widthOf(uint32_t type) {
-    return type == ATTR_INTEGERS ? 4 : 1;
-}
-
 bool sameName(const AttrName& a, const AttrName& b) {
     return a.category == b.category && a.number == b.number;
 }
@@ -37,7 +33,7 @@ Value* find(AttrSet& set, const AttrName& attr) {
 
 // The element count of a value (its data is always whole elements).
 uint32_t countOf(const Value& v) {
-    return uint32_t(v.data.size() / widthOf(v.type));
+    return uint32_t(v.data.size() / attrWidth(v.type));
 }
 
 // Reads the record of `target` into `set`. A missing record is an empty set.
@@ -91,7 +87,7 @@ QRDSTATUS decode(const uint8_t* record, size_t length, AttrSet& out) {
         v.type = head.u16();
         const uint16_t count = head.u16();
         if (v.type < ATTR_BYTES || v.type > ATTR_BYTES5) return QRDERR_NM_EMU_DAMAGED;
-        const size_t width = widthOf(v.type);
+        const size_t width = attrWidth(v.type);
         const size_t bytes = size_t(count) * width;
         if (bytes > head.remaining() || find(out, v.attr)) return QRDERR_NM_EMU_DAMAGED;
         v.data.resize(bytes);
@@ -120,7 +116,7 @@ QRDSTATUS encode(const AttrSet& set, std::vector<uint8_t>& out) {
     size_t at = kValuesStart;
     for (size_t i = 0; i < set.size(); ++i) {
         const Value& v = set[i];
-        const size_t width = widthOf(v.type);
+        const size_t width = attrWidth(v.type);
         const size_t count = v.data.size() / width;
         if (count > 0xFFFF || kValueHeader + v.data.size() > kBlockSize - at)
             return QRDERR_NM_NO_MEMORY;
@@ -152,8 +148,8 @@ QRDSTATUS read(const SessionRef& s, const AttrTarget& target, uint32_t* type, ui
     if (QRDSTATUS st = load(s, target, set)) return st;
     const Value* v = find(set, target.attr);
     if (!v) return QRDERR_NM_NO_ATTR;
-    const size_t width = widthOf(v->type);
-    if (width != widthOf(*type)) return QRDERR_NM_BAD_ARG; // the buffer holds other elements
+    const size_t width = attrWidth(v->type);
+    if (width != attrWidth(*type)) return QRDERR_NM_BAD_ARG; // the buffer holds other elements
     const uint32_t stored = countOf(*v);
     const uint32_t from = std::min(*index, stored);
     const uint32_t n = std::min(*count, stored - from);
@@ -166,7 +162,7 @@ QRDSTATUS read(const SessionRef& s, const AttrTarget& target, uint32_t* type, ui
 
 QRDSTATUS write(const SessionRef& s, const AttrTarget& target, uint32_t type, uint32_t* index,
                 uint32_t count, const uint8_t* data, uint32_t* flags) {
-    const size_t width = widthOf(type);
+    const size_t width = attrWidth(type);
     const uint64_t end = uint64_t(*index) + count; // elements up to the end of this write
     if (end * width + kValueHeader > kValuesSize) return QRDERR_NM_NO_MEMORY;
 
