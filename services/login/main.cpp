@@ -66,6 +66,10 @@ int doLogin(const std::string& name) {
     std::string password = readPassword();
     qrdlogin::LoginResult r = qrdlogin::login(name, password);
     std::fill(password.begin(), password.end(), '\0');
+    if (!r.problem.empty()) {
+        std::fprintf(stderr, "qrdlogin: cannot log in: %s\n", r.problem.c_str());
+        return 1;
+    }
     if (r.status != QRD_OK) {
         std::fprintf(stderr, "qrdlogin: cannot log %s in: %s (status %u)\n", name.c_str(),
                      qrdlogin::statusText(r.status).c_str(), r.status);
@@ -102,18 +106,42 @@ int doStatus() {
     return 0;
 }
 
+// Commands: name, the number of arguments after it, and what runs it.
+struct Command {
+    const char* name;
+    int operands;
+    const char* operandText; // for the message when the count is wrong
+    int (*run)(char** operands);
+};
+
+const Command kCommands[] = {
+    {"login", 1, "one NAME", [](char** a) { return doLogin(a[0]); }},
+    {"logout", 0, "no arguments", [](char**) { return doLogout(); }},
+    {"status", 0, "no arguments", [](char**) { return doStatus(); }},
+};
+
+int usageError(const std::string& what) {
+    std::fprintf(stderr, "qrdlogin: %s\n\n%s", what.c_str(), kUsage);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    if (argc >= 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help"))) {
-        std::fputs(kUsage, stdout);
-        return 0;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     }
-    std::string cmd = argc >= 2 ? argv[1] : "";
-    if (cmd == "login" && argc == 3) return doLogin(argv[2]);
-    if (cmd == "logout" && argc == 2) return doLogout();
-    if (cmd == "status" && argc == 2) return doStatus();
-    std::fputs(kUsage, stderr);
-    return 2;
+    if (argc < 2) return usageError("no command given");
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) != 0) continue;
+        if (argc - 2 != c.operands)
+            return usageError(std::string(c.name) + " takes " + c.operandText);
+        QCoreApplication app(argc, argv);
+        return c.run(argv + 2);
+    }
+    if (argv[1][0] == '-') return usageError(std::string("unknown option ") + argv[1]);
+    return usageError(std::string("unknown command \"") + argv[1] + "\"");
 }
