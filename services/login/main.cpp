@@ -12,22 +12,28 @@
 #include <unistd.h>
 
 #include "loginclient.h"
+#include "qrd/config.h"
 
 namespace {
 
 const char kUsage[] = "Usage: qrdlogin COMMAND\n"
                       "\n"
+                      "Logs a user of the Namewright directory in to this workstation, and out.\n"
+                      "\n"
                       "Commands:\n"
                       "  login NAME   log NAME in (the password is read from a prompt, or from\n"
                       "               standard input when it is not a terminal)\n"
                       "  logout       log the current user out\n"
-                      "  status       show who is logged in\n"
+                      "  status       show who is logged in, and where the settings come from\n"
                       "\n"
                       "Options:\n"
                       "  -h, --help   show this text\n"
                       "\n"
                       "The workstation's settings come from QORDA.INI ($QORDA_INI, else\n"
-                      "$XDG_CONFIG_HOME/namewright/QORDA.INI, else /etc/namewright/QORDA.INI).\n"
+                      "$XDG_CONFIG_HOME/namewright/QORDA.INI, else /etc/namewright/QORDA.INI;\n"
+                      "without any of them the defaults serve a service on this machine).\n"
+                      "A login holds for every program of the same Unix user on this\n"
+                      "workstation ($QRD_WORKSTATION, when set, names a simulated one).\n"
                       "On login and logout the D-Bus session signal VM_LOGINLOGOUT is emitted.\n";
 
 // The login/logout broadcast of the workstation, for programs that follow it.
@@ -96,14 +102,32 @@ int doLogout() {
     return 0;
 }
 
+// Where this workstation's settings come from, for `status`.
+std::string g_settings;
+
 int doStatus() {
     std::string user = qrdlogin::currentUser();
-    if (user.empty()) {
+    if (user.empty())
         std::printf("Nobody is logged in\n");
-        return 1;
+    else
+        std::printf("Logged in as %s\n", user.c_str());
+    std::printf("Settings: %s\n", g_settings.c_str());
+    return user.empty() ? 1 : 0;
+}
+
+// A bad QORDA.INI would send the login somewhere the user did not mean:
+// every fault is reported with its place, and nothing is done.
+bool settingsUsable() {
+    qrd::QordaIniCheck c = qrd::checkQordaIni();
+    for (const std::string& p : c.problems)
+        std::fprintf(stderr, "qrdlogin: %s\n", p.c_str());
+    if (!c.problems.empty()) {
+        std::fprintf(stderr, "qrdlogin: mend QORDA.INI and try again (its settings are "
+                             "described in docs/commstack.md)\n");
+        return false;
     }
-    std::printf("Logged in as %s\n", user.c_str());
-    return 0;
+    g_settings = c.source;
+    return true;
 }
 
 // Commands: name, the number of arguments after it, and what runs it.
@@ -139,6 +163,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[1], c.name) != 0) continue;
         if (argc - 2 != c.operands)
             return usageError(std::string(c.name) + " takes " + c.operandText);
+        if (!settingsUsable()) return 1;
         QCoreApplication app(argc, argv);
         return c.run(argv + 2);
     }

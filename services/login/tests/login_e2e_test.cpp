@@ -3,6 +3,8 @@
 // plainly and exit with the documented codes.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "nwd_process.h"
 #include "qrdapi.h"
 
@@ -14,8 +16,9 @@ std::string loginPath() {
     return qrdtest::binaryDir() + "/services/login/qrdlogin";
 }
 
-Outcome qrdlogin(const std::vector<std::string>& args, const std::string& input = "") {
-    return nwdtest::runProgram(loginPath(), args, input);
+Outcome qrdlogin(const std::vector<std::string>& args, const std::string& input = "",
+                 const std::vector<std::string>& env = {}) {
+    return nwdtest::runProgram(loginPath(), args, input, env);
 }
 
 class LoginCommand : public ::testing::Test {
@@ -59,6 +62,9 @@ TEST_F(LoginCommand, AUtf8NameLogsInAndIsShownAsTyped) {
 
     Outcome status = qrdlogin({"status"});
     EXPECT_EQ(status.exitCode, 0);
+    EXPECT_NE(status.out.find("Settings: " + qrdtest::workstation().qordaIni + "\n"),
+              std::string::npos)
+        << status.out;
     EXPECT_NE(status.out.find("Logged in as b\xC3\xB8"
                               "b@Sales@Demo\n"),
               std::string::npos)
@@ -126,6 +132,25 @@ TEST(LoginUsage, MistakesSayWhatWasWrongThenShowTheUsage) {
     Outcome help = qrdlogin({"status", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: qrdlogin", 0), 0u);
+}
+
+TEST(LoginSettings, ABadQordaIniStopsEveryCommandWithItsLine) {
+    const std::string ini = qrdtest::workstation().dir + "/bad.ini";
+    std::ofstream(ini)
+        << "[CommStack]\nServerAddress=127.0.0.1\n\n[Internet]\nSearchAddress=my-host\n";
+    for (const char* command : {"status", "logout"}) {
+        Outcome o = qrdlogin({command}, "", {"QORDA_INI=" + ini});
+        EXPECT_EQ(o.exitCode, 1) << command;
+        EXPECT_EQ(o.err.rfind("qrdlogin: " + ini +
+                                  ":5: [Internet] SearchAddress = \"my-host\" is not valid; "
+                                  "expected an IPv4 address",
+                              0),
+                  0u)
+            << o.err;
+    }
+    Outcome missing = qrdlogin({"status"}, "", {"QORDA_INI=" + ini + ".gone"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find(ini + ".gone: cannot read it"), std::string::npos) << missing.err;
 }
 
 } // namespace
