@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -134,6 +135,17 @@ QordaIniCheck checkQordaIni() {
     c.problems = qordaIniProblems(c.ini);
     c.source = path + (c.ini.empty() ? " (it sets nothing: defaults on loopback)" : "");
     return c;
+}
+
+bool reportQordaIniProblems(const QordaIniCheck& check, const char* program) {
+    for (const std::string& p : check.problems)
+        std::fprintf(stderr, "%s: %s\n", program, p.c_str());
+    if (check.problems.empty()) return true;
+    std::fprintf(stderr,
+                 "%s: mend QORDA.INI and start again (docs/commstack.md describes its "
+                 "settings)\n",
+                 program);
+    return false;
 }
 
 bool parseIpv4(const std::string& text, uint32_t& out) {

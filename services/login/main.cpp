@@ -119,13 +119,7 @@ int doStatus() {
 // every fault is reported with its place, and nothing is done.
 bool settingsUsable() {
     qrd::QordaIniCheck c = qrd::checkQordaIni();
-    for (const std::string& p : c.problems)
-        std::fprintf(stderr, "qrdlogin: %s\n", p.c_str());
-    if (!c.problems.empty()) {
-        std::fprintf(stderr, "qrdlogin: mend QORDA.INI and try again (its settings are "
-                             "described in docs/commstack.md)\n");
-        return false;
-    }
+    if (!qrd::reportQordaIniProblems(c, "qrdlogin")) return false;
     g_settings = c.source;
     return true;
 }

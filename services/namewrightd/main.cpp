@@ -222,13 +222,7 @@ int cmdSeed(std::vector<std::string> args) {
 // a daemon that serves already: a bad QORDA.INI, a database or ports in use.
 int startServing(const nwd::ServeOptions& o) {
     qrd::QordaIniCheck config = qrd::checkQordaIni();
-    for (const std::string& p : config.problems)
-        std::fprintf(stderr, "namewrightd: %s\n", p.c_str());
-    if (!config.problems.empty()) {
-        std::fprintf(stderr, "namewrightd: mend QORDA.INI and start again (its settings are "
-                             "described in docs/commstack.md)\n");
-        return 1;
-    }
+    if (!qrd::reportQordaIniProblems(config, "namewrightd")) return 1;
     std::string error;
     if (!nwd::lockDatabase(o.db, error) ||
         !nwd::portsFree(o, qrd::loadCommStackConfig(config.ini), config.ini.name(), error)) {

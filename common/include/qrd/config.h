@@ -30,6 +30,9 @@ struct QordaIniCheck {
     std::string source;
 };
 QordaIniCheck checkQordaIni();
+// For programs: prints each problem as "PROGRAM: ..." on standard error and
+// what to do about them; true when there were none.
+bool reportQordaIniProblems(const QordaIniCheck& check, const char* program);
 // The faults of a document: lines that are not INI, and known settings whose
 // value is not one they take.
 std::vector<std::string> qordaIniProblems(const IniFile& ini);
