@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <strings.h>
 #include <unistd.h>
@@ -24,9 +25,13 @@ bool IniFile::NoCase::operator()(const std::string& a, const std::string& b) con
 }
 
 IniFile IniFile::load(const std::string& path) {
+    std::error_code ec;
+    // A folder opens as a stream that reads nothing; it is no file of settings.
+    const bool folder = std::filesystem::is_directory(path, ec);
+    errno = 0;
     std::ifstream in(path);
-    if (!in) {
-        int err = errno;
+    if (folder || !in) {
+        int err = folder ? EISDIR : errno;
         IniFile ini;
         ini.name_ = path;
         ini.found_ = false;

@@ -154,6 +154,10 @@ TEST_F(QordaIniFile, AFileNamedByQordaIniMustExist) {
     ASSERT_EQ(c.problems.size(), 1u);
     EXPECT_EQ(c.problems[0], dir + "/missing.ini: cannot read it: No such file or directory "
                                    "(the file $QORDA_INI names)");
+    setenv("QORDA_INI", dir.c_str(), 1);
+    c = qrd::checkQordaIni();
+    ASSERT_EQ(c.problems.size(), 1u);
+    EXPECT_EQ(c.problems[0], dir + ": cannot read it: Is a directory (the file $QORDA_INI names)");
 }
 
 TEST_F(QordaIniFile, TheUsersFileIsCheckedAndAnEmptyOneSaysSo) {
