@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <strings.h>
 #include <unistd.h>
@@ -23,34 +25,82 @@ bool IniFile::NoCase::operator()(const std::string& a, const std::string& b) con
 }
 
 IniFile IniFile::load(const std::string& path) {
+    std::error_code ec;
+    // A folder opens as a stream that reads nothing; it is no file of settings.
+    const bool folder = std::filesystem::is_directory(path, ec);
+    errno = 0;
     std::ifstream in(path);
-    return parse(in);
+    if (folder || !in) {
+        int err = folder ? EISDIR : errno;
+        IniFile ini;
+        ini.name_ = path;
+        ini.found_ = false;
+        ini.readError_ = std::strerror(err ? err : ENOENT);
+        return ini;
+    }
+    return parse(in, path);
 }
 
-IniFile IniFile::parse(std::istream& in) {
+IniFile IniFile::parse(std::istream& in, const std::string& name) {
     IniFile ini;
-    std::string line, section;
-    while (std::getline(in, line)) {
-        line = trim(line);
+    ini.name_ = name;
+    std::string raw, section;
+    int number = 0;
+    auto passOver = [&](const std::string& line, const char* why) {
+        // A line in a message is cut short: the file may hold anything.
+        std::string shown = line.size() > 60 ? line.substr(0, 60) + "..." : line;
+        for (char& c : shown)
+            if (uint8_t(c) < 0x20) c = '?';
+        ini.problems_.push_back(ini.name_ + ":" + std::to_string(number) + ": \"" + shown + "\" " +
+                                why + "; expected [Section], Key=Value or a ; comment");
+    };
+    while (std::getline(in, raw)) {
+        ++number;
+        std::string line = trim(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        if (line.front() == '[' && line.back() == ']') {
+        if (line.front() == '[') {
+            if (line.back() != ']') {
+                passOver(line, "is a section without its closing ]");
+                continue;
+            }
             section = trim(line.substr(1, line.size() - 2));
             ini.sections_[section];
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        ini.sections_[section][trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+        std::string key = eq == std::string::npos ? "" : trim(line.substr(0, eq));
+        if (key.empty()) {
+            passOver(line, eq == std::string::npos ? "is not a setting" : "has no key");
+            continue;
+        }
+        ini.sections_[section][key] = Value{trim(line.substr(eq + 1)), number};
     }
     return ini;
 }
 
-std::optional<std::string> IniFile::get(const std::string& section, const std::string& key) const {
+const IniFile::Value* IniFile::find(const std::string& section, const std::string& key) const {
     auto s = sections_.find(section);
-    if (s == sections_.end()) return std::nullopt;
+    if (s == sections_.end()) return nullptr;
     auto k = s->second.find(key);
-    if (k == s->second.end()) return std::nullopt;
-    return k->second;
+    return k == s->second.end() ? nullptr : &k->second;
+}
+
+std::optional<std::string> IniFile::get(const std::string& section, const std::string& key) const {
+    const Value* v = find(section, key);
+    if (!v) return std::nullopt;
+    return v->text;
+}
+
+std::string IniFile::where(const std::string& section, const std::string& key) const {
+    const Value* v = find(section, key);
+    if (!v) return {};
+    return v->line ? name_ + ":" + std::to_string(v->line) : name_;
+}
+
+bool IniFile::empty() const {
+    for (const auto& [name, keys] : sections_)
+        if (!keys.empty()) return false;
+    return true;
 }
 
 std::string IniFile::getString(const std::string& section, const std::string& key,
@@ -69,7 +119,7 @@ long IniFile::getLong(const std::string& section, const std::string& key, long f
 }
 
 void IniFile::set(const std::string& section, const std::string& key, const std::string& value) {
-    sections_[section][key] = value;
+    sections_[section][key] = Value{value, 0};
 }
 
 bool IniFile::save(const std::string& path) const {
@@ -80,7 +130,7 @@ bool IniFile::save(const std::string& path) const {
         for (const auto& [name, keys] : sections_) {
             out << '[' << name << "]\n";
             for (const auto& [k, v] : keys)
-                out << k << '=' << v << '\n';
+                out << k << '=' << v.text << '\n';
             out << '\n';
         }
         if (!out.flush()) return false;

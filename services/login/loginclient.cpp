@@ -1,35 +1,102 @@
 #include "loginclient.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
+#include "qrd/latin1.h"
 #include "qrd/nmproto.h"
 
 namespace qrdlogin {
 
+namespace {
+
+const char kNameForm[] = "expected user@group@organisation, e.g. alice@Sales@Demo";
+const std::string kNameChars = "names hold letters (Latin-1, Western European), digits, spaces "
+                               "and the marks !#%()+,-.;^_{|}~'";
+
+// A name as typed, cut short for a message: nobody wants a screenful echoed.
+std::string shown(const std::string& utf8) {
+    const size_t kMax = 70;
+    if (utf8.size() <= kMax) return "\"" + utf8 + "\"";
+    size_t cut = kMax;
+    while (cut > 0 && (uint8_t(utf8[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character
+    return "\"" + utf8.substr(0, cut) + "...\"";
+}
+
+// The name in the client API's character set, or a problem for the user.
+bool wireName(const std::string& utf8, std::string& latin1, LoginResult& r) {
+    r.status = QRDERR_NM_BAD_NAME;
+    if (utf8.empty()) {
+        r.problem = std::string("the name is empty; ") + kNameForm;
+        return false;
+    }
+    if (!qrd::utf8ToLatin1(utf8, latin1)) {
+        r.problem = shown(utf8) + " is not a valid name: " + kNameChars + "; " + kNameForm;
+        return false;
+    }
+    if (latin1.size() >= qrd::nm::kNameCap) {
+        r.status = QRDERR_NM_NAME_TOO_LONG;
+        r.problem = "the name is " + std::to_string(latin1.size()) + " characters long; at most " +
+                    std::to_string(qrd::nm::kNameCap - 1) + " fit";
+        return false;
+    }
+    // Checked here too, so that a mistyped name never counts as a wrong password.
+    if (QrdValidateNmName(1, latin1.c_str(), 0) != QRD_OK) {
+        r.problem = shown(utf8) + " is not a valid name: " + kNameChars + "; " + kNameForm;
+        return false;
+    }
+    r.status = QRD_OK;
+    return true;
+}
+
+bool wirePassword(const std::string& utf8, std::string& latin1, LoginResult& r) {
+    r.status = QRDERR_BAD_ARG;
+    if (utf8.empty()) {
+        r.problem = "no password given";
+        return false;
+    }
+    if (!qrd::utf8ToLatin1(utf8, latin1)) {
+        r.problem = "the password holds characters outside Latin-1 (Western European), "
+                    "which no password of the directory can hold";
+        return false;
+    }
+    if (latin1.size() >= qrd::nm::kPasswordCap) {
+        r.problem = "the password is longer than " + std::to_string(qrd::nm::kPasswordCap - 1) +
+                    " characters";
+        return false;
+    }
+    r.status = QRD_OK;
+    return true;
+}
+
+} // namespace
+
 LoginResult login(const std::string& name, const std::string& password) {
     LoginResult r;
-    if (name.empty() || name.size() >= qrd::nm::kNameCap) {
-        r.status = name.empty() ? QRDERR_NM_BAD_NAME : QRDERR_NM_NAME_TOO_LONG;
-        return r;
-    }
+    std::string latin1Name, latin1Password;
+    if (!wireName(name, latin1Name, r) || !wirePassword(password, latin1Password, r)) return r;
     QRD_PORT port;
     QrdSetPortNull(&port);
     if ((r.status = QrdEasyFindSvc(qrd::nm::kServiceNamewright, &port)) != QRD_OK) return r;
 
     QRD_NONCE nonce{};
     char canonical[NMNAMELEN] = {};
-    r.status = QrdNmLogin(&port, name.c_str(), password.c_str(), &nonce, canonical);
+    r.status = QrdNmLogin(&port, latin1Name.c_str(), latin1Password.c_str(), &nonce, canonical);
+    std::fill(latin1Password.begin(), latin1Password.end(), '\0');
     if (r.status != QRD_OK) return r;
-    r.canonicalName = canonical;
+    canonical[NMNAMELEN - 1] = '\0';
+    r.canonicalName = qrd::latin1ToUtf8(canonical);
 
     // The service's revision decides whether later session starts may use
     // the remembered port directly.
     uint32_t revision = 0;
     if (QrdGetSvrLRev(&port, &revision) != QRD_OK) revision = 0;
 
+    // Other programs read the name through the client API: it stays Latin-1.
     char user[NMNAMELEN] = {};
-    std::memcpy(user, r.canonicalName.data(), r.canonicalName.size());
+    std::memcpy(user, canonical, NMNAMELEN);
     if ((r.status = QrdSetGlobalVar(QRD_GV_USER_NAME, user, NMNAMELEN)) != QRD_OK) return r;
     if ((r.status = QrdSetNonce(&nonce)) != QRD_OK) return r;
     if (revision) {
@@ -58,13 +125,15 @@ std::string currentUser() {
     char user[NMNAMELEN] = {};
     if (QrdGetUserName(user) != QRD_OK) return {};
     user[NMNAMELEN - 1] = '\0';
-    return user;
+    return qrd::latin1ToUtf8(user);
 }
 
 std::string statusText(QRDSTATUS status) {
     switch (status) {
     case qrd::nm::kNoSuchObject:
         return "unknown user";
+    case qrd::nm::kBadName:
+        return std::string("not a valid name; ") + kNameForm;
     case qrd::nm::kWrongPassword:
         return "wrong password";
     case qrd::nm::kTooManyAttempts:

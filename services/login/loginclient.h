@@ -1,5 +1,9 @@
 // The workstation login: asks the Namewright service to check a password and
 // keeps the user's name and nonce in the workstation's global variables.
+//
+// Names and passwords are typed in UTF-8; the client API and the service
+// speak Latin-1. The conversion happens here, in both directions, so that a
+// name such as "bøb@Sales@Demo" logs in and is shown as typed.
 #pragma once
 
 #include <string>
@@ -10,7 +14,8 @@ namespace qrdlogin {
 
 struct LoginResult {
     QRDSTATUS status = QRD_OK;
-    std::string canonicalName; // the service's spelling of the user's name
+    std::string canonicalName; // the service's spelling of the user's name (UTF-8)
+    std::string problem;       // set when the name or password was refused before sending
 };
 
 // Finds the Namewright service, checks the password (login procedure) and on
@@ -21,7 +26,7 @@ LoginResult login(const std::string& name, const std::string& password);
 // Clears the user name and the nonce.
 QRDSTATUS logout();
 
-// The logged-in user's name, or "" when nobody is logged in.
+// The logged-in user's name (UTF-8), or "" when nobody is logged in.
 std::string currentUser();
 
 // The text of a status, for messages.

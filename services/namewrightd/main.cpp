@@ -13,8 +13,10 @@
 
 #include "admin.h"
 #include "log.h"
+#include "qrd/config.h"
 #include "server.h"
 #include "sqlite_storage.h"
+#include "startcheck.h"
 
 namespace nwd {
 extern const char* const kDemoSeed;
@@ -212,6 +214,20 @@ int cmdSeed(std::vector<std::string> args) {
     return 0;
 }
 
+// Refuses, saying why, what would fail later with a bare status or disturb
+// a daemon that serves already: a bad QORDA.INI, a database or ports in use.
+int startServing(const nwd::ServeOptions& o) {
+    qrd::QordaIniCheck config = qrd::checkQordaIni();
+    if (!qrd::reportQordaIniProblems(config, "namewrightd")) return 1;
+    std::string error;
+    if (!nwd::lockDatabase(o.db, error) ||
+        !nwd::portsFree(o, qrd::loadCommStackConfig(config.ini), config.ini.name(), error)) {
+        std::fprintf(stderr, "namewrightd: %s\n", error.c_str());
+        return 1;
+    }
+    return nwd::serve(o);
+}
+
 int cmdServe(const std::vector<std::string>& args) {
     if (wantsHelp(args)) {
         std::fputs(kServeUsage, stdout);
@@ -270,7 +286,7 @@ int cmdServe(const std::vector<std::string>& args) {
     }
     if (o.db.empty()) return usageError("--db FILE is required", kServeUsage);
     if (o.serverName.empty()) return usageError("--server-name NAME is required", kServeUsage);
-    return nwd::serve(o);
+    return startServing(o);
 }
 
 } // namespace

@@ -9,14 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "qrd/latin1.h"
+
 namespace nwd {
 
 constexpr size_t kMaxNameBytes = 63; // Latin-1 bytes, NUL excluded
 
-// Every Latin-1 text has a UTF-8 form.
-std::string latin1ToUtf8(const std::string& latin1);
-// False when the text is not valid UTF-8 or holds a character outside Latin-1.
-bool utf8ToLatin1(const std::string& utf8, std::string& latin1);
+// The conversions every program of the workstation shares.
+using qrd::latin1ToUtf8;
+using qrd::utf8ToLatin1;
 
 // Upper case within Latin-1 (letters whose capital lies outside it stay).
 std::string upperLatin1(const std::string& latin1);

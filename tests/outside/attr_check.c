@@ -185,10 +185,22 @@ static void checkLists(QRD_NM_SESS* sess) {
     CHECK(st == QRDERR_NM_NO_RECORD, "a list is not a user: %u", st);
 }
 
+static const char usage[] =
+    "usage: attr_check all | survived\n"
+    "\n"
+    "Checks the Namewright attribute, list and membership functions of the\n"
+    "client library against a running namewrightd (run by attr_check.sh):\n"
+    "  all        values, scans, deletes, lists and membership\n"
+    "  survived   the 10000-byte value that \"all\" wrote is intact\n";
+
 int main(int argc, char** argv) {
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        fputs(usage, stdout);
+        return 0;
+    }
     int all = argc == 2 && strcmp(argv[1], "all") == 0;
     if (!all && !(argc == 2 && strcmp(argv[1], "survived") == 0)) {
-        fprintf(stderr, "usage: attr_check all | survived\n");
+        fprintf(stderr, "attr_check: expected a check to run\n\n%s", usage);
         return 2;
     }
     QRD_NM_SESS sess;

@@ -208,7 +208,18 @@ static void removeStore(void) {
     shm_unlink(name);
 }
 
-int main(void) {
+int main(int argc, char** argv) {
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        puts("usage: outside_check\n\n"
+             "Checks the client library as an outside C program sees it: the header,\n"
+             "both library names, and the foundation's numbers and texts. Run by ctest\n"
+             "with a workstation of its own.");
+        return 0;
+    }
+    if (argc > 1) {
+        fprintf(stderr, "outside_check: takes no arguments (outside_check --help)\n");
+        return 2;
+    }
     checkVersion();
     checkGlobalVars();
     checkErrorTexts();

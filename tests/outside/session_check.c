@@ -113,13 +113,25 @@ static void checkLoggedOut(void) {
     CHECK(name[0] == '\0', "no user name after logout: %s", name);
 }
 
+static const char usage[] =
+    "usage: session_check loggedin USER | loggedout\n"
+    "\n"
+    "Checks the Namewright session and name functions of the client library\n"
+    "against a running namewrightd (run by session_check.sh):\n"
+    "  loggedin USER   the workstation is logged in as USER\n"
+    "  loggedout       nobody is logged in\n";
+
 int main(int argc, char** argv) {
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        fputs(usage, stdout);
+        return 0;
+    }
     if (argc == 3 && strcmp(argv[1], "loggedin") == 0)
         checkLoggedIn(argv[2]);
     else if (argc == 2 && strcmp(argv[1], "loggedout") == 0)
         checkLoggedOut();
     else {
-        fprintf(stderr, "usage: session_check loggedin USER | loggedout\n");
+        fprintf(stderr, "session_check: expected a check to run\n\n%s", usage);
         return 2;
     }
     if (failures) fprintf(stderr, "%d check(s) failed\n", failures);

@@ -26,10 +26,11 @@ struct Outcome {
     std::string out, err;
 };
 
-// Runs the program with `args`, feeding `input` on standard input; gives up
-// (and kills it) after `timeoutMs`.
-inline Outcome runTool(const std::vector<std::string>& args, const std::string& input = "",
-                       const std::vector<std::string>& env = {}, int timeoutMs = 30000) {
+// Runs the program at `path` with `args`, feeding `input` on standard input;
+// gives up (and kills it) after `timeoutMs`.
+inline Outcome runProgram(std::string path, const std::vector<std::string>& args,
+                          const std::string& input = "", const std::vector<std::string>& env = {},
+                          int timeoutMs = 30000) {
     Outcome o;
     int in[2], out[2], err[2];
     if (pipe(in) || pipe(out) || pipe(err)) return o;
@@ -43,7 +44,6 @@ inline Outcome runTool(const std::vector<std::string>& args, const std::string& 
         for (const std::string& e : env)
             putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> argv;
-        std::string path = daemonPath();
         argv.push_back(path.data());
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -84,6 +84,12 @@ inline Outcome runTool(const std::vector<std::string>& args, const std::string& 
     waitpid(pid, &status, 0);
     o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return o;
+}
+
+// Runs namewrightd with `args`.
+inline Outcome runTool(const std::vector<std::string>& args, const std::string& input = "",
+                       const std::vector<std::string>& env = {}, int timeoutMs = 30000) {
+    return runProgram(daemonPath(), args, input, env, timeoutMs);
 }
 
 // A serving daemon. The destructor kills it if it still runs.
