@@ -1,0 +1,47 @@
+// Shared inside the client API wrapper: the client table in use, the
+// per-thread last error, the settings and the retry loop.
+#pragma once
+
+#include <functional>
+#include <new>
+#include <string>
+
+#include "namedir/qrdapi_wrapper.h"
+#include "namedir/qrdclient.h"
+
+namespace namedir {
+
+// The client API table in use (the default one unless a test replaced it).
+const QrdClientCalls& client();
+// The calling thread's session, created and started when needed.
+QRD_NM_SESS* threadSession();
+// Records a nonzero status as the calling thread's last error; returns it.
+QRDSTATUS check(QRDSTATUS status);
+
+// The store's settings, read from the registry stand-in on first use.
+CQrdApi::Settings currentSettings();
+// Pauses between retries (the real sleep unless a test replaced it).
+void retryPause(unsigned long ms);
+
+bool isTransient(QRDSTATUS status);
+// Runs `call` (which reports through check) until it succeeds, fails with a
+// status that is not transient, or has been retried `Retries` times; the
+// i-th retry waits i x RetryDelay.
+QRDSTATUS withRetry(const std::function<QRDSTATUS()>& call);
+
+// Object class of an attribute holder: two parts make a group name.
+uint16_t holderClass(const std::string& latin1Holder);
+
+// Runs `body`; an allocation failure gives `onNoMemory` instead of an
+// exception leaving the library.
+template <class R, class F> R noThrow(R onNoMemory, F&& body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return onNoMemory;
+    } catch (const std::length_error&) {
+        return onNoMemory;
+    }
+}
+
+} // namespace namedir
