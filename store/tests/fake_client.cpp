@@ -150,12 +150,15 @@ QRDSTATUS attrInfo(QRD_NM_SESS*, const char* name, uint16_t, const AttrName*, ui
                    uint32_t* count, uint32_t* bytes) {
     seen(name);
     QRDSTATUS st = nextAttrStatus();
-    if (st == 0) *type = ATTR_RAW, *count = 3, *bytes = 3;
+    if (st == 0) {
+        *type = ATTR_RAW;
+        *count = *bytes = uint32_t(g_service.attrValue.size());
+    }
     return st;
 }
 
 QRDSTATUS getAttr(QRD_NM_SESS*, const char* name, uint16_t, const AttrName* attr, uint32_t* type,
-                  uint32_t*, uint32_t* count, void* buffer, uint32_t*) {
+                  uint32_t*, uint32_t* count, void* buffer, uint32_t* flags) {
     seen(name);
     if (attr->category == 0 && attr->number == 6) {
         auto it = g_service.objects.find(find(objectNames(), name));
@@ -167,8 +170,13 @@ QRDSTATUS getAttr(QRD_NM_SESS*, const char* name, uint16_t, const AttrName* attr
         return 0;
     }
     QRDSTATUS st = nextAttrStatus();
-    if (st == 0) std::memcpy(buffer, "abc", std::min<uint32_t>(*count, 3));
-    return st;
+    if (st != 0) return st;
+    const std::vector<uint8_t>& v = g_service.attrValue;
+    uint32_t n = std::min<uint32_t>(*count, uint32_t(v.size()));
+    std::memcpy(buffer, v.data(), n);
+    *flags = n < v.size() ? QRD_ATTR_MORE : 0;
+    *count = n;
+    return 0;
 }
 
 QRDSTATUS setAttr(QRD_NM_SESS*, const char* name, uint16_t, const AttrName*, uint32_t, uint32_t*,

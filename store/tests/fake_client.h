@@ -20,6 +20,7 @@ struct Service {
     std::vector<std::string> groups, orgs;
     std::map<std::string, std::vector<std::string>> lists; // list -> members
     std::deque<QRDSTATUS> attrStatuses;                    // answers of the next attribute calls
+    std::vector<uint8_t> attrValue = {'a', 'b', 'c'};      // what every attribute holds
     std::deque<QRDSTATUS> startStatuses;                   // answers of the next session starts
     std::vector<std::string> namesSeen;                    // every name the fake was given
     int attrCalls = 0, starts = 0, listCalls = 0;

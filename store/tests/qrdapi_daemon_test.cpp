@@ -63,6 +63,16 @@ TEST_F(QrdApiDaemonTest, AttributesRoundTripOnTheUserAndTheGroup) {
     EXPECT_EQ(names[2].category, 54u);
     EXPECT_EQ(names[2].number, 250001u);
 
+    // The type attribute holds an integer: read through its size, and the
+    // refused first try is no error of the caller's.
+    CQrdApi::clearLastError();
+    ASSERT_EQ(CQrdApi::readAttribute(me, 0, 6, back), 0);
+    ASSERT_EQ(back.size(), 4u);
+    uint32_t kind;
+    std::memcpy(&kind, back.data(), 4);
+    EXPECT_EQ(kind, 1u);
+    EXPECT_EQ(CQrdApi::getLastError(), 0);
+
     ASSERT_EQ(CQrdApi::deleteAttribute(me, 52, 250001), 0);
     EXPECT_EQ(CQrdApi::readAttribute(me, 52, 250001, back), QRDERR_NM_NO_ATTR);
     EXPECT_EQ(CQrdApi::getLastError(), QRDERR_NM_NO_ATTR);

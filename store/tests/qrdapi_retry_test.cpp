@@ -76,14 +76,22 @@ TEST_F(RetryTest, ThreeRetriesWaitOneTwoAndThreeDelays) {
     EXPECT_EQ(CQrdApi::getLastError(), 1006);
 }
 
-TEST_F(RetryTest, ACallThatRecoversReturnsSuccessAndTheReadRetriesEachStep) {
+TEST_F(RetryTest, ARecoveredReadSucceedsAndEachOfItsCallsIsRetried) {
     writeRegistry("Retries=3\nRetryDelay=10\n");
-    // The size query fails once, then the value read fails once.
-    fake::service().attrStatuses = {QRDERR_NOT_RESPONDING, 0, QRDERR_NM_SESSION_LOST, 0};
     std::vector<uint8_t> value;
+    fake::service().attrStatuses = {QRDERR_NOT_RESPONDING, 0};
     EXPECT_EQ(CQrdApi::readAttribute("alice@Sales@Demo", 52, 1, value), 0);
     EXPECT_EQ(value, (std::vector<uint8_t>{'a', 'b', 'c'}));
-    EXPECT_EQ(pauses, (std::vector<unsigned long>{10, 10}));
+    EXPECT_EQ(fake::service().attrCalls, 2);
+
+    // A value beyond one exchange: the first read says more follows, then
+    // the size query fails once and the whole read fails once.
+    std::vector<uint8_t> big(5000, 0x5A);
+    fake::service().attrValue = big;
+    fake::service().attrStatuses = {0, QRDERR_NOT_RESPONDING, 0, QRDERR_NM_SESSION_LOST, 0};
+    EXPECT_EQ(CQrdApi::readAttribute("alice@Sales@Demo", 52, 1, value), 0);
+    EXPECT_EQ(value, big);
+    EXPECT_EQ(pauses, (std::vector<unsigned long>{10, 10, 10}));
     // A success does not clear the failure that came before it.
     EXPECT_EQ(CQrdApi::getLastError(), QRDERR_NM_SESSION_LOST);
     EXPECT_EQ(CQrdApi::getLastError(), 0);
