@@ -13,6 +13,7 @@ constexpr uint16_t kScanBatch = 10; // names asked for per scan call
 // A size beyond this from the service is not believed: desktop values are
 // small, and the service stores at most 1 MiB.
 constexpr uint64_t kMaxValueBytes = 16u << 20;
+constexpr uint32_t kOneExchange = 4096; // bytes of a raw value in one exchange
 
 // The holder's name for the client API and its object class.
 struct Holder {
@@ -27,38 +28,66 @@ QRDSTATUS holderOf(const std::string& name, Holder& h) {
 }
 } // namespace
 
+namespace {
+// The general read: the size first, then the whole value in as many
+// exchanges as it needs.
+QRDSTATUS readSized(const Holder& h, const AttrName& attr, std::vector<uint8_t>& bytes) {
+    uint32_t type = 0, count = 0, size = 0;
+    QRDSTATUS st = withRetry([&] {
+        return client().getSNmAttrInfo(threadSession(), h.wire.c_str(), h.ocl, &attr, &type, &count,
+                                       &size);
+    });
+    if (st != 0) return st;
+    if (size == 0 || count == 0) {
+        bytes.clear();
+        return 0;
+    }
+    const uint32_t width = type == ATTR_INTEGERS ? 4 : 1;
+    const uint64_t need = std::max<uint64_t>(size, uint64_t(count) * width);
+    if (need > kMaxValueBytes) return check(CQrdApi::kOutOfMemory);
+    std::vector<uint8_t> value(need);
+    uint32_t received = 0;
+    st = withRetry([&] {
+        uint32_t readType = type, index = 0, flags = 0;
+        received = count;
+        return client().getSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr, &readType, &index,
+                                   &received, value.data(), &flags);
+    });
+    if (st != 0) return st;
+    value.resize(std::min<uint64_t>(uint64_t(received) * width, value.size()));
+    bytes.swap(value);
+    return 0;
+}
+} // namespace
+
 QRDSTATUS CQrdApi::readAttribute(const std::string& holder, uint32_t attrCategory,
                                  uint32_t attrNumber, std::vector<uint8_t>& bytes) {
     return noThrow(kOutOfMemory, [&]() -> QRDSTATUS {
         Holder h;
         if (QRDSTATUS st = holderOf(holder, h)) return st;
         const AttrName attr{attrCategory, attrNumber};
-        uint32_t type = 0, count = 0, size = 0;
-        QRDSTATUS st = withRetry([&] {
-            return check(client().getSNmAttrInfo(threadSession(), h.wire.c_str(), h.ocl, &attr,
-                                                 &type, &count, &size));
-        });
-        if (st != 0) return st;
-        // An empty value needs no second exchange.
-        if (size == 0 || count == 0) {
-            bytes.clear();
+        // Desktop values are raw bytes and most fit one exchange: read that
+        // much at once, and ask for the size only when more follows (or when
+        // the value holds integers, which the service will not hand out as
+        // bytes).
+        std::vector<uint8_t> first(kOneExchange);
+        uint32_t received = 0, flags = 0;
+        QRDSTATUS st = withRetry(
+            [&] {
+                uint32_t type = ATTR_RAW, index = 0;
+                received = kOneExchange;
+                flags = 0;
+                return client().getSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr, &type,
+                                           &index, &received, first.data(), &flags);
+            },
+            false);
+        if (st == 0 && !(flags & QRD_ATTR_MORE)) {
+            first.resize(std::min<uint32_t>(received, kOneExchange));
+            bytes.swap(first);
             return 0;
         }
-        const uint32_t width = type == ATTR_INTEGERS ? 4 : 1;
-        const uint64_t need = std::max<uint64_t>(size, uint64_t(count) * width);
-        if (need > kMaxValueBytes) return check(kOutOfMemory);
-        std::vector<uint8_t> value(need);
-        uint32_t received = 0;
-        st = withRetry([&] {
-            uint32_t readType = type, index = 0, flags = 0;
-            received = count;
-            return check(client().getSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr,
-                                             &readType, &index, &received, value.data(), &flags));
-        });
-        if (st != 0) return st;
-        value.resize(std::min<uint64_t>(uint64_t(received) * width, value.size()));
-        bytes.swap(value);
-        return 0;
+        if (st != 0 && st != QRDERR_NM_BAD_ARG) return check(st);
+        return readSized(h, attr, bytes);
     });
 }
 
@@ -72,9 +101,8 @@ QRDSTATUS CQrdApi::writeAttribute(const std::string& holder, uint32_t attrCatego
         static const uint8_t kNothing = 0;
         return withRetry([&] {
             uint32_t index = 0, flags = kWriteFlags;
-            return check(client().setSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr,
-                                             ATTR_RAW, &index, length, bytes ? bytes : &kNothing,
-                                             &flags));
+            return client().setSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr, ATTR_RAW,
+                                       &index, length, bytes ? bytes : &kNothing, &flags);
         });
     });
 }
@@ -91,9 +119,8 @@ QRDSTATUS CQrdApi::deleteAttribute(const std::string& holder, uint32_t attrCateg
         Holder h;
         if (QRDSTATUS st = holderOf(holder, h)) return st;
         const AttrName attr{attrCategory, attrNumber};
-        return withRetry([&] {
-            return check(client().deleteSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr));
-        });
+        return withRetry(
+            [&] { return client().deleteSNmAttr(threadSession(), h.wire.c_str(), h.ocl, &attr); });
     });
 }
 

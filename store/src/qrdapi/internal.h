@@ -24,10 +24,11 @@ CQrdApi::Settings currentSettings();
 void retryPause(unsigned long ms);
 
 bool isTransient(QRDSTATUS status);
-// Runs `call` (which reports through check) until it succeeds, fails with a
-// status that is not transient, or has been retried `Retries` times; the
-// i-th retry waits i x RetryDelay.
-QRDSTATUS withRetry(const std::function<QRDSTATUS()>& call);
+// Runs `call` (which returns a client API status) until it succeeds, fails
+// with a status that is not transient, or has been retried `Retries` times;
+// the i-th retry waits i x RetryDelay. Every failure becomes the thread's
+// last error, the final one only when `recordFinal` is set.
+QRDSTATUS withRetry(const std::function<QRDSTATUS()>& call, bool recordFinal = true);
 
 // Object class of an attribute holder: two parts make a group name.
 uint16_t holderClass(const std::string& latin1Holder);

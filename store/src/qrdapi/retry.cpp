@@ -18,11 +18,14 @@ bool isTransient(QRDSTATUS status) {
     return std::find(std::begin(kTransient), std::end(kTransient), status) != std::end(kTransient);
 }
 
-QRDSTATUS withRetry(const std::function<QRDSTATUS()>& call) {
+QRDSTATUS withRetry(const std::function<QRDSTATUS()>& call, bool recordFinal) {
     const CQrdApi::Settings s = currentSettings();
     for (unsigned long failures = 1;; ++failures) {
         QRDSTATUS status = call();
-        if (status == 0 || !isTransient(status) || failures > s.retries) return status;
+        if (status == 0) return 0;
+        bool final = !isTransient(status) || failures > s.retries;
+        if (!final || recordFinal) check(status);
+        if (final) return status;
         retryPause(failures * s.retryDelayMs);
     }
 }

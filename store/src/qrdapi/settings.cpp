@@ -7,6 +7,7 @@
 // user's own state folder, which must not become the machine-wide setting.
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -72,7 +73,11 @@ CQrdApi::Settings load() {
     if (s.logFile.empty()) s.logFile = defaultLogFile();
     // A machine whose configuration folder is not writable keeps the defaults
     // in memory only.
-    if (missing) ini.save(path);
+    if (missing) {
+        std::error_code ec;
+        std::filesystem::create_directories(qrd::systemConfigDir(), ec);
+        ini.save(path);
+    }
     return s;
 }
 } // namespace
