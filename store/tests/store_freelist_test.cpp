@@ -1,0 +1,107 @@
+// The free-list scenarios on an attribute store in memory, plus what only
+// shows there: how many attributes an operation touches.
+#include "fake_attrstore.h"
+#include "freelist_scenarios.h"
+
+using namespace namedir;
+
+namespace {
+const std::string kUser = "bob@Sales@Demo";
+}
+
+TEST(FreeListInMemory, FirstAllocationOfANewUser) {
+    FakeAttrStore store;
+    scenarios::firstAllocationOfANewUser(store, kUser);
+}
+
+TEST(FreeListInMemory, FreeingTheMostRecentLowersTheCounter) {
+    FakeAttrStore store;
+    scenarios::freeingTheMostRecentLowersTheCounter(store, kUser);
+}
+
+TEST(FreeListInMemory, AnOlderNumberComesBackFirst) {
+    FakeAttrStore store;
+    scenarios::anOlderNumberComesBackFirst(store, kUser);
+}
+
+TEST(FreeListInMemory, FreeingTwiceIs113) {
+    FakeAttrStore store;
+    scenarios::freeingTwiceIs113(store, kUser);
+}
+
+TEST(FreeListInMemory, ASmallRangeRunsOutWith112) {
+    FakeAttrStore store;
+    scenarios::aSmallRangeRunsOutWith112(store, kUser);
+}
+
+TEST(FreeListInMemory, ARebuildChainsHolesAndStrayMarkers) {
+    FakeAttrStore store;
+    scenarios::aRebuildChainsHolesAndStrayMarkers(store, kUser);
+}
+
+TEST(FreeListInMemory, ARebuildGivesTheTopBackToTheCounter) {
+    FakeAttrStore store;
+    scenarios::aRebuildGivesTheTopBackToTheCounter(store, kUser);
+}
+
+TEST(FreeListInMemory, AHeadWithoutItsMarkerIsRebuilt) {
+    FakeAttrStore store;
+    scenarios::aHeadWithoutItsMarkerIsRebuilt(store, kUser);
+}
+
+TEST(FreeListInMemory, AGroupUsesItsOwnHeadAndRange) {
+    FakeAttrStore store;
+    scenarios::aGroupUsesItsOwnHeadAndRange(store, "Sales@Demo");
+}
+
+TEST(FreeListInMemory, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
+    FakeAttrStore store;
+    scenarios::putLive(store, kUser, 250200);
+    AttrStream head(kUser, 34, 250003);
+    encodeFreeSlot({128, 52, 250200, 0, 1}, head);
+    ASSERT_EQ(head.write(store), 0);
+    EXPECT_EQ(scenarios::create(store, kUser), 250201u);
+}
+
+TEST(FreeListInMemory, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
+    FakeAttrStore store;
+    // A counter-mode marker at 250201 claiming the counter is 250200: the
+    // objects above it must still be seen.
+    scenarios::putLive(store, kUser, 250200);
+    scenarios::putMarker(store, kUser, 250201, {128, 52, 250200, 0, 1});
+    scenarios::putLive(store, kUser, 250202);
+    std::vector<uint32_t> got{scenarios::create(store, kUser), scenarios::create(store, kUser)};
+    EXPECT_EQ(got, (std::vector<uint32_t>{250201, 250203}));
+}
+
+TEST(FreeListInMemory, ANewUsersFirstAllocationReadsSevenAttributes) {
+    FakeAttrStore store;
+    uint32_t n = 0;
+    ASSERT_EQ(FreeList(store, kUser, false).allocate(n), 0);
+    // Head (missing), six numbers of the rebuild, head again, the number.
+    EXPECT_EQ(store.reads, 9);
+    EXPECT_EQ(store.writes, 2); // the rebuilt head, the head after taking
+}
+
+TEST(FreeListInMemory, NumbersOutsideTheRangeAreNotFreed) {
+    FakeAttrStore store;
+    EXPECT_EQ(FreeList(store, kUser, false).release(250199), DIR_FREELIST_INVALID);
+    EXPECT_EQ(FreeList(store, kUser, false).release(200200), DIR_FREELIST_INVALID);
+    // Fixed objects are deleted without touching any list.
+    scenarios::putLive(store, kUser, 250000);
+    EXPECT_EQ(deleteObjectStorage(store, kUser, 250000), 0);
+    EXPECT_FALSE(store.has(kUser, 52, 250000));
+    EXPECT_FALSE(store.has(kUser, 34, 250003));
+}
+
+TEST(FreeListInMemory, DeletingStorageRemovesAllSixCategories) {
+    FakeAttrStore store;
+    uint32_t n = scenarios::create(store, kUser);
+    for (uint32_t c = 53; c <= 57; ++c)
+        store.attrs[{kUser, c, n}] = {1, 2, 3};
+    store.attrs[{kUser, 58, n}] = {9};
+    ASSERT_EQ(deleteObjectStorage(store, kUser, n), 0);
+    for (uint32_t c = 52; c <= 57; ++c)
+        EXPECT_FALSE(store.has(kUser, c, n)) << c;
+    EXPECT_TRUE(store.has(kUser, 58, n));
+}
