@@ -22,6 +22,7 @@
 
 #include "harness.h"
 #include "options.h"
+#include "setup.h"
 
 namespace bench {
 namespace {
@@ -51,32 +52,10 @@ measured in the same run; the target is 1.3x.
 Exit status: 0 measured, 1 failed, 2 wrong usage, 130 interrupted.
 )";
 
-const char kOrg[] = "Bench";
-const char kGroup[] = "Lab@Bench";
-const char kServer[] = "NW1@Lab@Bench";
-const char kUser[] = "runner@Lab@Bench";
-const char kPassword[] = "bench-runner-pass";
-const char kKdfIterations[] = "1000"; // only slows the seeding and the login
-constexpr int kToolTimeoutMs = 30000;
 constexpr int kReadyTimeoutMs = 15000;
 
 void fail(const std::string& message) {
     std::fprintf(stderr, "store_bench: %s\n", message.c_str());
-}
-
-bool seed(const std::string& daemon, const std::string& db, std::string& error) {
-    auto admin = [&](std::vector<std::string> args, const std::string& input) {
-        std::vector<std::string> all{"admin", "--db", db, "--kdf-iterations", kKdfIterations};
-        all.insert(all.end(), args.begin(), args.end());
-        ToolOutcome o = runTool(daemon, all, input, kToolTimeoutMs);
-        if (o.exitCode == 0) return true;
-        error = "namewrightd admin " + args[0] + " " + args[1] + ": " +
-                (o.exitCode < 0 ? "did not finish" : o.err);
-        return false;
-    };
-    return admin({"org", "add", kOrg}, "") && admin({"group", "add", kGroup}, "") &&
-           admin({"server", "add", kServer, "127.0.0.1"}, "") &&
-           admin({"user", "add", kUser}, std::string(kPassword) + "\n");
 }
 
 // Runs the worker on `cpu` (-1: anywhere) and waits for it, a stop, or the
@@ -94,9 +73,9 @@ int runWorker(const std::string& path, const Options& o, int cpu) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (cpu >= 0) pinToCpu(cpu);
         close(life[0]);
-        setenv("STORE_BENCH_PASSWORD", kPassword, 1);
+        setenv("STORE_BENCH_PASSWORD", kBenchPassword, 1);
         std::string iterations = std::to_string(o.iterations), warmup = std::to_string(o.warmup);
-        execl(path.c_str(), path.c_str(), kUser, iterations.c_str(), warmup.c_str(), nullptr);
+        execl(path.c_str(), path.c_str(), kBenchUser, iterations.c_str(), warmup.c_str(), nullptr);
         std::fprintf(stderr, "store_bench: cannot run %s: %s\n", path.c_str(),
                      std::strerror(errno));
         _exit(1);
@@ -107,30 +86,9 @@ int runWorker(const std::string& path, const Options& o, int cpu) {
         fail(std::string("fork: ") + std::strerror(errno));
         return 1;
     }
-    int64_t deadline = nowMs() + int64_t(o.timeoutSec) * 1000;
-    bool timedOut = false;
-    for (;;) {
-        if (stopSignal()) break;
-        if (nowMs() >= deadline) {
-            timedOut = true;
-            break;
-        }
-        pollfd p{life[0], POLLIN, 0};
-        char c;
-        if (poll(&p, 1, 200) > 0 && read(life[0], &c, 1) <= 0) break;
-    }
+    int code = waitForWorker(pid, life[0], nowMs() + int64_t(o.timeoutSec) * 1000, "store_bench");
     close(life[0]);
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == 0) {
-        if (timedOut) fail("no result within the time-out; stopping");
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    if (stopSignal()) return 130;
-    if (timedOut) return 1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    fail("the measuring process died (signal " + std::to_string(WTERMSIG(status)) + ")");
-    return 1;
+    return code;
 }
 
 int supervise(const Options& o) {
@@ -159,29 +117,23 @@ int supervise(const Options& o) {
     ws.applyEnvironment();
     std::string db = ws.dir() + "/directory.db", log = ws.dir() + "/daemon.log";
 
-    int clientCpu = -1, serverCpu = -1;
-    std::vector<int> cpus = allowedCpus();
-    std::string placement = o.placement == "split" && cpus.size() < 2 ? "same" : o.placement;
-    if (placement != "free" && !cpus.empty()) {
-        clientCpu = cpus[0];
-        serverCpu = placement == "split" ? cpus[1] : cpus[0];
-    }
+    const Placement place = placeProcesses(o.placement);
     std::printf("store_bench: %ld CPUs, placement %s, folder %s, port base %u\n",
-                sysconf(_SC_NPROCESSORS_ONLN), placement.c_str(), ws.dir().c_str(), ws.portBase());
+                sysconf(_SC_NPROCESSORS_ONLN), place.name.c_str(), ws.dir().c_str(), ws.portBase());
     std::printf("load average at the start: %s\n", loadAverage().c_str());
 
-    if (!seed(daemon, db, error)) {
+    if (!seedBenchDirectory(daemon, db, error)) {
         fail(stopSignal() ? "interrupted" : error);
         return finish(1);
     }
     if (!server.start(
             daemon,
-            {"--db", db, "--server-name", kServer, "--ip-port", std::to_string(ws.ipPort())}, log,
-            kReadyTimeoutMs, error, serverCpu)) {
+            {"--db", db, "--server-name", kBenchServer, "--ip-port", std::to_string(ws.ipPort())},
+            log, kReadyTimeoutMs, error, place.serverCpu)) {
         fail(error + "\n" + fileTail(log, 2000));
         return finish(1);
     }
-    int code = runWorker(worker, o, clientCpu);
+    int code = runWorker(worker, o, place.clientCpu);
     std::printf("load average at the end: %s\n", loadAverage().c_str());
     if (code != 0 && code != 130) {
         std::string tail = fileTail(log, 2000);
