@@ -140,6 +140,18 @@ TEST_F(QrdApiDaemonTest, ListsExpandThroughGroupsAndRings) {
     EXPECT_FALSE(CQrdApi::isListMember("Ring1@Sales@Demo", "bob@Sales@Demo"));
 }
 
+TEST_F(QrdApiDaemonTest, MappedDrivesNameTheirFileService) {
+    qrdtest::appendQordaIni("[DriveMappings]\nF=FILES@Sales@Demo,\\reports\\2026,/mnt/files\n");
+    QrdDone(); // the table is read when the device opens
+    std::string service, root;
+    ASSERT_TRUE(CQrdApi::isQordaFileService('f', service, root));
+    EXPECT_EQ(service, "FILES@Sales@Demo");
+    EXPECT_EQ(root, "reports\\2026");
+    EXPECT_TRUE(CQrdApi::isQordaFileService('F'));
+    EXPECT_FALSE(CQrdApi::isQordaFileService('G'));
+    EXPECT_FALSE(CQrdApi::isQordaFileService('1'));
+}
+
 TEST_F(QrdApiDaemonTest, AMessageReachesItsRecipient) {
     CQrdApi::sendMessage("alice@Sales@Demo", "Folder ready \u00e0 la carte");
     // The message service stores it without a reply: wait for it to show.
