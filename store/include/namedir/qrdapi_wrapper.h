@@ -49,12 +49,15 @@ class NAMEDIR_EXPORT CQrdApi {
     // created and started when needed; `session` non-null is used as given.
     // A start that failed leaves the record unstarted; the next call tries
     // again. `wait` is accepted for callers that pass it and not used.
+    // nullptr only when no memory is left for a record.
     static QRD_NM_SESS* getNmSession(QRD_NM_SESS* session = nullptr, std::thread::id thread = {},
                                      unsigned long wait = 5000);
     static bool createSession();
     // Ends the calling thread's session; false when there is none or the end
     // failed (the entry is then kept).
     static bool destroySession();
+    // Ends every thread's session: for the end of the process, when no other
+    // thread uses the store any more (their records are freed).
     static bool destroyAllSessions();
     // The calling thread's last failure status; reading resets it to 0.
     static QRDSTATUS getLastError();

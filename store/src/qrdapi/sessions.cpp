@@ -34,7 +34,11 @@ QRDSTATUS check(QRDSTATUS status) {
     if (status != 0) {
         Maps& m = maps();
         std::lock_guard<std::mutex> g(m.lock);
-        m.lastErrors[std::this_thread::get_id()] = status;
+        try {
+            m.lastErrors[std::this_thread::get_id()] = status;
+        } catch (const std::bad_alloc&) {
+            // The status is still returned; only its memory for later is lost.
+        }
     }
     return status;
 }
@@ -53,12 +57,13 @@ QRD_NM_SESS* CQrdApi::getNmSession(QRD_NM_SESS* session, std::thread::id thread,
         if (thread == std::thread::id()) thread = std::this_thread::get_id();
         Maps& m = maps();
         std::lock_guard<std::mutex> g(m.lock);
-        auto& slot = m.sessions[thread];
-        if (!slot) {
-            slot = std::make_unique<QRD_NM_SESS>();
-            slot->active = 0;
+        try {
+            auto& slot = m.sessions[thread];
+            if (!slot) slot = std::make_unique<QRD_NM_SESS>(); // zeroed: not started
+            session = slot.get();
+        } catch (const std::bad_alloc&) {
+            return nullptr; // the client API answers a missing session with 1017
         }
-        session = slot.get();
     }
     // Kept in the map even when the start fails: the next call starts it.
     if (session->active == 0)
