@@ -9,52 +9,20 @@ namespace {
 const std::string kUser = "bob@Sales@Demo";
 }
 
-TEST(FreeListInMemory, FirstAllocationOfANewUser) {
+class FreeListInMemory : public ::testing::TestWithParam<scenarios::Scenario> {
+  protected:
+    void TearDown() override { setHolderRangesForTesting(nullptr, nullptr); }
+};
+
+TEST_P(FreeListInMemory, Scenario) {
     FakeAttrStore store;
-    scenarios::firstAllocationOfANewUser(store, kUser);
+    GetParam().run(store, GetParam().holder);
 }
 
-TEST(FreeListInMemory, FreeingTheMostRecentLowersTheCounter) {
-    FakeAttrStore store;
-    scenarios::freeingTheMostRecentLowersTheCounter(store, kUser);
-}
+INSTANTIATE_TEST_SUITE_P(Scenarios, FreeListInMemory, ::testing::ValuesIn(scenarios::kAll),
+                         scenarios::nameOf);
 
-TEST(FreeListInMemory, AnOlderNumberComesBackFirst) {
-    FakeAttrStore store;
-    scenarios::anOlderNumberComesBackFirst(store, kUser);
-}
-
-TEST(FreeListInMemory, FreeingTwiceIs113) {
-    FakeAttrStore store;
-    scenarios::freeingTwiceIs113(store, kUser);
-}
-
-TEST(FreeListInMemory, ASmallRangeRunsOutWith112) {
-    FakeAttrStore store;
-    scenarios::aSmallRangeRunsOutWith112(store, kUser);
-}
-
-TEST(FreeListInMemory, ARebuildChainsHolesAndStrayMarkers) {
-    FakeAttrStore store;
-    scenarios::aRebuildChainsHolesAndStrayMarkers(store, kUser);
-}
-
-TEST(FreeListInMemory, ARebuildGivesTheTopBackToTheCounter) {
-    FakeAttrStore store;
-    scenarios::aRebuildGivesTheTopBackToTheCounter(store, kUser);
-}
-
-TEST(FreeListInMemory, AHeadWithoutItsMarkerIsRebuilt) {
-    FakeAttrStore store;
-    scenarios::aHeadWithoutItsMarkerIsRebuilt(store, kUser);
-}
-
-TEST(FreeListInMemory, AGroupUsesItsOwnHeadAndRange) {
-    FakeAttrStore store;
-    scenarios::aGroupUsesItsOwnHeadAndRange(store, "Sales@Demo");
-}
-
-TEST(FreeListInMemory, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
+TEST(FreeListInMemoryStore, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
     FakeAttrStore store;
     scenarios::putLive(store, kUser, 250200);
     AttrStream head(kUser, 34, 250003);
@@ -63,7 +31,7 @@ TEST(FreeListInMemory, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
     EXPECT_EQ(scenarios::create(store, kUser), 250201u);
 }
 
-TEST(FreeListInMemory, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
+TEST(FreeListInMemoryStore, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
     FakeAttrStore store;
     // A counter-mode marker at 250201 claiming the counter is 250200: the
     // objects above it must still be seen.
@@ -74,7 +42,7 @@ TEST(FreeListInMemory, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
     EXPECT_EQ(got, (std::vector<uint32_t>{250201, 250203}));
 }
 
-TEST(FreeListInMemory, ANewUsersFirstAllocationReadsSevenAttributes) {
+TEST(FreeListInMemoryStore, ANewUsersFirstAllocationReadsNineAttributes) {
     FakeAttrStore store;
     uint32_t n = 0;
     ASSERT_EQ(FreeList(store, kUser, false).allocate(n), 0);
@@ -83,7 +51,7 @@ TEST(FreeListInMemory, ANewUsersFirstAllocationReadsSevenAttributes) {
     EXPECT_EQ(store.writes, 2); // the rebuilt head, the head after taking
 }
 
-TEST(FreeListInMemory, NumbersOutsideTheRangeAreNotFreed) {
+TEST(FreeListInMemoryStore, NumbersOutsideTheRangeAreNotFreed) {
     FakeAttrStore store;
     EXPECT_EQ(FreeList(store, kUser, false).release(250199), DIR_FREELIST_INVALID);
     EXPECT_EQ(FreeList(store, kUser, false).release(200200), DIR_FREELIST_INVALID);
@@ -94,7 +62,7 @@ TEST(FreeListInMemory, NumbersOutsideTheRangeAreNotFreed) {
     EXPECT_FALSE(store.has(kUser, 34, 250003));
 }
 
-TEST(FreeListInMemory, DeletingStorageRemovesAllSixCategories) {
+TEST(FreeListInMemoryStore, DeletingStorageRemovesAllSixCategories) {
     FakeAttrStore store;
     uint32_t n = scenarios::create(store, kUser);
     for (uint32_t c = 53; c <= 57; ++c)
