@@ -73,3 +73,23 @@ TEST(FreeListInMemoryStore, DeletingStorageRemovesAllSixCategories) {
         EXPECT_FALSE(store.has(kUser, c, n)) << c;
     EXPECT_TRUE(store.has(kUser, 58, n));
 }
+
+TEST(AttrStreamInMemory, FixedRecordsAreRewrittenOverWhatIsStored) {
+    FakeAttrStore store;
+    AttrStream first(kUser, 34, 250005);
+    ASSERT_EQ(first.readForRewrite(store), 0); // nothing stored yet: empty
+    ASSERT_EQ(encodePreferences(1, std::string(300, 'a'), "tail", first), 0);
+    ASSERT_EQ(first.write(store), 0);
+    AttrStream again(kUser, 34, 250005);
+    ASSERT_EQ(again.readForRewrite(store), 0);
+    ASSERT_EQ(encodePreferences(2, "b", "", again), 0);
+    ASSERT_EQ(again.write(store), 0);
+    const std::vector<uint8_t>& stored = store.attrs[{kUser, 34, 250005}];
+    EXPECT_EQ(stored.size(), 1016u + 2 * 4 + 2); // as long as before
+    long value = 0;
+    std::string t1, t2;
+    ASSERT_EQ(decodePreferences(again, value, t1, t2), 0);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(t1, "b");
+    EXPECT_EQ(t2, "");
+}
