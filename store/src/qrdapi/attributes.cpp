@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "qrd/latin1.h"
 #include "qrdapi/internal.h"
-#include "qrdapi/latin1.h"
 
 using namespace namedir;
 

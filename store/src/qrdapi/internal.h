@@ -8,8 +8,14 @@
 
 #include "namedir/qrdapi_wrapper.h"
 #include "namedir/qrdclient.h"
+#include "qrd/latin1.h"
 
 namespace namedir {
+
+using qrd::isUtf8;
+using qrd::latin1ToUtf8;
+using qrd::utf8ToLatin1;
+using qrd::utf8ToLatin1Lossy;
 
 // The client API table in use (the default one unless a test replaced it).
 const QrdClientCalls& client();
@@ -29,6 +35,10 @@ bool isTransient(QRDSTATUS status);
 // the i-th retry waits i x RetryDelay. Every failure becomes the thread's
 // last error, the final one only when `recordFinal` is set.
 QRDSTATUS withRetry(const std::function<QRDSTATUS()>& call, bool recordFinal = true);
+
+// A name for the client API: Latin-1, no NUL inside. 0, or 1001 (a name
+// Latin-1 cannot hold is an invalid name).
+QRDSTATUS wireName(const std::string& utf8, std::string& latin1);
 
 // Object class of an attribute holder: two parts make a group name.
 uint16_t holderClass(const std::string& latin1Holder);

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <set>
 
+#include "qrd/latin1.h"
 #include "qrdapi/internal.h"
-#include "qrdapi/latin1.h"
 
 using namespace namedir;
 

@@ -1,6 +1,6 @@
 // Short messages to a user.
+#include "qrd/latin1.h"
 #include "qrdapi/internal.h"
-#include "qrdapi/latin1.h"
 
 using namespace namedir;
 

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "qrd/latin1.h"
 #include "qrdapi/internal.h"
-#include "qrdapi/latin1.h"
 
 using namespace namedir;
 
@@ -45,6 +45,12 @@ std::string configText(const char* text, size_t size) {
 } // namespace
 
 namespace namedir {
+
+QRDSTATUS wireName(const std::string& utf8, std::string& latin1) {
+    if (!utf8ToLatin1(utf8, latin1) || latin1.find('\0') != std::string::npos)
+        return CQrdApi::kBadName;
+    return 0;
+}
 
 uint16_t holderClass(const std::string& latin1Holder) {
     size_t first = latin1Holder.find('@');

@@ -1,11 +1,12 @@
-// UTF-8 (the store's texts) <-> Latin-1 (the client API's character set 1).
+// UTF-8 (texts in memory on Linux) <-> Latin-1 (the wire character set of
+// Namewright names, the client API's character set 1).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace namedir {
+namespace qrd {
 
 bool isUtf8(const std::string& text);
 // False when `utf8` is not valid UTF-8 or holds a character beyond U+00FF.
@@ -17,11 +18,4 @@ std::string latin1ToUtf8(const std::string& latin1);
 // hold a NUL).
 std::string latin1ToUtf8(const char* text, size_t size);
 
-} // namespace namedir
-
-namespace namedir {
-
-// A name for the client API: Latin-1, no NUL inside. 0, or 1001 (bad name).
-uint16_t wireName(const std::string& utf8, std::string& latin1);
-
-} // namespace namedir
+} // namespace qrd

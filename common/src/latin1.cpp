@@ -1,9 +1,9 @@
-#include "qrdapi/latin1.h"
+#include "qrd/latin1.h"
 
 #include <cstdint>
 #include <cstring>
 
-namespace namedir {
+namespace qrd {
 
 namespace {
 // Decodes one UTF-8 sequence at `i`; false on a malformed or overlong one.
@@ -96,14 +96,4 @@ std::string latin1ToUtf8(const char* text, size_t size) {
     return latin1ToUtf8(std::string(text, strnlen(text, size)));
 }
 
-} // namespace namedir
-
-namespace namedir {
-
-uint16_t wireName(const std::string& utf8, std::string& latin1) {
-    constexpr uint16_t kBadName = 1001;
-    if (!utf8ToLatin1(utf8, latin1) || latin1.find('\0') != std::string::npos) return kBadName;
-    return 0;
-}
-
-} // namespace namedir
+} // namespace qrd
