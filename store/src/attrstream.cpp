@@ -29,6 +29,11 @@ long AttrStream::read(AttrStore& store) {
     return DIR_OK;
 }
 
+long AttrStream::readForRewrite(AttrStore& store) {
+    long e = read(store);
+    return e == DIR_ATTR_MISSING ? long(DIR_OK) : e;
+}
+
 long AttrStream::write(AttrStore& store) const {
     return store.write(holder_, category_, number_, bytes()) == 0 ? DIR_OK : DIR_ATTR_WRITE;
 }

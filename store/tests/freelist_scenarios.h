@@ -181,3 +181,30 @@ inline void aGroupUsesItsOwnHeadAndRange(AttrStore& store, const std::string& gr
 }
 
 } // namespace scenarios
+
+namespace scenarios {
+
+struct Scenario {
+    const char* name;
+    void (*run)(namedir::AttrStore& store, const std::string& holder);
+    const char* holder;
+};
+
+inline const Scenario kAll[] = {
+    {"FirstAllocationOfANewUser", firstAllocationOfANewUser, "bob@Sales@Demo"},
+    {"FreeingTheMostRecentLowersTheCounter", freeingTheMostRecentLowersTheCounter,
+     "bob@Sales@Demo"},
+    {"AnOlderNumberComesBackFirst", anOlderNumberComesBackFirst, "bob@Sales@Demo"},
+    {"FreeingTwiceIs113", freeingTwiceIs113, "bob@Sales@Demo"},
+    {"ASmallRangeRunsOutWith112", aSmallRangeRunsOutWith112, "bob@Sales@Demo"},
+    {"ARebuildChainsHolesAndStrayMarkers", aRebuildChainsHolesAndStrayMarkers, "bob@Sales@Demo"},
+    {"ARebuildGivesTheTopBackToTheCounter", aRebuildGivesTheTopBackToTheCounter, "bob@Sales@Demo"},
+    {"AHeadWithoutItsMarkerIsRebuilt", aHeadWithoutItsMarkerIsRebuilt, "bob@Sales@Demo"},
+    {"AGroupUsesItsOwnHeadAndRange", aGroupUsesItsOwnHeadAndRange, "Sales@Demo"},
+};
+
+inline std::string nameOf(const ::testing::TestParamInfo<Scenario>& info) {
+    return info.param.name;
+}
+
+} // namespace scenarios

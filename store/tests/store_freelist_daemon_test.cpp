@@ -24,30 +24,15 @@ class FreeListDaemonTest : public storetest::DaemonFixture {
 
 } // namespace
 
-TEST_F(FreeListDaemonTest, FirstAllocationOfANewUser) {
-    scenarios::firstAllocationOfANewUser(store, user);
+class FreeListDaemonScenario : public FreeListDaemonTest,
+                               public ::testing::WithParamInterface<scenarios::Scenario> {};
+
+TEST_P(FreeListDaemonScenario, Scenario) {
+    GetParam().run(store, GetParam().holder);
 }
 
-TEST_F(FreeListDaemonTest, FreeingTheMostRecentAndAnOlderNumber) {
-    scenarios::freeingTheMostRecentLowersTheCounter(store, user);
-    scenarios::anOlderNumberComesBackFirst(store, "Sales@Demo");
-}
-
-TEST_F(FreeListDaemonTest, FreeingTwiceIs113) {
-    scenarios::freeingTwiceIs113(store, user);
-}
-
-TEST_F(FreeListDaemonTest, ASmallRangeRunsOutWith112) {
-    scenarios::aSmallRangeRunsOutWith112(store, user);
-}
-
-TEST_F(FreeListDaemonTest, ARebuildChainsHolesAndStrayMarkers) {
-    scenarios::aRebuildChainsHolesAndStrayMarkers(store, user);
-}
-
-TEST_F(FreeListDaemonTest, AGroupUsesItsOwnHeadAndRange) {
-    scenarios::aGroupUsesItsOwnHeadAndRange(store, "Sales@Demo");
-}
+INSTANTIATE_TEST_SUITE_P(Scenarios, FreeListDaemonScenario, ::testing::ValuesIn(scenarios::kAll),
+                         scenarios::nameOf);
 
 TEST_F(FreeListDaemonTest, ANewObjectAddressIsValidatedByTheDirectory) {
     std::unique_ptr<DIRNmDirectoryAddress> address;

@@ -9,52 +9,20 @@ namespace {
 const std::string kUser = "bob@Sales@Demo";
 }
 
-TEST(FreeListInMemory, FirstAllocationOfANewUser) {
+class FreeListInMemory : public ::testing::TestWithParam<scenarios::Scenario> {
+  protected:
+    void TearDown() override { setHolderRangesForTesting(nullptr, nullptr); }
+};
+
+TEST_P(FreeListInMemory, Scenario) {
     FakeAttrStore store;
-    scenarios::firstAllocationOfANewUser(store, kUser);
+    GetParam().run(store, GetParam().holder);
 }
 
-TEST(FreeListInMemory, FreeingTheMostRecentLowersTheCounter) {
-    FakeAttrStore store;
-    scenarios::freeingTheMostRecentLowersTheCounter(store, kUser);
-}
+INSTANTIATE_TEST_SUITE_P(Scenarios, FreeListInMemory, ::testing::ValuesIn(scenarios::kAll),
+                         scenarios::nameOf);
 
-TEST(FreeListInMemory, AnOlderNumberComesBackFirst) {
-    FakeAttrStore store;
-    scenarios::anOlderNumberComesBackFirst(store, kUser);
-}
-
-TEST(FreeListInMemory, FreeingTwiceIs113) {
-    FakeAttrStore store;
-    scenarios::freeingTwiceIs113(store, kUser);
-}
-
-TEST(FreeListInMemory, ASmallRangeRunsOutWith112) {
-    FakeAttrStore store;
-    scenarios::aSmallRangeRunsOutWith112(store, kUser);
-}
-
-TEST(FreeListInMemory, ARebuildChainsHolesAndStrayMarkers) {
-    FakeAttrStore store;
-    scenarios::aRebuildChainsHolesAndStrayMarkers(store, kUser);
-}
-
-TEST(FreeListInMemory, ARebuildGivesTheTopBackToTheCounter) {
-    FakeAttrStore store;
-    scenarios::aRebuildGivesTheTopBackToTheCounter(store, kUser);
-}
-
-TEST(FreeListInMemory, AHeadWithoutItsMarkerIsRebuilt) {
-    FakeAttrStore store;
-    scenarios::aHeadWithoutItsMarkerIsRebuilt(store, kUser);
-}
-
-TEST(FreeListInMemory, AGroupUsesItsOwnHeadAndRange) {
-    FakeAttrStore store;
-    scenarios::aGroupUsesItsOwnHeadAndRange(store, "Sales@Demo");
-}
-
-TEST(FreeListInMemory, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
+TEST(FreeListInMemoryStore, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
     FakeAttrStore store;
     scenarios::putLive(store, kUser, 250200);
     AttrStream head(kUser, 34, 250003);
@@ -63,7 +31,7 @@ TEST(FreeListInMemory, ACounterAtTheTopThatFindsAnObjectIsNotTrusted) {
     EXPECT_EQ(scenarios::create(store, kUser), 250201u);
 }
 
-TEST(FreeListInMemory, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
+TEST(FreeListInMemoryStore, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
     FakeAttrStore store;
     // A counter-mode marker at 250201 claiming the counter is 250200: the
     // objects above it must still be seen.
@@ -74,7 +42,7 @@ TEST(FreeListInMemory, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbove) {
     EXPECT_EQ(got, (std::vector<uint32_t>{250201, 250203}));
 }
 
-TEST(FreeListInMemory, ANewUsersFirstAllocationReadsSevenAttributes) {
+TEST(FreeListInMemoryStore, ANewUsersFirstAllocationReadsNineAttributes) {
     FakeAttrStore store;
     uint32_t n = 0;
     ASSERT_EQ(FreeList(store, kUser, false).allocate(n), 0);
@@ -83,7 +51,7 @@ TEST(FreeListInMemory, ANewUsersFirstAllocationReadsSevenAttributes) {
     EXPECT_EQ(store.writes, 2); // the rebuilt head, the head after taking
 }
 
-TEST(FreeListInMemory, NumbersOutsideTheRangeAreNotFreed) {
+TEST(FreeListInMemoryStore, NumbersOutsideTheRangeAreNotFreed) {
     FakeAttrStore store;
     EXPECT_EQ(FreeList(store, kUser, false).release(250199), DIR_FREELIST_INVALID);
     EXPECT_EQ(FreeList(store, kUser, false).release(200200), DIR_FREELIST_INVALID);
@@ -94,7 +62,7 @@ TEST(FreeListInMemory, NumbersOutsideTheRangeAreNotFreed) {
     EXPECT_FALSE(store.has(kUser, 34, 250003));
 }
 
-TEST(FreeListInMemory, DeletingStorageRemovesAllSixCategories) {
+TEST(FreeListInMemoryStore, DeletingStorageRemovesAllSixCategories) {
     FakeAttrStore store;
     uint32_t n = scenarios::create(store, kUser);
     for (uint32_t c = 53; c <= 57; ++c)
@@ -104,4 +72,24 @@ TEST(FreeListInMemory, DeletingStorageRemovesAllSixCategories) {
     for (uint32_t c = 52; c <= 57; ++c)
         EXPECT_FALSE(store.has(kUser, c, n)) << c;
     EXPECT_TRUE(store.has(kUser, 58, n));
+}
+
+TEST(AttrStreamInMemory, FixedRecordsAreRewrittenOverWhatIsStored) {
+    FakeAttrStore store;
+    AttrStream first(kUser, 34, 250005);
+    ASSERT_EQ(first.readForRewrite(store), 0); // nothing stored yet: empty
+    ASSERT_EQ(encodePreferences(1, std::string(300, 'a'), "tail", first), 0);
+    ASSERT_EQ(first.write(store), 0);
+    AttrStream again(kUser, 34, 250005);
+    ASSERT_EQ(again.readForRewrite(store), 0);
+    ASSERT_EQ(encodePreferences(2, "b", "", again), 0);
+    ASSERT_EQ(again.write(store), 0);
+    const std::vector<uint8_t>& stored = store.attrs[{kUser, 34, 250005}];
+    EXPECT_EQ(stored.size(), 1016u + 2 * 4 + 2); // as long as before
+    long value = 0;
+    std::string t1, t2;
+    ASSERT_EQ(decodePreferences(again, value, t1, t2), 0);
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(t1, "b");
+    EXPECT_EQ(t2, "");
 }

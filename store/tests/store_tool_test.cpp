@@ -17,9 +17,9 @@ struct ToolRun {
     std::string out; // standard output and error together
 };
 
-ToolRun namedirTool(const std::string& args) {
+ToolRun namedirTool(const std::string& args, const std::string& env = "") {
     ToolRun r;
-    std::string cmd = qrdtest::binaryDir() + "/store/namedir " + args + " 2>&1";
+    std::string cmd = env + " " + qrdtest::binaryDir() + "/store/namedir " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];
@@ -122,4 +122,9 @@ TEST_F(NamedirToolTest, MissingAttributesUnknownNamesAndBadUsage) {
         EXPECT_NE(r.out.find("namedir --help"), std::string::npos) << r.out;
     }
     EXPECT_EQ(namedirTool("dump --help").exitCode, 0);
+    // A workstation of its own, where nobody has logged in.
+    ToolRun nobody = namedirTool(
+        "dump " + user, "QRD_WORKSTATION=" + std::string(std::getenv("QRD_WORKSTATION")) + "-none");
+    EXPECT_EQ(nobody.exitCode, 1);
+    EXPECT_NE(nobody.out.find("nobody is logged in"), std::string::npos) << nobody.out;
 }

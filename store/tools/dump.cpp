@@ -102,86 +102,106 @@ void part(JsonWriter& j, AttrStore& store, const std::string& holder, uint32_t c
     j.endObject();
 }
 
+// Decodes a list and writes it as "entries", one object per entry.
+template <typename T>
+long writeList(const AttrStream& s, JsonWriter& j,
+               long (*decode)(const AttrStream&, std::vector<T>&),
+               void (*entry)(JsonWriter&, const T&)) {
+    std::vector<T> list;
+    if (long e = decode(s, list)) return e;
+    j.beginArray("entries");
+    for (const T& item : list) {
+        j.beginObject();
+        entry(j, item);
+        j.endObject();
+    }
+    j.endArray();
+    return 0;
+}
+
+void rightsEntry(JsonWriter& j, const DIRAccessRight& r) {
+    j.number("rights", r.rights);
+    j.string("name", r.name);
+}
+
+void parentEntry(JsonWriter& j, const DIRParentInfo& p) {
+    j.number("flags", p.flags);
+    address(j, p.address);
+}
+
+void referenceEntry(JsonWriter& j, const DIRRefInfo& r) {
+    j.number("type", r.objectType);
+    j.string("typeName", typeName(r.objectType));
+    j.string("name", r.name);
+    j.number("refValue", r.refValue);
+    j.boolean("shared", r.shared != 0);
+    time(j, "time", r.time);
+    j.string("refText", r.refText);
+    address(j, r.address);
+}
+
+void subscriberEntry(JsonWriter& j, const DIRSubscriber& sub) {
+    j.string("name", sub.name);
+}
+
 long writeRights(const AttrStream& s, JsonWriter& j) {
-    std::vector<DIRAccessRight> list;
-    if (long e = decodeAccessRights(s, list)) return e;
-    j.beginArray("entries");
-    for (const DIRAccessRight& r : list) {
-        j.beginObject();
-        j.number("rights", r.rights);
-        j.string("name", r.name);
-        j.endObject();
-    }
-    j.endArray();
-    return 0;
+    return writeList(s, j, decodeAccessRights, rightsEntry);
 }
-
 long writeParents(const AttrStream& s, JsonWriter& j) {
-    std::vector<DIRParentInfo> list;
-    if (long e = decodeParents(s, list)) return e;
-    j.beginArray("entries");
-    for (const DIRParentInfo& p : list) {
-        j.beginObject();
-        j.number("flags", p.flags);
-        address(j, p.address);
-        j.endObject();
-    }
-    j.endArray();
+    return writeList(s, j, decodeParents, parentEntry);
+}
+long writeReferences(const AttrStream& s, JsonWriter& j) {
+    return writeList(s, j, decodeReferences, referenceEntry);
+}
+long writeSubscribers(const AttrStream& s, JsonWriter& j) {
+    return writeList(s, j, decodeSubscribers, subscriberEntry);
+}
+
+long writeWeb(const AttrStream& s, JsonWriter& j) {
+    DIRWebItem w;
+    if (long e = decodeWebItem(s, w)) return e;
+    j.string("url", w.url);
     return 0;
 }
 
-long writeReferences(const AttrStream& s, JsonWriter& j) {
-    std::vector<DIRRefInfo> list;
-    if (long e = decodeReferences(s, list)) return e;
-    j.beginArray("entries");
-    for (const DIRRefInfo& r : list) {
-        j.beginObject();
-        j.number("type", r.objectType);
-        j.string("typeName", typeName(r.objectType));
-        j.string("name", r.name);
-        j.number("refValue", r.refValue);
-        j.boolean("shared", r.shared != 0);
-        time(j, "time", r.time);
-        j.string("refText", r.refText);
-        address(j, r.address);
-        j.endObject();
-    }
-    j.endArray();
+long writeDocument(const AttrStream& s, JsonWriter& j) {
+    DIRDocItem d;
+    if (long e = decodeDocItem(s, d)) return e;
+    j.string("documentText1", d.documentText1);
+    j.string("documentText2", d.documentText2);
+    j.string("documentText3", d.documentText3);
     return 0;
 }
+
+long writeAction(const AttrStream& s, JsonWriter& j) {
+    DIRAction a;
+    if (long e = decodeAction(s, a)) return e;
+    j.number("capabilities", a.capabilities);
+    j.number("reserved", a.reserved);
+    j.number("initial", a.initial);
+    j.number("showMode", a.showMode);
+    j.number("iconIndex", a.iconIndex);
+    j.string("commandLine", a.commandLine);
+    j.string("startDirectory", a.startDirectory);
+    return 0;
+}
+
+// The type-specific data (category 56) by the object's type.
+struct TypeDataRow {
+    long type;
+    long (*write)(const AttrStream&, JsonWriter&);
+};
+constexpr TypeDataRow kTypeData[] = {
+    {DIR_TYPE_FOLDER, writeSubscribers},
+    {DIR_TYPE_DOCUMENT, writeDocument},
+    {DIR_TYPE_WEB, writeWeb},
+    {DIR_TYPE_ACTION, writeAction},
+};
 
 long writeTypeData(long type, const AttrStream& s, JsonWriter& j) {
-    if (type == DIR_TYPE_FOLDER) {
-        std::vector<DIRSubscriber> list;
-        if (long e = decodeSubscribers(s, list)) return e;
-        j.beginArray("subscribers");
-        for (const DIRSubscriber& sub : list)
-            j.string(nullptr, sub.name);
-        j.endArray();
-    } else if (type == DIR_TYPE_WEB) {
-        DIRWebItem w;
-        if (long e = decodeWebItem(s, w)) return e;
-        j.string("url", w.url);
-    } else if (type == DIR_TYPE_DOCUMENT) {
-        DIRDocItem d;
-        if (long e = decodeDocItem(s, d)) return e;
-        j.string("documentText1", d.documentText1);
-        j.string("documentText2", d.documentText2);
-        j.string("documentText3", d.documentText3);
-    } else if (type == DIR_TYPE_ACTION) {
-        DIRAction a;
-        if (long e = decodeAction(s, a)) return e;
-        j.number("capabilities", a.capabilities);
-        j.number("reserved", a.reserved);
-        j.number("initial", a.initial);
-        j.number("showMode", a.showMode);
-        j.number("iconIndex", a.iconIndex);
-        j.string("commandLine", a.commandLine);
-        j.string("startDirectory", a.startDirectory);
-    } else {
-        return DIR_NOT_IMPLEMENTED;
-    }
-    return 0;
+    for (const TypeDataRow& row : kTypeData)
+        if (row.type == type) return row.write(s, j);
+    return DIR_NOT_IMPLEMENTED;
 }
 
 long writeCard(const AttrStream& s, JsonWriter& j) {

@@ -60,6 +60,9 @@ class NAMEDIR_EXPORT AttrStream {
     // Replaces the bytes with the stored ones: 0, 117 (no such attribute),
     // 41 (access denied) or 105. On failure the stream is empty.
     long read(AttrStore& store);
+    // Before a fixed record is rewritten in place: reads it, and takes a
+    // missing attribute as an empty one (0); other failures as read.
+    long readForRewrite(AttrStore& store);
     // Stores the bytes up to the mark: 0 or 106.
     long write(AttrStore& store) const;
     // Deletes the attribute: 0, 117 when there is none, else `failure`.
