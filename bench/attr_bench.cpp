@@ -32,19 +32,11 @@
 #include "qrd/bytes.h"
 #include "qrdlib.h"
 #include "rounds.h"
+#include "setup.h"
 #include "stats.h"
 
 namespace bench {
 namespace {
-
-// The directory the benchmark seeds.
-const char kOrg[] = "Bench";
-const char kGroup[] = "Lab@Bench";
-const char kServer[] = "NW1@Lab@Bench";
-const char kUser[] = "runner@Lab@Bench";
-const char kPassword[] = "bench-runner-pass";
-// The password hash's work factor only slows the seeding and the login.
-const char kKdfIterations[] = "1000";
 
 // Attributes of the user's own object: one per size to read, one per size to
 // write, so that the writes never change what the reads measure.
@@ -193,8 +185,8 @@ class Worker {
         lib_.servicePort = &service_;
         QRD_NONCE nonce{};
         char canonical[NMNAMELEN] = {};
-        if (QRDSTATUS st = lib_.nmLogin(&service_, kUser, kPassword, &nonce, canonical)) {
-            error = std::string("login of ") + kUser + " failed: " + lib_.describe(st);
+        if (QRDSTATUS st = lib_.nmLogin(&service_, kBenchUser, kBenchPassword, &nonce, canonical)) {
+            error = std::string("login of ") + kBenchUser + " failed: " + lib_.describe(st);
             return false;
         }
         canonical[NMNAMELEN - 1] = '\0';
@@ -440,64 +432,6 @@ bool fileExists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
 }
 
-bool seed(const std::string& daemon, const std::string& db, std::string& error) {
-    auto admin = [&](std::vector<std::string> args, const std::string& input) {
-        std::vector<std::string> all{"admin", "--db", db, "--kdf-iterations", kKdfIterations};
-        all.insert(all.end(), args.begin(), args.end());
-        ToolOutcome o = runTool(daemon, all, input, kToolTimeoutMs);
-        if (o.exitCode == 0) return true;
-        error = "namewrightd admin";
-        for (const std::string& a : args)
-            error += " " + a;
-        error += o.exitCode < 0 ? ": did not finish" : ": " + o.err;
-        while (!error.empty() && error.back() == '\n')
-            error.pop_back();
-        return false;
-    };
-    return admin({"init"}, "") && admin({"org", "add", kOrg}, "") &&
-           admin({"group", "add", kGroup}, "") &&
-           admin({"server", "add", kServer, "127.0.0.1"}, "") &&
-           admin({"user", "add", kUser}, std::string(kPassword) + "\n");
-}
-
-// Waits for the worker: its end, a stop, or the overall time-out.
-int waitForWorker(pid_t worker, int life, int64_t deadline) {
-    bool timedOut = false;
-    for (;;) {
-        if (stopSignal()) break;
-        if (nowMs() >= deadline) {
-            timedOut = true;
-            break;
-        }
-        pollfd p{life, POLLIN, 0};
-        int r = poll(&p, 1, 200);
-        if (r > 0) {
-            char c;
-            if (read(life, &c, 1) <= 0) break; // the worker has ended
-        }
-    }
-    int status = 0;
-    if (waitpid(worker, &status, WNOHANG) == 0) {
-        if (timedOut) fail("no result within the time-out; stopping");
-        kill(worker, SIGTERM);
-        int64_t grace = nowMs() + 2000;
-        while (waitpid(worker, &status, WNOHANG) == 0) {
-            if (nowMs() >= grace) {
-                kill(worker, SIGKILL);
-                waitpid(worker, &status, 0);
-                break;
-            }
-            pollfd p{life, POLLIN, 0};
-            poll(&p, 1, 50);
-        }
-    }
-    if (stopSignal()) return 130;
-    if (timedOut) return 1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    fail("the measuring process died (signal " + std::to_string(WTERMSIG(status)) + ")");
-    return 1;
-}
-
 int supervise(const Options& o) {
     std::string dir = programDir();
     std::string daemon = o.daemon.empty() ? dir + "/../services/namewrightd/namewrightd" : o.daemon;
@@ -538,15 +472,11 @@ int supervise(const Options& o) {
                 cpuModel().c_str(), u.release);
     std::printf("folder %s on %s, port base %u\n", ws.dir().c_str(), fileSystemOf(ws.dir()).c_str(),
                 ws.portBase());
-    int clientCpu = -1, serverCpu = -1;
-    std::vector<int> cpus = allowedCpus();
-    std::string placement = o.placement;
-    if (placement == "split" && cpus.size() < 2) placement = "same";
-    if (placement != "free" && !cpus.empty()) {
-        clientCpu = cpus[0];
-        serverCpu = placement == "split" ? cpus[1] : cpus[0];
+    const Placement place = placeProcesses(o.placement);
+    const int clientCpu = place.clientCpu, serverCpu = place.serverCpu;
+    if (place.name != "free") {
         std::printf("placement %s: client on CPU %d, daemon and echo server on CPU %d\n",
-                    placement.c_str(), clientCpu, serverCpu);
+                    place.name.c_str(), clientCpu, serverCpu);
     } else {
         std::printf("placement free: the scheduler decides\n");
     }
@@ -559,14 +489,14 @@ int supervise(const Options& o) {
                     "%zu warm-up operations\n",
                     kDefaultIterations, kDefaultBudgetMs / 1000.0, Plan{}.rounds, o.warmup);
 
-    if (!seed(daemon, db, error)) {
+    if (!seedBenchDirectory(daemon, db, error)) {
         fail(stopSignal() ? "interrupted" : error);
         return finish(1);
     }
     if (!server.start(
             daemon,
-            {"--db", db, "--server-name", kServer, "--ip-port", std::to_string(ws.ipPort())}, log,
-            kReadyTimeoutMs, error, serverCpu)) {
+            {"--db", db, "--server-name", kBenchServer, "--ip-port", std::to_string(ws.ipPort())},
+            log, kReadyTimeoutMs, error, serverCpu)) {
         fail(error);
         std::string tail = fileTail(log, 2000);
         if (!tail.empty()) std::fprintf(stderr, "daemon log:\n%s\n", tail.c_str());
@@ -603,7 +533,7 @@ int supervise(const Options& o) {
         fail(std::string("fork: ") + std::strerror(errno));
         return finish(1);
     }
-    code = waitForWorker(worker, life[0], nowMs() + int64_t(o.timeoutSec) * 1000);
+    code = waitForWorker(worker, life[0], nowMs() + int64_t(o.timeoutSec) * 1000, "attr_bench");
     close(life[0]);
     std::printf("load average at the end: %s\n", loadAverage().c_str());
     if (code != 0 && code != 130) {

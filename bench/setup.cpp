@@ -1,0 +1,96 @@
+#include "setup.h"
+
+#include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "harness.h"
+
+namespace bench {
+
+const char kBenchServer[] = "NW1@Lab@Bench";
+const char kBenchUser[] = "runner@Lab@Bench";
+const char kBenchPassword[] = "bench-runner-pass";
+
+namespace {
+const char kOrg[] = "Bench";
+const char kGroup[] = "Lab@Bench";
+// The password hash's work factor only slows the seeding and the login.
+const char kKdfIterations[] = "1000";
+constexpr int kToolTimeoutMs = 30000;
+} // namespace
+
+bool seedBenchDirectory(const std::string& daemon, const std::string& db, std::string& error) {
+    auto admin = [&](std::vector<std::string> args, const std::string& input) {
+        std::vector<std::string> all{"admin", "--db", db, "--kdf-iterations", kKdfIterations};
+        all.insert(all.end(), args.begin(), args.end());
+        ToolOutcome o = runTool(daemon, all, input, kToolTimeoutMs);
+        if (o.exitCode == 0) return true;
+        error = "namewrightd admin";
+        for (const std::string& a : args)
+            error += " " + a;
+        error += o.exitCode < 0 ? ": did not finish" : ": " + o.err;
+        while (!error.empty() && error.back() == '\n')
+            error.pop_back();
+        return false;
+    };
+    return admin({"init"}, "") && admin({"org", "add", kOrg}, "") && admin({"group", "add", kGroup}, "") &&
+           admin({"server", "add", kBenchServer, "127.0.0.1"}, "") &&
+           admin({"user", "add", kBenchUser}, std::string(kBenchPassword) + "\n");
+}
+
+Placement placeProcesses(const std::string& asked) {
+    Placement p;
+    std::vector<int> cpus = allowedCpus();
+    p.name = asked == "split" && cpus.size() < 2 ? "same" : asked;
+    if (p.name != "free" && !cpus.empty()) {
+        p.clientCpu = cpus[0];
+        p.serverCpu = p.name == "split" ? cpus[1] : cpus[0];
+    } else {
+        p.name = "free";
+    }
+    return p;
+}
+
+int waitForWorker(pid_t worker, int life, int64_t deadline, const char* program) {
+    bool timedOut = false;
+    for (;;) {
+        if (stopSignal()) break;
+        if (nowMs() >= deadline) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{life, POLLIN, 0};
+        int r = poll(&p, 1, 200);
+        if (r > 0) {
+            char c;
+            if (read(life, &c, 1) <= 0) break; // the worker has ended
+        }
+    }
+    int status = 0;
+    if (waitpid(worker, &status, WNOHANG) == 0) {
+        if (timedOut)
+            std::fprintf(stderr, "%s: no result within the time-out; stopping\n", program);
+        kill(worker, SIGTERM);
+        int64_t grace = nowMs() + 2000;
+        while (waitpid(worker, &status, WNOHANG) == 0) {
+            if (nowMs() >= grace) {
+                kill(worker, SIGKILL);
+                waitpid(worker, &status, 0);
+                break;
+            }
+            pollfd p{life, POLLIN, 0};
+            poll(&p, 1, 50);
+        }
+    }
+    if (stopSignal()) return 130;
+    if (timedOut) return 1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    std::fprintf(stderr, "%s: the measuring process died (signal %d)\n", program, WTERMSIG(status));
+    return 1;
+}
+
+} // namespace bench

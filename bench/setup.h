@@ -1,0 +1,35 @@
+// What attr_bench and store_bench share around their measuring process: the
+// directory they seed, where the processes run, and the wait for the
+// measuring process.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace bench {
+
+// The directory every benchmark seeds and logs in to.
+extern const char kBenchServer[]; // NW1@Lab@Bench
+extern const char kBenchUser[];   // runner@Lab@Bench
+extern const char kBenchPassword[];
+
+// Seeds the organisation, group, server and user with `namewrightd admin`.
+bool seedBenchDirectory(const std::string& daemon, const std::string& db, std::string& error);
+
+// Where the measuring process and the servers run: "split" (two CPUs, or
+// "same" when only one is allowed), "same" or "free" (-1: anywhere).
+struct Placement {
+    std::string name;
+    int clientCpu = -1;
+    int serverCpu = -1;
+};
+Placement placeProcesses(const std::string& asked);
+
+// Waits for the measuring process `worker`, which holds the write end of the
+// pipe `life` until it ends: its end, a stop, or the deadline (then it is
+// stopped). Returns its exit status, 130 after a stop, 1 after the deadline
+// or a crash (said on standard error after `program`).
+int waitForWorker(pid_t worker, int life, int64_t deadline, const char* program);
+
+} // namespace bench

@@ -1,0 +1,32 @@
+#include "namedir/attrstream.h"
+#include "namedir/qrdapi_wrapper.h"
+
+namespace namedir {
+
+namespace {
+
+// Every attribute of the store passes through CQrdApi, which keeps the
+// calling thread's session and retries transient failures.
+class ClientAttrStore final : public AttrStore {
+  public:
+    QRDSTATUS read(const std::string& holder, uint32_t category, uint32_t number,
+                   std::vector<uint8_t>& bytes) override {
+        return CQrdApi::readAttribute(holder, category, number, bytes);
+    }
+    QRDSTATUS write(const std::string& holder, uint32_t category, uint32_t number,
+                    const std::vector<uint8_t>& bytes) override {
+        return CQrdApi::writeAttribute(holder, category, number, bytes);
+    }
+    QRDSTATUS remove(const std::string& holder, uint32_t category, uint32_t number) override {
+        return CQrdApi::deleteAttribute(holder, category, number);
+    }
+};
+
+} // namespace
+
+AttrStore& clientAttrStore() {
+    static ClientAttrStore store;
+    return store;
+}
+
+} // namespace namedir
