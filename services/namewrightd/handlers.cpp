@@ -24,7 +24,7 @@ constexpr uint16_t kMaxRecipients = uint16_t(kListMax);
 constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
 // Status when the server that issued a nonce does not answer: the client's
 // session start then looks for another server instead of giving up.
-constexpr uint16_t kIssuerNotResponding = 155;
+constexpr uint16_t kIssuerNotResponding = kIssuerSilent;
 // Field capacities of the profile read (NUL included).
 constexpr size_t kProfileKeyCap = 16;
 constexpr size_t kProfileValueCap = 1024;
