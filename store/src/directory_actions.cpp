@@ -24,8 +24,7 @@ bool done(long& error, long code) {
 long DIRDirectory::addToList(uint32_t number, bool group, const DIRRefInfo& entry) {
     std::string holder;
     long error = 0;
-    if (!(group ? getLoginGroupName(holder, error) : getLoginUserName(holder, error)))
-        return error;
+    if (!(group ? getLoginGroupName(holder, error) : getLoginUserName(holder, error))) return error;
     if (!entry.address.nm()) return DIR_ADDRESS_UNSET;
     NmObject object(store_);
     if (long e = object.open(holder, number)) return e;
@@ -35,7 +34,7 @@ long DIRDirectory::addToList(uint32_t number, bool group, const DIRRefInfo& entr
     list.erase(std::remove_if(list.begin(), list.end(),
                               [&](const DIRRefInfo& r) { return keyOf(r.address.get()) == key; }),
                list.end());
-    list.push_back(entry);
+    list.push_back(refEntryOf(entry));
     if (long e = object.putRefs(kCatActionList, list)) return e;
     return object.commit();
 }
@@ -43,8 +42,7 @@ long DIRDirectory::addToList(uint32_t number, bool group, const DIRRefInfo& entr
 long DIRDirectory::removeFromList(uint32_t number, bool group, const std::string& key) {
     std::string holder;
     long error = 0;
-    if (!(group ? getLoginGroupName(holder, error) : getLoginUserName(holder, error)))
-        return error;
+    if (!(group ? getLoginGroupName(holder, error) : getLoginUserName(holder, error))) return error;
     NmObject object(store_);
     if (long e = object.open(holder, number)) return e;
     std::vector<DIRRefInfo> list;

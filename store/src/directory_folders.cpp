@@ -23,11 +23,6 @@ template <typename Entry> void removeKey(std::vector<Entry>& list, const std::st
                list.end());
 }
 
-DIRRefInfo entryOf(const stNewItemRefEntry& item) {
-    DIRRefInfo r = item; // the address is copied: it stays the caller's
-    return r;
-}
-
 // The new-folders list of `user` (its name made canonical by the directory).
 long newFoldersAddress(const std::string& user, DIRAddressPtr& out) {
     auto a = std::make_unique<DIRNmDirectoryAddress>(user, kCatMain, long(kUserNewFolders), 0);
@@ -57,7 +52,7 @@ bool DIRDirectory::addNodeToFolder(stNewItemRefEntry& item, stNewParentListEntry
     std::vector<DIRRefInfo> contents;
     if (long e = folder.getRefs(kCatContents, contents)) return fail(error, e);
     removeKey(contents, object.address().uniqueKey);
-    contents.push_back(entryOf(item));
+    contents.push_back(refEntryOf(item));
     if (long e = folder.putRefs(kCatContents, contents)) return fail(error, e);
     if (linkBack) {
         std::vector<DIRParentInfo> parents;
@@ -86,8 +81,8 @@ bool DIRDirectory::addNodeToFolder(stNewItemRefEntry& item, stNewParentListEntry
 
 bool DIRDirectory::removeNodeFromFolder(const DIRDirectoryAddress* item,
                                         const DIRDirectoryAddress* folderAddress,
-                                        DIRTime& itemModified, DIRTime& folderModified,
-                                        long& error, bool unlinkBack) {
+                                        DIRTime& itemModified, DIRTime& folderModified, long& error,
+                                        bool unlinkBack) {
     NmObject object(store_), folder(store_);
     long e = object.open(item);
     if (e == DIR_ATTR_MISSING)

@@ -85,7 +85,8 @@ bool DIRDirectory::getLoginUserName(std::string& name, long& error) {
     std::lock_guard<std::mutex> lock(loginLock_);
     if (loginUser_.empty()) {
         std::string user;
-        if (CQrdApi::getUserName(user) != 0 || user.empty()) return fail(error, DIR_NOBODY_LOGGED_IN);
+        if (CQrdApi::getUserName(user) != 0 || user.empty())
+            return fail(error, DIR_NOBODY_LOGGED_IN);
         loginUser_ = user;
     }
     name = loginUser_;
@@ -205,8 +206,8 @@ bool DIRDirectory::updateAccessRightsList(DIRCommonInfo& record,
                                           std::unique_ptr<DIRCommonInfo>& current, long& error) {
     return updateNode(DIR_MASK_ACCESS, record, current, error);
 }
-bool DIRDirectory::updateParentsList(DIRCommonInfo& record,
-                                     std::unique_ptr<DIRCommonInfo>& current, long& error) {
+bool DIRDirectory::updateParentsList(DIRCommonInfo& record, std::unique_ptr<DIRCommonInfo>& current,
+                                     long& error) {
     return updateNode(DIR_MASK_PARENTS, record, current, error);
 }
 bool DIRDirectory::updateSubscriberList(DIRCommonInfo& record,
@@ -306,9 +307,11 @@ bool DIRDirectory::updateReference(const DIRDirectoryAddress* folderAddress,
                                    long& error) {
     updated = 0;
     if (error != 0) return false;
-    if (!objectAddress) return fail(error, DIR_ADDRESS_UNSET);
-    DIRCommonInfo object;
-    object.address.reset(objectAddress->clone());
-    if (!getNode(DIR_MASK_MAIN, object, error)) return false;
+    // The object's main record whatever its type: a record of type 0 read
+    // through getNode would accept only objects stored with type 0.
+    NmObject stored(store_);
+    if (long e = stored.open(objectAddress)) return fail(error, e);
+    DIRCommonInfo object = stored.header();
+    object.address.reset(stored.address().clone());
     return updateReference(folderAddress, object, updated, error);
 }

@@ -102,8 +102,9 @@ bool DIRDirectory::createPathwendEnvironment(const std::string& folderName,
         long type;
         std::string name;
     };
-    for (const Header& h : {Header{root, DIR_TYPE_ROOT, ""}, Header{folder, DIR_TYPE_FOLDER, folderName},
-                            Header{inbox, DIR_TYPE_FOLDER, ""}}) {
+    for (const Header& h :
+         {Header{root, DIR_TYPE_ROOT, ""}, Header{folder, DIR_TYPE_FOLDER, folderName},
+          Header{inbox, DIR_TYPE_FOLDER, ""}}) {
         DIRCommonInfo r;
         r.base.objectType = h.type;
         r.base.created = now;

@@ -14,6 +14,15 @@ std::string keyOf(const DIRDirectoryAddress* address) {
     return address ? address->uniqueKey : std::string();
 }
 
+// The stored entry: the address is copied (it stays the caller's). The time
+// is the address's: an entry reads back with its address rebuilt from that
+// time, so any other time would give it another key.
+DIRRefInfo refEntryOf(const DIRRefInfo& item) {
+    DIRRefInfo r = item;
+    if (const DIRNmDirectoryAddress* a = r.address.nm()) r.time = a->nmTime;
+    return r;
+}
+
 long NmObject::open(const DIRDirectoryAddress* address) {
     const auto* nm = dynamic_cast<const DIRNmDirectoryAddress*>(address);
     if (!nm || nm->nmName.empty() || nm->attrNumber < 0) return DIR_ADDRESS_UNSET;

@@ -74,5 +74,8 @@ class NmObject {
 
 // The unique key of an address, empty for none.
 std::string keyOf(const DIRDirectoryAddress* address);
+// A reference entry as stored: its time is its address's (the stored entry's
+// key is rebuilt from that time).
+DIRRefInfo refEntryOf(const DIRRefInfo& item);
 
 } // namespace namedir

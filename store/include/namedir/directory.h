@@ -83,8 +83,7 @@ class NAMEDIR_EXPORT DIRDirectory {
     bool getDateLastModified(const DIRDirectoryAddress& address, DIRTime& modified, long& error);
     // Copies the object's name and description into the folder's entry for
     // it and writes the contents (subject to the folder's change check).
-    bool updateReference(DIRFolder& folder, const DIRCommonInfo& object, int& updated,
-                         long& error);
+    bool updateReference(DIRFolder& folder, const DIRCommonInfo& object, int& updated, long& error);
     bool updateReference(const DIRDirectoryAddress* folderAddress, const DIRCommonInfo& object,
                          int& updated, long& error);
     bool updateReference(const DIRDirectoryAddress* folderAddress,
