@@ -60,11 +60,11 @@ void NmObject::setHeader(const DIRCommonInfo& r) {
     mainDirty_ = true;
 }
 
-long NmObject::stream(uint32_t category, AttrStream*& s) {
+long NmObject::stream(uint32_t category, AttrStream*& s, bool read) {
     auto it = streams_.find(category);
     if (it == streams_.end()) {
         auto fresh = std::make_unique<AttrStream>(holder(), category, number());
-        long e = fresh->read(store_);
+        long e = read ? fresh->read(store_) : long(DIR_OK);
         if (e && e != DIR_ATTR_MISSING) return e;
         it = streams_.emplace(category, std::move(fresh)).first;
     }
@@ -84,7 +84,7 @@ long NmObject::getRefs(uint32_t category, std::vector<DIRRefInfo>& list) {
 
 long NmObject::putRefs(uint32_t category, const std::vector<DIRRefInfo>& list) {
     AttrStream* s = nullptr;
-    if (long e = stream(category, s)) return e;
+    if (long e = stream(category, s, false)) return e;
     dirty_[category] = true;
     return encodeReferences(list, *s);
 }
@@ -101,7 +101,7 @@ long NmObject::getParents(std::vector<DIRParentInfo>& list) {
 
 long NmObject::putParents(const std::vector<DIRParentInfo>& list) {
     AttrStream* s = nullptr;
-    if (long e = stream(kCatParents, s)) return e;
+    if (long e = stream(kCatParents, s, false)) return e;
     dirty_[kCatParents] = true;
     return encodeParents(list, *s);
 }
@@ -118,7 +118,7 @@ long NmObject::getAccessRights(std::vector<DIRAccessRight>& list) {
 
 long NmObject::putAccessRights(const std::vector<DIRAccessRight>& list) {
     AttrStream* s = nullptr;
-    if (long e = stream(kCatAccessRights, s)) return e;
+    if (long e = stream(kCatAccessRights, s, false)) return e;
     dirty_[kCatAccessRights] = true;
     return encodeAccessRights(list, *s);
 }

@@ -59,8 +59,9 @@ class NmObject {
     long commit();
 
   private:
-    // The stream of `category`, read on first use (missing: empty).
-    long stream(uint32_t category, AttrStream*& s);
+    // The stream of `category`, read on first use (missing: empty). A list
+    // about to be rewritten whole need not be read (`read` false).
+    long stream(uint32_t category, AttrStream*& s, bool read = true);
 
     AttrStore& store_;
     std::unique_ptr<DIRNmDirectoryAddress> address_;
