@@ -10,28 +10,16 @@
 
 #include "namedir.h"
 #include "store_daemon.h"
+#include "tool_run.h"
 
 using namespace namedir;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-};
+using storetest::ToolRun;
 
 ToolRun tool(const std::string& args) {
-    ToolRun r;
-    std::string cmd = qrdtest::binaryDir() + "/store/namedir " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return storetest::namedirTool(args);
 }
 
 const std::string kUser = "bob@Sales@Demo";
