@@ -101,6 +101,16 @@ bool benchFolder(const std::string& user, size_t documents, double readUs, doubl
     });
     if (!ok) return error = failure("read the folder", code), false;
     rows.push_back(full);
+    // The same contents straight through the client API, undecoded: what
+    // its exchanges cost at this size.
+    FolderRow raw{"  its contents attribute, raw"};
+    const DIRNmDirectoryAddress* at = folder.address.nm();
+    ok = measure(raw, 20, [&] {
+        std::vector<uint8_t> bytes;
+        return CQrdApi::readAttribute(at->nmName, 57, uint32_t(at->attrNumber), bytes) == 0;
+    });
+    if (!ok) return error = "read the contents attribute", false;
+    rows.push_back(raw);
     FolderRow unchanged{"read again unchanged (date)"};
     ok = measure(unchanged, 200, [&] {
         DIRTime modified = 0;
