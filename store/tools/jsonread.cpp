@@ -101,6 +101,30 @@ class Parser {
         }
         return false;
     }
+    bool digits() {
+        size_t from = at_;
+        while (at_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[at_])))
+            ++at_;
+        return at_ > from;
+    }
+    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+    bool number() {
+        if (at_ < t_.size() && t_[at_] == '-') ++at_;
+        if (at_ < t_.size() && t_[at_] == '0')
+            ++at_;
+        else if (!digits())
+            return false;
+        if (at_ < t_.size() && t_[at_] == '.') {
+            ++at_;
+            if (!digits()) return false;
+        }
+        if (at_ < t_.size() && (t_[at_] == 'e' || t_[at_] == 'E')) {
+            ++at_;
+            if (at_ < t_.size() && (t_[at_] == '+' || t_[at_] == '-')) ++at_;
+            if (!digits()) return false;
+        }
+        return true;
+    }
     bool value(JsonValue& v, int depth) {
         if (depth > 64) return false;
         space();
@@ -139,11 +163,7 @@ class Parser {
         }
         if (word("null")) return true;
         size_t start = at_;
-        while (at_ < t_.size() &&
-               (std::isdigit(static_cast<unsigned char>(t_[at_])) || t_[at_] == '-' ||
-                t_[at_] == '+' || t_[at_] == '.' || t_[at_] == 'e' || t_[at_] == 'E'))
-            ++at_;
-        if (at_ == start) return false;
+        if (!number()) return false;
         v.kind = JsonValue::Number;
         v.text = t_.substr(start, at_ - start);
         return true;
