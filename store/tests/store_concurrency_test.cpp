@@ -98,3 +98,56 @@ TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumber)
     EXPECT_EQ(check.exitCode, 0) << check.out;
     EXPECT_NE(check.out.find("0 problems found"), std::string::npos) << check.out;
 }
+
+// Two users on two workstations, one shared folder: the test's user has read
+// the folder; another workstation adds to it; the test's add is 119 with
+// the folder as it now is, and the retry on that keeps both entries.
+TEST_F(ConcurrencyTest, ASecondWorkstationsAddIs119ForTheFirstWhichMergesAndRetries) {
+    DIRDirectory dir;
+    long error = 0;
+    DIRFolder shared;
+    shared.base.objectType = DIR_TYPE_FOLDER;
+    shared.base.shared = 1;
+    shared.name = "Team";
+    ASSERT_TRUE(dir.createNode(shared, error)) << error;
+    DIRWebItem mine;
+    mine.base.objectType = DIR_TYPE_WEB;
+    mine.base.shared = 1;
+    ASSERT_TRUE(dir.createNode(mine, error)) << error;
+
+    const std::string go = qrdtest::workstation().dir + "/go";
+    std::ofstream(go) << "go\n";
+    std::string cmd = "QRD_WORKSTATION=" + std::string(std::getenv("QRD_WORKSTATION")) + "-other " +
+                      qrdtest::binaryDir() + "/store/store_creator maker1@Sales@Demo maker-pw 1 " +
+                      go + " '" + shared.address->uniqueKey + "' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    ASSERT_EQ(pclose(p), 0) << out;
+
+    stNewItemRefEntry item;
+    item.address = mine.address;
+    item.objectType = DIR_TYPE_WEB;
+    item.shared = 1;
+    stNewParentListEntry parent;
+    parent.address = shared.address;
+    parent.modified = shared.base.modified; // as read before the other's add
+    std::unique_ptr<DIRCommonInfo> current;
+    EXPECT_FALSE(dir.addNodeToFolder(item, parent, current, error, false, true));
+    ASSERT_EQ(error, DIR_PARENT_CHANGED);
+    auto* now = dynamic_cast<DIRFolder*>(current.get());
+    ASSERT_NE(now, nullptr);
+    ASSERT_EQ(now->contents.size(), 1u);
+    EXPECT_NE(now->contents[0].name.find("maker1"), std::string::npos);
+    parent.modified = now->base.modified;
+    ASSERT_TRUE(dir.addNodeToFolder(item, parent, current, error, false, true)) << error;
+    DIRFolder back;
+    back.address = shared.address;
+    back.base.objectType = DIR_TYPE_FOLDER;
+    ASSERT_TRUE(dir.getFullNode(back, error)) << error;
+    EXPECT_EQ(back.contents.size(), 2u);
+}

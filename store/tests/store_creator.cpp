@@ -5,7 +5,10 @@
 // own (retrying on 118/119 as the desktop does). Prints the unique key of
 // every object it created, one to a line.
 //
-// Usage: store_creator USER PASSWORD COUNT GO
+// With FOLDER (a unique key), every item is also added to that shared
+// folder, merging and retrying on 119 as the desktop does.
+//
+// Usage: store_creator USER PASSWORD COUNT GO [FOLDER]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,18 +35,37 @@ bool login(const char* user, const char* password) {
     return QrdSetGlobalVar(QRD_GV_USER_NAME, canonical, NMNAMELEN) == 0 && QrdSetNonce(&nonce) == 0;
 }
 
+// Adds `item` to the shared folder `key`: read, add, and on 119 take the
+// folder as it now is and add again.
+bool fileShared(DIRDirectory& dir, stNewItemRefEntry& item, const std::string& key) {
+    stNewParentListEntry shared;
+    long type = 0, error = 0;
+    if (!dir.getDirectoryAddress(key, shared.address, type, error)) return fail(key, error), false;
+    DIRTime read = 0;
+    if (!dir.getDateLastModified(*shared.address, read, error)) return fail(key, error), false;
+    shared.modified = read;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        std::unique_ptr<DIRCommonInfo> current;
+        if (dir.addNodeToFolder(item, shared, current, error, false, true)) return true;
+        if (error != DIR_PARENT_CHANGED || !current) return fail("shared " + key, error), false;
+        shared.modified = current->base.modified;
+    }
+    return fail("shared " + key + ": always changed", error), false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--help") {
-        std::printf("usage: store_creator USER PASSWORD COUNT GO\n"
+        std::printf("usage: store_creator USER PASSWORD COUNT GO [FOLDER]\n"
                     "One workstation of the store's concurrency test: logs USER in, waits for\n"
                     "the file GO, creates COUNT shared web items and files them in a folder of\n"
-                    "its own, printing each object's key. Run by store_concurrency_test.\n");
+                    "its own (and in the shared folder FOLDER, a unique key), printing each\n"
+                    "object's key. Run by store_concurrency_test.\n");
         return 0;
     }
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: store_creator USER PASSWORD COUNT GO\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: store_creator USER PASSWORD COUNT GO [FOLDER]\n");
         return 2;
     }
     if (!login(argv[1], argv[2])) return fail("login", 0);
@@ -78,6 +100,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<DIRCommonInfo> current;
         if (!dir.addNodeToFolder(item, parent, current, error, true, true))
             return fail("file " + w.name, error);
+        if (argc == 6 && !fileShared(dir, item, argv[5])) return 1;
         std::printf("%s\t%s\n", w.address->uniqueKey.c_str(), w.name.c_str());
     }
     CQrdApi::destroySession();
