@@ -31,6 +31,7 @@ bool DIRDirectory::addNodeToFolder(stNewItemRefEntry& item, stNewParentListEntry
     NmObject object(store_), folder(store_);
     if (long e = object.open(item.address.get())) return fail(error, e);
     if (long e = folder.open(parent.address.get())) return fail(error, e);
+    if (long e = linkBack ? claimBoth(folder, object) : folder.claim()) return fail(error, e);
     if (checkChanges && folder.modified() != parent.modified) {
         if (long e = readWhole(folder, current)) return fail(error, e);
         return fail(error, DIR_PARENT_CHANGED);
@@ -80,6 +81,7 @@ bool DIRDirectory::removeNodeFromFolder(const DIRDirectoryAddress* item,
     else if (e)
         return fail(error, e);
     if (long f = folder.open(folderAddress)) return fail(error, f);
+    if (long f = unlinkBack ? claimBoth(folder, object) : folder.claim()) return fail(error, f);
     std::string key = keyOf(item);
     std::vector<DIRRefInfo> contents;
     if (long f = folder.getRefs(kCatContents, contents)) return fail(error, f);
@@ -106,6 +108,7 @@ bool DIRDirectory::addParentToNode(const DIRParentInfo& parent, const DIRDirecto
                                    long& error) {
     NmObject object(store_);
     if (long e = object.open(address)) return fail(error, e);
+    if (long e = object.claim()) return fail(error, e);
     std::vector<DIRParentInfo> parents;
     if (long e = object.getParents(parents)) return fail(error, e);
     parents.push_back(parent);
@@ -119,6 +122,7 @@ bool DIRDirectory::removeParentFromNode(const DIRParentInfo& parent,
                                         const DIRDirectoryAddress* address, long& error) {
     NmObject object(store_);
     if (long e = object.open(address)) return fail(error, e);
+    if (long e = object.claim()) return fail(error, e);
     std::vector<DIRParentInfo> parents;
     if (long e = object.getParents(parents)) return fail(error, e);
     removeKey(parents, keyOf(parent.address.get()));

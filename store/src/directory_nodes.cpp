@@ -163,6 +163,7 @@ bool DIRDirectory::updateNode(long mask, DIRCommonInfo& record,
     if (!creatable(type)) return fail(error, DIR_NOT_IMPLEMENTED);
     NmObject object(store_);
     if (long e = object.open(record.address.get())) return fail(error, e);
+    if (long e = object.claim()) return fail(error, e);
     if (object.modified() != record.base.modified) {
         if (type == DIR_TYPE_GENERIC) return fail(error, DIR_NOT_IMPLEMENTED);
         if (long e = readWhole(object, current)) return fail(error, e);

@@ -1,9 +1,12 @@
 #include "nmobject.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "namedir/codecs.h"
 #include "namedir/errors.h"
+#include "namedir/freelist.h"
 #include "namedir/layout.h"
 
 namespace namedir {
@@ -23,7 +26,26 @@ DIRRefInfo refEntryOf(const DIRRefInfo& item) {
     return r;
 }
 
+namespace {
+
+// Main record word 8: 1 once the object carries an update ticket.
+constexpr uint32_t kTicketed = 1;
+// A claim waits this many rounds of a few milliseconds for a ticket that is
+// away while the object stays unchanged, then puts the ticket back.
+constexpr int kClaimStillRounds = 400;
+
+bool ordinary(uint32_t number) {
+    return holderRange(false).contains(number) || holderRange(true).contains(number);
+}
+
+} // namespace
+
+NmObject::~NmObject() {
+    if (claimed_) release();
+}
+
 long NmObject::open(const DIRDirectoryAddress* address) {
+    if (claimed_) release();
     const auto* nm = dynamic_cast<const DIRNmDirectoryAddress*>(address);
     if (!nm || nm->nmName.empty() || nm->attrNumber < 0) return DIR_ADDRESS_UNSET;
     address_ = std::make_unique<DIRNmDirectoryAddress>(*nm);
@@ -33,6 +55,10 @@ long NmObject::open(const DIRDirectoryAddress* address) {
     streams_.clear();
     dirty_.clear();
     mainDirty_ = false;
+    return readMain();
+}
+
+long NmObject::readMain() {
     long e = main_.read(store_);
     if (e == DIR_ATTR_MISSING || e == DIR_ACCESS_DENIED) {
         exists_ = false;
@@ -134,17 +160,70 @@ long NmObject::putTypeData(const DIRCommonInfo& record) {
     return encodeTypeData(record, *s);
 }
 
+long NmObject::claim() {
+    if (claimed_ || !ordinary(number())) return DIR_OK;
+    AttrStream ticket(holder(), kCatActionList, number());
+    uint32_t word = 0;
+    if (!exists_ || main_.getU32(kMainReserved, word) || word != kTicketed) {
+        // Written before tickets: give it one.
+        ticket.putU32(kListCount, 0);
+        if (long e = ticket.write(store_)) return e;
+    }
+    DIRTime seen = header_.base.modified;
+    for (int still = 0;;) {
+        long e = ticket.remove(store_, DIR_ATTR_WRITE);
+        if (e == DIR_OK) break;
+        if (e != DIR_ATTR_MISSING) return e;
+        if (long r = readMain()) return r;
+        still = header_.base.modified == seen ? still + 1 : 0;
+        seen = header_.base.modified;
+        if (still >= kClaimStillRounds) {
+            ticket.putU32(kListCount, 0);
+            if (long w = ticket.write(store_)) return w;
+            still = 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + still % 8));
+    }
+    claimed_ = true;
+    streams_.clear();
+    dirty_.clear();
+    return readMain();
+}
+
+long claimBoth(NmObject& a, NmObject& b) {
+    // One order for every workstation, so that two claimants of the same
+    // pair never wait for each other.
+    bool same = a.address().uniqueKey == b.address().uniqueKey;
+    NmObject& first = a.address().uniqueKey < b.address().uniqueKey ? a : b;
+    NmObject& second = &first == &a ? b : a;
+    if (long e = first.claim()) return e;
+    return same ? long(DIR_OK) : second.claim();
+}
+
+void NmObject::release() {
+    AttrStream ticket(holder(), kCatActionList, number());
+    ticket.putU32(kListCount, 0);
+    ticket.write(store_); // a ticket that cannot be written comes back after the wait above
+    claimed_ = false;
+}
+
 long NmObject::commit() {
+    bool created = !exists_;
     for (auto& [category, dirty] : dirty_) {
         if (!dirty) continue;
         if (long e = streams_[category]->write(store_)) return e;
         dirty = false;
     }
-    if (!mainDirty_) return DIR_OK;
+    if (!mainDirty_) {
+        if (claimed_) release();
+        return DIR_OK;
+    }
     // Never the stored time again: see the file's header.
     DIRTime now = std::max<DIRTime>(DIRCurrentTime(), header_.base.modified + 1);
     if (long e = encodeMainRecord(header_, now, main_)) return e;
+    if (ordinary(number())) main_.putU32(kMainReserved, kTicketed);
     if (long e = main_.write(store_)) return e;
+    if (claimed_ || (created && ordinary(number()))) release(); // a new object's first ticket
     if (header_.base.created == 0) header_.base.created = now;
     if (header_.base.version == 0) header_.base.version = 1;
     header_.base.modified = now;

@@ -8,6 +8,16 @@
 // lists under a new time). The stored modification time only ever grows:
 // two commits within one second still give two different times, so an
 // update in the same second as the reader's read is not taken for none.
+//
+// Claims: an ordinary object's update ticket is (54, n), which its own data
+// never uses (the free list's ticket of a free number, namedir/freelist.h,
+// taken over when the object is created). Deleting it is the claim: the
+// service deletes an attribute once, so two workstations never write the
+// same object at once and the change check sees what the other wrote. The
+// commit writes the ticket back. Objects written before tickets (main
+// record word 8 not 1) get one on their first claim; a ticket that stays
+// away while the object does not change for a few seconds (a writer that
+// stopped) is put back.
 #pragma once
 
 #include <map>
@@ -23,6 +33,9 @@ namespace namedir {
 class NmObject {
   public:
     explicit NmObject(AttrStore& store) : store_(store) {}
+    ~NmObject();
+    NmObject(const NmObject&) = delete;
+    NmObject& operator=(const NmObject&) = delete;
 
     // Copies the address (null or not a Namewright address: 104), checks it
     // by name only and reads the main record: a missing (or access-denied)
@@ -55,10 +68,19 @@ class NmObject {
     long getTypeData(DIRCommonInfo& record);
     long putTypeData(const DIRCommonInfo& record);
 
-    // Writes what changed; 0 or a store error.
+    // Makes this the only writer of an ordinary object until the commit (or
+    // the end of the accessor), then reads its main record again: the
+    // change check and every list read after the claim see what the last
+    // writer left. Objects at fixed numbers are not claimed.
+    long claim();
+
+    // Writes what changed; 0 or a store error. A claim is given back after.
     long commit();
 
   private:
+    long readMain();
+    void release();
+
     // The stream of `category`, read on first use (missing: empty). A list
     // about to be rewritten whole need not be read (`read` false).
     long stream(uint32_t category, AttrStream*& s, bool read = true);
@@ -75,9 +97,14 @@ class NmObject {
     DIRCommonInfo header_;
     bool exists_ = false;
     bool mainDirty_ = false;
+    bool claimed_ = false;
     std::map<uint32_t, std::unique_ptr<AttrStream>> streams_;
     std::map<uint32_t, bool> dirty_;
 };
+
+// Claims two objects in the order of their keys (one claim when they are
+// the same object).
+long claimBoth(NmObject& a, NmObject& b);
 
 // Copies the base words and the five texts.
 void copyHeader(const DIRCommonInfo& from, DIRCommonInfo& to);

@@ -44,14 +44,34 @@ struct Creator {
 
 } // namespace
 
-TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumber) {
+TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumberNorAnEntry) {
     const std::string go = qrdtest::workstation().dir + "/go";
     const std::string ws = std::getenv("QRD_WORKSTATION");
+    // Every creator also files every object in this one shared folder.
+    DIRDirectory dir;
+    long error = 0;
+    DIRFolder team;
+    team.base.objectType = DIR_TYPE_FOLDER;
+    team.base.shared = 1;
+    team.name = "Team";
+    ASSERT_TRUE(dir.createNode(team, error)) << error;
+    DIRFolder mine; // where the test's user keeps it
+    mine.base.objectType = DIR_TYPE_FOLDER;
+    ASSERT_TRUE(dir.createNode(mine, error)) << error;
+    stNewItemRefEntry entry;
+    entry.address = team.address;
+    entry.objectType = DIR_TYPE_FOLDER;
+    entry.shared = 1;
+    stNewParentListEntry parent;
+    parent.address = mine.address;
+    std::unique_ptr<DIRCommonInfo> current;
+    ASSERT_TRUE(dir.addNodeToFolder(entry, parent, current, error, true, false)) << error;
     std::vector<Creator> creators(kCreators);
     for (int i = 0; i < kCreators; ++i) {
         std::string cmd = "QRD_WORKSTATION=" + ws + "-c" + std::to_string(i) + " " +
                           qrdtest::binaryDir() + "/store/store_creator maker" + std::to_string(i) +
-                          "@Sales@Demo maker-pw " + std::to_string(kEach) + " " + go;
+                          "@Sales@Demo maker-pw " + std::to_string(kEach) + " " + go + " '" +
+                          team.address->uniqueKey + "'";
         creators[i].out = popen(cmd.c_str(), "r");
         ASSERT_NE(creators[i].out, nullptr);
     }
@@ -81,10 +101,9 @@ TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumber)
     }
     ASSERT_EQ(names.size(), size_t(kCreators * kEach));
     std::set<long> numbers;
-    DIRDirectory dir;
     for (const auto& [key, name] : names) {
         DIRAddressPtr address;
-        long type = 0, error = 0;
+        long type = 0;
         ASSERT_TRUE(dir.getDirectoryAddress(key, address, type, error)) << key << " " << error;
         EXPECT_TRUE(numbers.insert(address.nm()->attrNumber).second) << key;
         DIRWebItem w;
@@ -94,6 +113,16 @@ TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumber)
         EXPECT_EQ(w.name, name) << key;
         EXPECT_EQ(w.base.created, w.address.nm()->nmTime) << key << ": overwritten";
     }
+    DIRFolder back;
+    back.address = team.address;
+    back.base.objectType = DIR_TYPE_FOLDER;
+    ASSERT_TRUE(dir.getFullNode(back, error)) << error;
+    std::set<std::string> filed;
+    for (const DIRRefInfo& r : back.contents)
+        filed.insert(r.address->uniqueKey);
+    EXPECT_EQ(filed.size(), back.contents.size());
+    for (const auto& [key, name] : names)
+        EXPECT_TRUE(filed.count(key)) << key << " (" << name << ") lost from the shared folder";
     storetest::ToolRun check = storetest::namedirTool("check Sales@Demo");
     EXPECT_EQ(check.exitCode, 0) << check.out;
     EXPECT_NE(check.out.find("0 problems found"), std::string::npos) << check.out;

@@ -46,7 +46,7 @@ bool fileShared(DIRDirectory& dir, stNewItemRefEntry& item, const std::string& k
     shared.modified = read;
     for (int attempt = 0; attempt < 50; ++attempt) {
         std::unique_ptr<DIRCommonInfo> current;
-        if (dir.addNodeToFolder(item, shared, current, error, false, true)) return true;
+        if (dir.addNodeToFolder(item, shared, current, error, true, true)) return true;
         if (error != DIR_PARENT_CHANGED || !current) return fail("shared " + key, error), false;
         shared.modified = current->base.modified;
     }
