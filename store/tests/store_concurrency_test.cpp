@@ -50,14 +50,9 @@ TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumberN
     // Every creator also files every object in this one shared folder.
     DIRDirectory dir;
     long error = 0;
-    DIRFolder team;
-    team.base.objectType = DIR_TYPE_FOLDER;
-    team.base.shared = 1;
-    team.name = "Team";
-    ASSERT_TRUE(dir.createNode(team, error)) << error;
-    DIRFolder mine; // where the test's user keeps it
-    mine.base.objectType = DIR_TYPE_FOLDER;
-    ASSERT_TRUE(dir.createNode(mine, error)) << error;
+    DIRFolder team, mine; // the shared one, and where the test's user keeps it
+    ASSERT_TRUE(storetest::createFolder(dir, team, "Team", true, error)) << error;
+    ASSERT_TRUE(storetest::createFolder(dir, mine, "Mine", false, error)) << error;
     stNewItemRefEntry entry;
     entry.address = team.address;
     entry.objectType = DIR_TYPE_FOLDER;
@@ -135,10 +130,7 @@ TEST_F(ConcurrencyTest, ASecondWorkstationsAddIs119ForTheFirstWhichMergesAndRetr
     DIRDirectory dir;
     long error = 0;
     DIRFolder shared;
-    shared.base.objectType = DIR_TYPE_FOLDER;
-    shared.base.shared = 1;
-    shared.name = "Team";
-    ASSERT_TRUE(dir.createNode(shared, error)) << error;
+    ASSERT_TRUE(storetest::createFolder(dir, shared, "Team", true, error)) << error;
     DIRWebItem mine;
     mine.base.objectType = DIR_TYPE_WEB;
     mine.base.shared = 1;

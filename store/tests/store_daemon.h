@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "namedir.h"
 #include "nwd_process.h"
 #include "qrdapi.h"
 
@@ -59,5 +60,15 @@ class DaemonFixture : public ::testing::Test {
     std::string db;
     nwdtest::Daemon daemon;
 };
+
+// A new folder named `name` (on the login group when `shared`); false with
+// the store's code in `error`.
+inline bool createFolder(DIRDirectory& dir, DIRFolder& folder, const std::string& name, bool shared,
+                         long& error) {
+    folder.base.objectType = DIR_TYPE_FOLDER;
+    folder.base.shared = shared ? 1 : 0;
+    folder.name = name;
+    return dir.createNode(folder, error);
+}
 
 } // namespace storetest

@@ -18,11 +18,8 @@ class NodesTest : public storetest::DaemonFixture {
 
     std::unique_ptr<DIRFolder> folder(const std::string& name, bool shared = false) {
         auto f = std::make_unique<DIRFolder>();
-        f->base.objectType = DIR_TYPE_FOLDER;
-        f->base.shared = shared;
-        f->name = name;
         long e = 0;
-        EXPECT_TRUE(dir.createNode(*f, e)) << e;
+        EXPECT_TRUE(storetest::createFolder(dir, *f, name, shared, e)) << e;
         return f;
     }
     std::unique_ptr<DIRWebItem> web(const std::string& url) {

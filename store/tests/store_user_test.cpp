@@ -131,10 +131,7 @@ TEST_F(UserTest, ANewEnvironmentOnceThenTheDefaultFolderTheCardAndTheNewFoldersL
     ASSERT_TRUE(dir.getNewFoldersList("bob@Sales@Demo", inbox, error)) << error;
     EXPECT_TRUE(inbox.contents.empty());
     DIRFolder shared;
-    shared.base.objectType = DIR_TYPE_FOLDER;
-    shared.base.shared = 1;
-    shared.name = "Team";
-    ASSERT_TRUE(dir.createNode(shared, error)) << error;
+    ASSERT_TRUE(storetest::createFolder(dir, shared, "Team", true, error)) << error;
     stNewItemRefEntry item;
     item.address = shared.address;
     item.name = "Team";
