@@ -244,8 +244,11 @@ bool DIRDirectory::createNode(DIRCommonInfo& record, long& error) {
 bool DIRDirectory::destroyNode(const DIRDirectoryAddress* address, long& error) {
     NmObject object(store_);
     if (long e = object.open(address)) return fail(error, e);
+    // Claimed, so that no update of the object lands after its deletion.
+    if (long e = object.claim()) return fail(error, e);
     if (long e = deleteObjectStorage(store_, object.holder(), object.number()))
         return fail(error, e);
+    object.forgetClaim(); // the freed number got the free list's ticket
     return true;
 }
 

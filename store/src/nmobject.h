@@ -74,6 +74,9 @@ class NmObject {
     // writer left. Objects at fixed numbers are not claimed.
     long claim();
 
+    // After the object's storage was deleted: its ticket is the free list's.
+    void forgetClaim() { claimed_ = false; }
+
     // Writes what changed; 0 or a store error. A claim is given back after.
     long commit();
 
