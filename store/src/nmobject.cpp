@@ -1,0 +1,235 @@
+#include "nmobject.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "namedir/codecs.h"
+#include "namedir/errors.h"
+#include "namedir/freelist.h"
+#include "namedir/layout.h"
+
+namespace namedir {
+
+using namespace layout;
+
+std::string keyOf(const DIRDirectoryAddress* address) {
+    return address ? address->uniqueKey : std::string();
+}
+
+// The stored entry: the address is copied (it stays the caller's). The time
+// is the address's: an entry reads back with its address rebuilt from that
+// time, so any other time would give it another key.
+DIRRefInfo refEntryOf(const DIRRefInfo& item) {
+    DIRRefInfo r = item;
+    if (const DIRNmDirectoryAddress* a = r.address.nm()) r.time = a->nmTime;
+    return r;
+}
+
+namespace {
+
+// Main record word 8: 1 once the object carries an update ticket.
+constexpr uint32_t kTicketed = 1;
+// A claim waits this many rounds of a few milliseconds for a ticket that is
+// away while the object stays unchanged, then puts the ticket back.
+constexpr int kClaimStillRounds = 400;
+
+bool ordinary(uint32_t number) {
+    return holderRange(false).contains(number) || holderRange(true).contains(number);
+}
+
+} // namespace
+
+NmObject::~NmObject() {
+    if (claimed_) release();
+}
+
+long NmObject::open(const DIRDirectoryAddress* address) {
+    if (claimed_) release();
+    const auto* nm = dynamic_cast<const DIRNmDirectoryAddress*>(address);
+    if (!nm || nm->nmName.empty() || nm->attrNumber < 0) return DIR_ADDRESS_UNSET;
+    address_ = std::make_unique<DIRNmDirectoryAddress>(*nm);
+    long ignored = 0;
+    address_->validateNMDirAddress(ignored, true);
+    main_ = AttrStream(address_->nmName, kCatMain, uint32_t(address_->attrNumber));
+    streams_.clear();
+    dirty_.clear();
+    mainDirty_ = false;
+    return readMain();
+}
+
+long NmObject::readMain() {
+    long e = main_.read(store_);
+    if (e == DIR_ATTR_MISSING || e == DIR_ACCESS_DENIED) {
+        exists_ = false;
+        main_.clear();
+        setMissingMainRecord(header_);
+        return DIR_OK;
+    }
+    if (e) return e;
+    exists_ = true;
+    return decodeMainRecord(main_, header_);
+}
+
+long NmObject::open(const std::string& holder, uint32_t number, DIRTime time) {
+    DIRNmDirectoryAddress a(holder, kCatMain, long(number), time);
+    return open(&a);
+}
+
+void copyHeader(const DIRCommonInfo& from, DIRCommonInfo& to) {
+    to.base = from.base;
+    to.creator = from.creator;
+    to.name = from.name;
+    to.extraText = from.extraText;
+    to.longText = from.longText;
+    to.description = from.description;
+}
+
+void NmObject::setHeader(const DIRCommonInfo& r) {
+    copyHeader(r, header_);
+    mainDirty_ = true;
+}
+
+long NmObject::stream(uint32_t category, AttrStream*& s, bool read) {
+    auto it = streams_.find(category);
+    if (it == streams_.end()) {
+        auto fresh = std::make_unique<AttrStream>(holder(), category, number());
+        long e = read ? fresh->read(store_) : long(DIR_OK);
+        if (e && e != DIR_ATTR_MISSING) return e;
+        it = streams_.emplace(category, std::move(fresh)).first;
+    }
+    s = it->second.get();
+    return DIR_OK;
+}
+
+template <typename T>
+long NmObject::getList(uint32_t category, long (*decode)(const AttrStream&, std::vector<T>&),
+                       std::vector<T>& list) {
+    AttrStream* s = nullptr;
+    if (long e = stream(category, s)) return e;
+    if (s->size() == 0) {
+        list.clear();
+        return DIR_OK;
+    }
+    return decode(*s, list);
+}
+
+template <typename T>
+long NmObject::putList(uint32_t category, long (*encode)(const std::vector<T>&, AttrStream&),
+                       const std::vector<T>& list) {
+    AttrStream* s = nullptr;
+    if (long e = stream(category, s, false)) return e;
+    dirty_[category] = true;
+    return encode(list, *s);
+}
+
+long NmObject::getRefs(uint32_t category, std::vector<DIRRefInfo>& list) {
+    return getList(category, decodeReferences, list);
+}
+long NmObject::putRefs(uint32_t category, const std::vector<DIRRefInfo>& list) {
+    return putList(category, encodeReferences, list);
+}
+long NmObject::getParents(std::vector<DIRParentInfo>& list) {
+    return getList(kCatParents, decodeParents, list);
+}
+long NmObject::putParents(const std::vector<DIRParentInfo>& list) {
+    return putList(kCatParents, encodeParents, list);
+}
+long NmObject::getAccessRights(std::vector<DIRAccessRight>& list) {
+    return getList(kCatAccessRights, decodeAccessRights, list);
+}
+long NmObject::putAccessRights(const std::vector<DIRAccessRight>& list) {
+    return putList(kCatAccessRights, encodeAccessRights, list);
+}
+
+long NmObject::getTypeData(DIRCommonInfo& record) {
+    AttrStream* s = nullptr;
+    if (long e = stream(kCatTypeData, s)) return e;
+    if (s->size() == 0) {
+        // A folder without subscribers has no attribute: an empty list.
+        if (auto* f = dynamic_cast<DIRFolder*>(&record)) f->subscribers.clear();
+        return DIR_OK;
+    }
+    return decodeTypeData(*s, record);
+}
+
+long NmObject::putTypeData(const DIRCommonInfo& record) {
+    AttrStream* s = nullptr;
+    if (long e = stream(kCatTypeData, s)) return e;
+    dirty_[kCatTypeData] = true;
+    return encodeTypeData(record, *s);
+}
+
+long NmObject::claim() {
+    if (claimed_ || !ordinary(number())) return DIR_OK;
+    AttrStream ticket(holder(), kCatActionList, number());
+    uint32_t word = 0;
+    if (!exists_ || main_.getU32(kMainReserved, word) || word != kTicketed) {
+        // Written before tickets: give it one.
+        ticket.putU32(kListCount, 0);
+        if (long e = ticket.write(store_)) return e;
+    }
+    DIRTime seen = header_.base.modified;
+    for (int still = 0;;) {
+        long e = ticket.remove(store_, DIR_ATTR_WRITE);
+        if (e == DIR_OK) break;
+        if (e != DIR_ATTR_MISSING) return e;
+        if (long r = readMain()) return r;
+        still = header_.base.modified == seen ? still + 1 : 0;
+        seen = header_.base.modified;
+        if (still >= kClaimStillRounds) {
+            ticket.putU32(kListCount, 0);
+            if (long w = ticket.write(store_)) return w;
+            still = 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + still % 8));
+    }
+    claimed_ = true;
+    streams_.clear();
+    dirty_.clear();
+    return readMain();
+}
+
+long claimBoth(NmObject& a, NmObject& b) {
+    // One order for every workstation, so that two claimants of the same
+    // pair never wait for each other.
+    bool same = a.address().uniqueKey == b.address().uniqueKey;
+    NmObject& first = a.address().uniqueKey < b.address().uniqueKey ? a : b;
+    NmObject& second = &first == &a ? b : a;
+    if (long e = first.claim()) return e;
+    return same ? long(DIR_OK) : second.claim();
+}
+
+void NmObject::release() {
+    AttrStream ticket(holder(), kCatActionList, number());
+    ticket.putU32(kListCount, 0);
+    ticket.write(store_); // a ticket that cannot be written comes back after the wait above
+    claimed_ = false;
+}
+
+long NmObject::commit() {
+    bool created = !exists_;
+    for (auto& [category, dirty] : dirty_) {
+        if (!dirty) continue;
+        if (long e = streams_[category]->write(store_)) return e;
+        dirty = false;
+    }
+    if (!mainDirty_) {
+        if (claimed_) release();
+        return DIR_OK;
+    }
+    // Never the stored time again: see the file's header.
+    DIRTime now = std::max<DIRTime>(DIRCurrentTime(), header_.base.modified + 1);
+    if (long e = encodeMainRecord(header_, now, main_)) return e;
+    if (ordinary(number())) main_.putU32(kMainReserved, kTicketed);
+    if (long e = main_.write(store_)) return e;
+    if (claimed_ || (created && ordinary(number()))) release(); // a new object's first ticket
+    if (header_.base.created == 0) header_.base.created = now;
+    if (header_.base.version == 0) header_.base.version = 1;
+    header_.base.modified = now;
+    exists_ = true;
+    mainDirty_ = false;
+    return DIR_OK;
+}
+
+} // namespace namedir
