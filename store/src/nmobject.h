@@ -1,0 +1,81 @@
+// NmObject: one desktop object opened for reading and writing: an owned copy
+// of its address, its decoded main record, one attribute stream per category
+// read on demand, and a dirty flag per stream.
+//
+// commit() writes the dirty list streams first and the main record last, so
+// that a reader who sees the new modification time also sees the new lists
+// (a reader that re-reads only when the time changed would otherwise keep old
+// lists under a new time). The stored modification time only ever grows:
+// two commits within one second still give two different times, so an
+// update in the same second as the reader's read is not taken for none.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "namedir/attrstream.h"
+#include "namedir/records.h"
+
+namespace namedir {
+
+class NmObject {
+  public:
+    explicit NmObject(AttrStore& store) : store_(store) {}
+
+    // Copies the address (null or not a Namewright address: 104), checks it
+    // by name only and reads the main record: a missing (or access-denied)
+    // one is an empty record of type 0; a free number 117; a bad type 129.
+    long open(const DIRDirectoryAddress* address);
+    long open(const std::string& holder, uint32_t number, DIRTime time = 0);
+
+    const DIRNmDirectoryAddress& address() const { return *address_; }
+    const std::string& holder() const { return address_->nmName; }
+    uint32_t number() const { return uint32_t(address_->attrNumber); }
+    // The stored main record (base words and texts).
+    const DIRCommonInfo& header() const { return header_; }
+    bool exists() const { return exists_; }
+    DIRTime modified() const { return header_.base.modified; }
+
+    // Replaces the main record's values (written at commit).
+    void setHeader(const DIRCommonInfo& record);
+    // Marks the main record for writing so that the commit moves `modified`.
+    void touch() { mainDirty_ = true; }
+
+    // Lists, read and written whole. A missing list reads as empty.
+    long getRefs(uint32_t category, std::vector<DIRRefInfo>& list);
+    long putRefs(uint32_t category, const std::vector<DIRRefInfo>& list);
+    long getParents(std::vector<DIRParentInfo>& list);
+    long putParents(const std::vector<DIRParentInfo>& list);
+    long getAccessRights(std::vector<DIRAccessRight>& list);
+    long putAccessRights(const std::vector<DIRAccessRight>& list);
+    // Category 56 by the record's type (folder subscribers, item and action
+    // data); a missing attribute leaves the record's fields as they are.
+    long getTypeData(DIRCommonInfo& record);
+    long putTypeData(const DIRCommonInfo& record);
+
+    // Writes what changed; 0 or a store error.
+    long commit();
+
+  private:
+    // The stream of `category`, read on first use (missing: empty).
+    long stream(uint32_t category, AttrStream*& s);
+
+    AttrStore& store_;
+    std::unique_ptr<DIRNmDirectoryAddress> address_;
+    AttrStream main_{"", 0, 0};
+    DIRCommonInfo header_;
+    bool exists_ = false;
+    bool mainDirty_ = false;
+    std::map<uint32_t, std::unique_ptr<AttrStream>> streams_;
+    std::map<uint32_t, bool> dirty_;
+};
+
+// The unique key of an address, empty for none.
+std::string keyOf(const DIRDirectoryAddress* address);
+// A reference entry as stored: its time is its address's (the stored entry's
+// key is rebuilt from that time).
+DIRRefInfo refEntryOf(const DIRRefInfo& item);
+
+} // namespace namedir
