@@ -165,38 +165,7 @@ struct Parser {
         }
     }
 
-    struct Key {
-        const char* name;
-        void (*set)(Parser& p, std::string_view value);
-    };
-    static constexpr Key kKeys[] = {
-        {"Command", [](Parser& p, std::string_view v) { p.current->commandLine = v; }},
-        {"Description", [](Parser& p, std::string_view v) { p.current->description = v; }},
-        {"StartDir", [](Parser& p, std::string_view v) { p.current->startDirectory = v; }},
-        {"Shared", [](Parser& p, std::string_view v) { p.current->shared = parseBoolean(v); }},
-        {"Personal", [](Parser& p, std::string_view v) { p.current->shared = !parseBoolean(v); }},
-        {"Initial", [](Parser& p, std::string_view v) { p.current->initial = parseBoolean(v); }},
-        {"WinMode", [](Parser& p, std::string_view v) { p.setShowMode(v); }},
-        {"Capabilities", [](Parser& p, std::string_view v) { p.setCapabilities(v); }},
-        {"Cap", [](Parser& p, std::string_view v) { p.setCapabilities(v); }},
-        {"Caps", [](Parser& p, std::string_view v) { p.setCapabilities(v); }},
-        {"Icon", [](Parser& p, std::string_view v) { p.setIcon(v); }},
-    };
-
-    void body(std::string_view line) {
-        size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return; // a remark
-        std::string_view key = trim(line.substr(0, eq));
-        std::string_view value = trim(line.substr(eq + 1));
-        if (!current) {
-            // The lines of a section passed over were reported with its header.
-            if (!inBadSection) problem(shown(line) + " comes before the first section; ignored");
-            return;
-        }
-        for (const Key& k : kKeys)
-            if (sameNoCase(key, k.name)) return k.set(*this, value);
-        problem("key " + shown(key) + " is not one the installer knows and is ignored");
-    }
+    void body(std::string_view line);
 
     void take(std::string_view raw) {
         std::string_view line = trim(raw);
@@ -223,6 +192,40 @@ struct Parser {
             body(line);
     }
 };
+
+// The keys of a section body and what each sets.
+struct Key {
+    const char* name;
+    void (*set)(Parser& p, std::string_view value);
+};
+const Key kKeys[] = {
+    {"Command", [](Parser& p, std::string_view v) { p.current->commandLine = v; }},
+    {"Description", [](Parser& p, std::string_view v) { p.current->description = v; }},
+    {"StartDir", [](Parser& p, std::string_view v) { p.current->startDirectory = v; }},
+    {"Shared", [](Parser& p, std::string_view v) { p.current->shared = parseBoolean(v); }},
+    {"Personal", [](Parser& p, std::string_view v) { p.current->shared = !parseBoolean(v); }},
+    {"Initial", [](Parser& p, std::string_view v) { p.current->initial = parseBoolean(v); }},
+    {"WinMode", [](Parser& p, std::string_view v) { p.setShowMode(v); }},
+    {"Capabilities", [](Parser& p, std::string_view v) { p.setCapabilities(v); }},
+    {"Cap", [](Parser& p, std::string_view v) { p.setCapabilities(v); }},
+    {"Caps", [](Parser& p, std::string_view v) { p.setCapabilities(v); }},
+    {"Icon", [](Parser& p, std::string_view v) { p.setIcon(v); }},
+};
+
+void Parser::body(std::string_view line) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return; // a remark
+    std::string_view key = trim(line.substr(0, eq));
+    std::string_view value = trim(line.substr(eq + 1));
+    if (!current) {
+        // The lines of a section passed over were reported with its header.
+        if (!inBadSection) problem(shown(line) + " comes before the first section; ignored");
+        return;
+    }
+    for (const Key& k : kKeys)
+        if (sameNoCase(key, k.name)) return k.set(*this, value);
+    problem("key " + shown(key) + " is not one the installer knows and is ignored");
+}
 
 } // namespace
 
