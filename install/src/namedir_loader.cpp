@@ -40,7 +40,10 @@ const Symbol kSymbols[] = {
 };
 
 struct State {
-    std::mutex lock; // guards both members
+    // Guards the members. Recursive: a reporter told of a failed load may
+    // call the installer again, which then finds `loading` set.
+    std::recursive_mutex lock;
+    bool loading = false;
     void* handle = nullptr;
     NamedirCalls calls{};
 };
@@ -131,8 +134,16 @@ bool load(State& s) {
 
 const NamedirCalls* namedir() {
     State& s = state();
-    std::lock_guard<std::mutex> g(s.lock);
-    if (!s.handle && !load(s)) return nullptr;
+    std::lock_guard<std::recursive_mutex> g(s.lock);
+    if (!s.handle) {
+        if (s.loading) return nullptr;
+        s.loading = true;
+        struct Done {
+            bool& loading;
+            ~Done() { loading = false; }
+        } done{s.loading};
+        if (!load(s)) return nullptr;
+    }
     return &s.calls;
 }
 
