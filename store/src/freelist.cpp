@@ -1,8 +1,12 @@
 #include "namedir/freelist.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "namedir/codecs.h"
@@ -21,6 +25,20 @@ std::optional<NumberRange> g_groupRange; // guarded by g_rangeLock
 
 // A run of this many missing main attributes ends the used part of a range.
 constexpr int kMissingRunEnd = 6;
+
+// Claims lost to another workstation before the head moves on are retried;
+// this many attempts in all, with short growing pauses between them.
+constexpr int kClaimAttempts = 200;
+// How long a head may stand still on a number without a ticket before the
+// ticket is taken to be missing (a list written before tickets, or a
+// claimant that stopped between its claim and its head).
+constexpr int kStillHeadChecks = 12;
+
+void pause(int attempt) {
+    // 1..8 ms, growing, with jitter so that racing claimants fall apart.
+    int ms = 1 + (attempt % 8) + int(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 FreeSlotRecord slotRecord(uint32_t number, bool exhausted, bool counterMode) {
     return FreeSlotRecord{uint32_t(DIR_TYPE_FREE), kCatMain, number, exhausted ? 1u : 0u,
@@ -78,14 +96,17 @@ long FreeList::readHead(FreeSlotRecord& head) {
 }
 
 long FreeList::allocate(uint32_t& number) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        bool first = attempt == 0;
+    bool rebuilt = false;
+    FreeSlotRecord last{};
+    int still = 0;
+    for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
         FreeSlotRecord head{};
         long e = readHead(head);
-        if (e == DIR_ATTR_MISSING && !first) {
+        if (e == DIR_ATTR_MISSING && rebuilt) {
             head = slotRecord(range_.lower, false, true);
         } else if (e == DIR_ATTR_MISSING || e == DIR_FREELIST_INVALID) {
-            if (!first) return e;
+            if (rebuilt) return e;
+            rebuilt = true;
             if (long r = rebuild()) return r;
             continue;
         } else if (e) {
@@ -94,27 +115,53 @@ long FreeList::allocate(uint32_t& number) {
         if (head.exhausted || (head.counterMode && head.number > range_.upper))
             return DIR_FREELIST_EMPTY;
         e = takeFrom(head, number);
+        if (e == kClaimLost) {
+            // Another workstation took the number: wait for its head. A head
+            // that stands still has no ticket to claim: give it one.
+            bool same = std::memcmp(&head, &last, sizeof head) == 0;
+            still = same ? still + 1 : 0;
+            last = head;
+            if (still >= kStillHeadChecks) {
+                if (long w = writeTicket(head.number)) return w;
+                still = 0;
+            }
+            pause(attempt);
+            continue;
+        }
         if (e != DIR_FREELIST_INVALID) return e;
-        if (!first) return e;
+        if (rebuilt) return e;
+        rebuilt = true;
         if (long r = rebuild()) return r;
     }
     return DIR_FREELIST_INVALID;
 }
 
-// Takes the head's number. In counter mode the number must not hold an object;
-// in chain mode it must hold the marker that names the next free number (a
-// head whose marker has gone would otherwise hand out a number twice).
+// Takes the head's number. The claim is the deletion of the number's ticket
+// (category 54, which ordinary objects never use): the service deletes an
+// attribute once, so of the workstations that read the same head only one
+// succeeds; the others see the ticket gone and read the head again. Only the
+// claimant writes the head, after the ticket of the next number is in place.
+// In counter mode the number must not hold an object; in chain mode it must
+// hold the marker that names the next free number.
 long FreeList::takeFrom(FreeSlotRecord head, uint32_t& number) {
+    uint32_t taken = head.number;
     FreeSlotRecord marker{};
     Slot state;
-    if (long e = readSlot(kCatMain, head.number, marker, state)) return e;
+    if (long e = readSlot(kCatMain, taken, marker, state)) return e;
     bool usable = head.counterMode ? state != Slot::Invalid : state == Slot::Valid;
     if (!usable) return DIR_FREELIST_INVALID;
-    uint32_t taken = head.number;
+    long claim = AttrStream(holder_, kCatActionList, taken).remove(store_, DIR_ATTR_WRITE);
+    if (claim == DIR_ATTR_MISSING) return kClaimLost;
+    if (claim) return claim;
     if (head.counterMode) {
         head.number = taken + 1;
         head.exhausted = head.number > range_.upper ? 1 : 0;
+        if (!head.exhausted)
+            if (long e = writeTicket(head.number)) return e;
     } else {
+        // The marker as it is now: only the claimant reads it after the claim.
+        if (long e = readSlot(kCatMain, taken, marker, state)) return e;
+        if (state != Slot::Valid) return DIR_FREELIST_INVALID;
         head = marker;
         long e = AttrStream(holder_, kCatMain, taken).remove(store_, DIR_ATTR_WRITE);
         if (e && e != DIR_ATTR_MISSING) return e;
@@ -122,6 +169,12 @@ long FreeList::takeFrom(FreeSlotRecord head, uint32_t& number) {
     if (long e = writeSlot(kCatFixed, headNumber_, head)) return e;
     number = taken;
     return DIR_OK;
+}
+
+long FreeList::writeTicket(uint32_t number) {
+    AttrStream s(holder_, kCatActionList, number);
+    s.putU32(kListCount, 0);
+    return s.write(store_);
 }
 
 long FreeList::release(uint32_t number) {
@@ -142,6 +195,8 @@ long FreeList::release(uint32_t number) {
     if (e == DIR_ATTR_MISSING || e == DIR_FREELIST_INVALID) return rebuild();
     if (e) return e;
     if (head.counterMode && number >= head.number) return DIR_ALREADY_FREE; // never used
+    // The ticket goes in before the head names the number.
+    if (long w = writeTicket(number)) return w;
     if (head.counterMode && number + 1 == head.number) {
         head.number = number;
         head.exhausted = 0;
@@ -152,6 +207,10 @@ long FreeList::release(uint32_t number) {
 }
 
 long FreeList::rebuild() {
+    // A head that another workstation writes while this one scans wins: the
+    // scan would hand out again what that workstation has just taken.
+    FreeSlotRecord before{}, after{};
+    long headBefore = readHead(before);
     std::vector<uint32_t> free;
     uint64_t scanEnd = uint64_t(range_.upper) + 1; // the first never-used number
     int missingRun = 0;
@@ -184,9 +243,16 @@ long FreeList::rebuild() {
         if (e && e != DIR_ATTR_MISSING) return e;
         free.pop_back();
     }
+    long headAfter = readHead(after);
+    if (headAfter != headBefore ||
+        (headAfter == DIR_OK && std::memcmp(&before, &after, sizeof before) != 0))
+        return DIR_OK;
     FreeSlotRecord next = slotRecord(uint32_t(scanEnd), scanEnd > range_.upper, true);
+    if (scanEnd <= range_.upper)
+        if (long e = writeTicket(uint32_t(scanEnd))) return e;
     for (auto it = free.rbegin(); it != free.rend(); ++it) {
         if (long e = writeSlot(kCatMain, *it, next)) return e;
+        if (long e = writeTicket(*it)) return e;
         next = slotRecord(*it, false, false);
     }
     return writeSlot(kCatFixed, headNumber_, next);

@@ -14,13 +14,19 @@ namespace storetest {
 
 class DaemonFixture : public ::testing::Test {
   protected:
-    // Admin commands run on the database before the daemon starts.
-    void startDaemon(const std::vector<std::vector<std::string>>& admin = {}) {
+    // Admin commands run on the database before the daemon starts; `seed`
+    // (seed-file lines) is loaded after the demo directory.
+    void startDaemon(const std::vector<std::vector<std::string>>& admin = {},
+                     const std::string& seed = "") {
         const qrdtest::Workstation& ws = qrdtest::workstation();
         db = ws.dir + "/store.db";
         nwdtest::Outcome seeded =
             nwdtest::runTool({"seed", "--db", db, "--kdf-iterations", "1000"});
         ASSERT_EQ(seeded.exitCode, 0) << seeded.err;
+        if (!seed.empty()) {
+            seeded = nwdtest::runTool({"seed", "--db", db, "--kdf-iterations", "1000", "-"}, seed);
+            ASSERT_EQ(seeded.exitCode, 0) << seeded.err;
+        }
         for (std::vector<std::string> cmd : admin) {
             cmd.insert(cmd.begin(), {"admin", "--db", db});
             nwdtest::Outcome o = nwdtest::runTool(cmd);

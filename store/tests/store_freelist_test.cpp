@@ -42,13 +42,17 @@ TEST(FreeListInMemoryStore, AStrayCounterBelowItsOwnMarkerDoesNotHideObjectsAbov
     EXPECT_EQ(got, (std::vector<uint32_t>{250201, 250203}));
 }
 
-TEST(FreeListInMemoryStore, ANewUsersFirstAllocationReadsNineAttributes) {
+TEST(FreeListInMemoryStore, ANewUsersFirstAllocationReadsElevenAttributes) {
     FakeAttrStore store;
     uint32_t n = 0;
     ASSERT_EQ(FreeList(store, kUser, false).allocate(n), 0);
-    // Head (missing), six numbers of the rebuild, head again, the number.
-    EXPECT_EQ(store.reads, 9);
-    EXPECT_EQ(store.writes, 2); // the rebuilt head, the head after taking
+    // Head (missing); the rebuild: head, six numbers, head; head again, the
+    // number.
+    EXPECT_EQ(store.reads, 11);
+    // The rebuild's ticket and head; the taker's next ticket and head.
+    EXPECT_EQ(store.writes, 4);
+    EXPECT_TRUE(store.has(kUser, 54, n + 1));
+    EXPECT_FALSE(store.has(kUser, 54, n));
 }
 
 TEST(FreeListInMemoryStore, NumbersOutsideTheRangeAreNotFreed) {
@@ -70,7 +74,10 @@ TEST(FreeListInMemoryStore, DeletingStorageRemovesAllSixCategories) {
     store.attrs[{kUser, 58, n}] = {9};
     ASSERT_EQ(deleteObjectStorage(store, kUser, n), 0);
     for (uint32_t c = 52; c <= 57; ++c)
-        EXPECT_FALSE(store.has(kUser, c, n)) << c;
+        if (c != 54) EXPECT_FALSE(store.has(kUser, c, n)) << c;
+    // The number is free again, with its ticket: an empty list.
+    std::vector<uint8_t> ticket = store.attrs[{kUser, 54, n}];
+    EXPECT_EQ(ticket, std::vector<uint8_t>(4, 0));
     EXPECT_TRUE(store.has(kUser, 58, n));
 }
 

@@ -300,10 +300,15 @@ void object(JsonWriter& j, AttrStore& store, const std::string& holder, uint32_t
 void dumpHolder(AttrStore& store, const std::string& holder, bool group,
                 const std::vector<AttrName>& attrs, std::string& json) {
     std::map<uint32_t, std::set<uint32_t>> numbers; // categories 52..57 by number
-    std::set<uint32_t> fixed;
+    std::set<uint32_t> fixed, tickets;
     std::vector<AttrName> others;
+    const layout::NumberRange range = holderRange(group);
     for (const AttrName& a : attrs) {
-        if (a.category >= layout::kCatMain && a.category <= layout::kCatContents)
+        // Ordinary objects have no action list: 54 there is a free number's
+        // ticket (namedir/freelist.h).
+        if (a.category == layout::kCatActionList && range.contains(a.number))
+            tickets.insert(a.number);
+        else if (a.category >= layout::kCatMain && a.category <= layout::kCatContents)
             numbers[a.number].insert(a.category);
         else if (a.category == layout::kCatFixed)
             fixed.insert(a.number);
@@ -344,6 +349,11 @@ void dumpHolder(AttrStore& store, const std::string& holder, bool group,
         freeSlot(j, marker);
         j.endObject();
     }
+    j.endArray();
+
+    j.beginArray("tickets");
+    for (uint32_t number : tickets)
+        j.number(nullptr, number);
     j.endArray();
 
     j.beginArray("otherAttributes");

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "dump.h"
 #include "namedir.h"
+#include "transfer.h"
 
 namespace {
 
@@ -25,7 +27,8 @@ const char kUsage[] =
     "Options:\n"
     "  -h, --help   show this text\n"
     "\n"
-    "Exit status: 0 done, 1 the directory refused or failed, 2 wrong usage.\n";
+    "Exit status: 0 done, 1 the directory refused or failed, 2 wrong usage,\n"
+    "3 check found problems that remain.\n";
 
 int usageError(const char* what) {
     std::fprintf(stderr, "namedir: %s\nTry 'namedir --help'.\n", what);
@@ -85,6 +88,66 @@ int dump(const std::vector<std::string>& args) {
     return 0;
 }
 
+// The holder's attribute names, or false with a message.
+bool scanHolder(const std::string& holder, std::vector<AttrName>& attrs) {
+    if (QRDSTATUS s = CQrdApi::scanAttributes(holder, {0, 0}, {0xFFFFFFFF, 0xFFFFFFFF}, attrs)) {
+        std::fprintf(stderr, "namedir: cannot list the attributes of %s: %s\n", holder.c_str(),
+                     statusText(s).c_str());
+        return false;
+    }
+    return true;
+}
+
+int check(const std::vector<std::string>& args) {
+    bool repair = false;
+    std::vector<std::string> names;
+    for (const std::string& a : args) {
+        if (a == "--repair")
+            repair = true;
+        else
+            names.push_back(a);
+    }
+    if (names.size() != 1) return usageError("check takes NAME and optionally --repair");
+    std::string holder = names[0];
+    bool group = false;
+    std::vector<AttrName> attrs;
+    if (!resolveHolder(holder, group) || !scanHolder(holder, attrs)) return 1;
+    namedirtool::CheckResult r =
+        namedirtool::checkHolder(namedir::clientAttrStore(), holder, group, attrs, repair, stdout);
+    if (r.failed) return 1;
+    std::printf("%s: %d problem%s found%s\n", holder.c_str(), r.found, r.found == 1 ? "" : "s",
+                repair ? (", " + std::to_string(r.repaired) + " repaired").c_str() : "");
+    return r.found > r.repaired ? 3 : 0;
+}
+
+int exportDesktop(const std::vector<std::string>& args) {
+    std::string holder = args[0];
+    bool group = false;
+    std::vector<AttrName> attrs;
+    if (!resolveHolder(holder, group) || !scanHolder(holder, attrs)) return 1;
+    std::string error;
+    if (!namedirtool::exportHolder(namedir::clientAttrStore(), holder, group, attrs, args[1],
+                                   error)) {
+        std::fprintf(stderr, "namedir: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int importDesktop(const std::vector<std::string>& args) {
+    std::string holder = args[0];
+    bool group = false;
+    std::vector<AttrName> attrs;
+    if (!resolveHolder(holder, group) || !scanHolder(holder, attrs)) return 1;
+    std::string error;
+    if (!namedirtool::importHolder(namedir::clientAttrStore(), holder, group, attrs, args[1],
+                                   error)) {
+        std::fprintf(stderr, "namedir: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int raw(const std::vector<std::string>& args) {
     bool plain = args.size() == 4;
     if (plain && args[0] != "--plain" && args[3] != "--plain")
@@ -133,6 +196,17 @@ const Command kCommands[] = {
     {"raw", "NAME CATEGORY NUMBER [--plain]", 3, 4, raw,
      "print the bytes of one attribute in hexadecimal, 16 to a line after\n"
      "their decimal offset (--plain: one line of hexadecimal)"},
+    {"check", "NAME [--repair]", 1, 2, check,
+     "report what is inconsistent among NAME's objects: list entries naming\n"
+     "missing objects, parent lists that do not match the folders, free-list\n"
+     "entries in use, objects nothing names; --repair fixes all but the last\n"
+     "(exit status 3 when problems remain)"},
+    {"export", "NAME FILE", 2, 2, exportDesktop,
+     "write NAME's whole desktop (objects, lists, actions, card, preferences,\n"
+     "free list) to FILE as versioned JSON"},
+    {"import", "NAME FILE", 2, 2, importDesktop,
+     "write a desktop exported to FILE into NAME, which must hold none yet;\n"
+     "references to the exported holder are renamed to NAME"},
 };
 
 std::string commandList() {

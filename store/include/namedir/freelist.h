@@ -5,9 +5,10 @@
 // marker at (52, n) for each free number n, chained through their numbers;
 // the last link is in counter mode and holds the first never-used number.
 //
-// Every operation reads, writes and deletes through an AttrStore, so it is
-// not atomic across workstations; what it guarantees is that a number whose
-// main attribute holds an object is never handed out.
+// Each free number also carries a ticket, an empty list at (54, n): taking
+// a number is deleting its ticket, which only one workstation can do, so two
+// workstations that read the same head never take the same number. A number
+// whose main attribute holds an object is never handed out.
 #pragma once
 
 #include <memory>
@@ -53,6 +54,8 @@ class NAMEDIR_EXPORT FreeList {
     long writeSlot(uint32_t category, uint32_t number, const layout::FreeSlotRecord& r);
     bool valid(const layout::FreeSlotRecord& r) const;
     long takeFrom(layout::FreeSlotRecord head, uint32_t& number);
+    long writeTicket(uint32_t number);
+    static constexpr long kClaimLost = -1; // another workstation took the number
 
     AttrStore& store_;
     std::string holder_;
