@@ -31,11 +31,19 @@ std::string_view trim(std::string_view s) {
 const char* const kTrueWords[] = {"YES", "1",  "ONE", "TRUE",  "ON",
                                   "OUI", "JA", "SI",  "OKYAH", "KYCHNIJZ"};
 
-struct ShowMode {
+// A name that a value may be given by.
+struct Named {
     const char* name;
     long value;
 };
-const ShowMode kShowModes[] = {
+
+template <size_t N> const Named* lookUp(const Named (&table)[N], std::string_view name) {
+    for (const Named& n : table)
+        if (sameNoCase(name, n.name)) return &n;
+    return nullptr;
+}
+
+const Named kShowModes[] = {
     {"SW_HIDE", 0},
     {"SW_MAXIMIZE", 3},
     // The name setup programs have always written; the full spelling is
@@ -54,11 +62,7 @@ const ShowMode kShowModes[] = {
     {"SW_SHOWDEFAULT", 10},
 };
 
-struct Capability {
-    const char* name;
-    long bits;
-};
-const Capability kCapabilities[] = {
+const Named kCapabilities[] = {
     {"DIR_TYPE_NONE", 0},
     {"None", 0},
     {"Nothing", 0},
@@ -286,12 +290,9 @@ bool parseBoolean(std::string_view value) {
 }
 
 bool parseShowMode(std::string_view name, long& mode) {
-    for (const ShowMode& m : kShowModes)
-        if (sameNoCase(name, m.name)) {
-            mode = m.value;
-            return true;
-        }
-    return false;
+    const Named* m = lookUp(kShowModes, name);
+    if (m) mode = m->value;
+    return m != nullptr;
 }
 
 long parseCapabilities(std::string_view text, std::vector<std::string>* unknown) {
@@ -303,14 +304,10 @@ long parseCapabilities(std::string_view text, std::vector<std::string>* unknown)
         size_t end = text.find_first_of(" \t\r\n", begin);
         if (end == std::string_view::npos) end = text.size();
         std::string_view token = text.substr(begin, end - begin);
-        bool known = false;
-        for (const Capability& c : kCapabilities)
-            if (sameNoCase(token, c.name)) {
-                mask |= c.bits;
-                known = true;
-                break;
-            }
-        if (!known && unknown) unknown->emplace_back(token);
+        if (const Named* c = lookUp(kCapabilities, token))
+            mask |= c->value;
+        else if (unknown)
+            unknown->emplace_back(token);
         at = end;
     }
     return mask;

@@ -11,6 +11,7 @@
 
 #include "action_file.h"
 #include "deskinstall.h"
+#include "qrd/usage.h"
 
 namespace {
 
@@ -130,17 +131,8 @@ const Command kCommands[] = {
 
 std::string commandList() {
     std::string out;
-    for (const Command& c : kCommands) {
-        out += std::string("  ") + c.name + (*c.args ? " " : "") + c.args + "\n";
-        std::string help = c.help;
-        size_t at = 0;
-        while (at < help.size()) {
-            size_t nl = help.find('\n', at);
-            if (nl == std::string::npos) nl = help.size();
-            out += "      " + help.substr(at, nl - at) + "\n";
-            at = nl + 1;
-        }
-    }
+    for (const Command& c : kCommands)
+        out += qrd::commandHelp(std::string(c.name) + (*c.args ? " " : "") + c.args, c.help);
     return out;
 }
 
