@@ -68,8 +68,9 @@ class FlatTest : public storetest::DaemonFixture {
         return list;
     }
 
-    // Attribute numbers of the user's range that hold a live object or any
-    // part of one.
+    // Numbers of the holder's ranges that hold a live object: a main record
+    // that is no free marker, or type data left behind. (A free number keeps
+    // an empty action list as its ticket.)
     std::set<uint32_t> liveObjects(const std::string& holder) {
         std::vector<AttrName> attrs;
         EXPECT_EQ(CQrdApi::scanAttributes(holder, {layout::kCatMain, 0},
@@ -79,10 +80,8 @@ class FlatTest : public storetest::DaemonFixture {
         for (const AttrName& a : attrs) {
             if (!layout::kUserRange.contains(a.number) && !layout::kGroupRange.contains(a.number))
                 continue;
-            if (a.category != layout::kCatMain) {
-                live.insert(a.number);
-                continue;
-            }
+            if (a.category == layout::kCatTypeData) live.insert(a.number);
+            if (a.category != layout::kCatMain) continue;
             AttrStream s(holder, a.category, a.number);
             DIRCommonInfo main;
             if (s.read(clientAttrStore()) == 0 && decodeMainRecord(s, main) == 0 &&
