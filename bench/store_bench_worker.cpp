@@ -21,6 +21,7 @@
 #include "namedir.h"
 #include "rounds.h"
 #include "stats.h"
+#include "store_bench_folder.h"
 
 namespace bench {
 namespace {
@@ -313,6 +314,12 @@ class Worker {
             all[i]->m.samples = ms[i].samples;
         if (!complete) fail(error);
         print(all);
+        if (complete && folderDocuments_ > 0) {
+            double readUs = summarize(all[0]->m.samples).p50;
+            double writeUs = summarize(all[1]->m.samples).p50;
+            complete = benchFolder(user_, folderDocuments_, readUs, writeUs, error);
+            if (!complete) fail(error);
+        }
         CQrdApi::destroySession();
         return complete ? 0 : 1;
     }
@@ -486,6 +493,9 @@ class Worker {
     std::vector<Kind> kinds_;
     std::vector<uint8_t> exchangeValue_, exchangeRead_;
     uint32_t allocated_ = 0, toFree_ = 0;
+
+  public:
+    size_t folderDocuments_ = 1000;
 };
 
 } // namespace
@@ -509,6 +519,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("logged in as %s\n", bench::user_.c_str());
-    return bench::Worker(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10))
-        .run();
+    bench::Worker worker(std::strtoul(argv[2], nullptr, 10), std::strtoul(argv[3], nullptr, 10));
+    if (const char* n = std::getenv("STORE_BENCH_DOCUMENTS"))
+        worker.folderDocuments_ = std::strtoul(n, nullptr, 10);
+    return worker.run();
 }

@@ -7,18 +7,10 @@
 #include "namedir/errors.h"
 #include "namedir/layout.h"
 #include "nmobject.h"
+#include "outcome.h"
 
 using namespace namedir;
 using namespace namedir::layout;
-
-namespace {
-
-bool done(long& error, long code) {
-    if (code) error = code;
-    return code == DIR_OK;
-}
-
-} // namespace
 
 // The list of the fixed object `number` on the login group (`group`) or user.
 long DIRDirectory::addToList(uint32_t number, bool group, const DIRRefInfo& entry) {
@@ -30,10 +22,7 @@ long DIRDirectory::addToList(uint32_t number, bool group, const DIRRefInfo& entr
     if (long e = object.open(holder, number)) return e;
     std::vector<DIRRefInfo> list;
     if (long e = object.getRefs(kCatActionList, list)) return e;
-    std::string key = entry.address->uniqueKey;
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const DIRRefInfo& r) { return keyOf(r.address.get()) == key; }),
-               list.end());
+    removeKey(list, entry.address->uniqueKey);
     list.push_back(refEntryOf(entry));
     if (long e = object.putRefs(kCatActionList, list)) return e;
     return object.commit();
@@ -47,11 +36,7 @@ long DIRDirectory::removeFromList(uint32_t number, bool group, const std::string
     if (long e = object.open(holder, number)) return e;
     std::vector<DIRRefInfo> list;
     if (long e = object.getRefs(kCatActionList, list)) return e;
-    size_t before = list.size();
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const DIRRefInfo& r) { return keyOf(r.address.get()) == key; }),
-               list.end());
-    if (list.size() == before) return DIR_OK; // nothing to write
+    if (removeKey(list, key) == 0) return DIR_OK; // nothing to write
     if (long e = object.putRefs(kCatActionList, list)) return e;
     return object.commit();
 }

@@ -6,22 +6,12 @@
 #include "namedir/errors.h"
 #include "namedir/layout.h"
 #include "nmobject.h"
+#include "outcome.h"
 
 using namespace namedir;
 using namespace namedir::layout;
 
 namespace {
-
-bool fail(long& error, long code) {
-    error = code;
-    return false;
-}
-
-template <typename Entry> void removeKey(std::vector<Entry>& list, const std::string& key) {
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const Entry& e) { return keyOf(e.address.get()) == key; }),
-               list.end());
-}
 
 // The new-folders list of `user` (its name made canonical by the directory).
 long newFoldersAddress(const std::string& user, DIRAddressPtr& out) {

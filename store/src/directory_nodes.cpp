@@ -8,6 +8,7 @@
 #include "namedir/layout.h"
 #include "namedir/qrdapi_wrapper.h"
 #include "nmobject.h"
+#include "outcome.h"
 
 using namespace namedir;
 using namespace namedir::layout;
@@ -63,20 +64,6 @@ std::unique_ptr<DIRCommonInfo> newRecord(long type) {
 bool creatable(long type) {
     return type == DIR_TYPE_FOLDER || type == DIR_TYPE_DOCUMENT || type == DIR_TYPE_WEB ||
            type == DIR_TYPE_GENERIC || type == DIR_TYPE_ACTION;
-}
-
-void copyHeader(const DIRCommonInfo& from, DIRCommonInfo& to) {
-    to.base = from.base;
-    to.creator = from.creator;
-    to.name = from.name;
-    to.extraText = from.extraText;
-    to.longText = from.longText;
-    to.description = from.description;
-}
-
-bool fail(long& error, long code) {
-    error = code;
-    return false;
 }
 
 } // namespace

@@ -7,18 +7,10 @@
 #include "namedir/layout.h"
 #include "namedir/qrdapi_wrapper.h"
 #include "nmobject.h"
+#include "outcome.h"
 
 using namespace namedir;
 using namespace namedir::layout;
-
-namespace {
-
-bool done(long& error, long code) {
-    if (code) error = code;
-    return code == DIR_OK;
-}
-
-} // namespace
 
 bool DIRDirectory::buildBCardNmDirAddr(DIRAddressPtr& cardAddress, const std::string& user,
                                        long& error) {

@@ -50,21 +50,25 @@ long NmObject::open(const std::string& holder, uint32_t number, DIRTime time) {
     return open(&a);
 }
 
+void copyHeader(const DIRCommonInfo& from, DIRCommonInfo& to) {
+    to.base = from.base;
+    to.creator = from.creator;
+    to.name = from.name;
+    to.extraText = from.extraText;
+    to.longText = from.longText;
+    to.description = from.description;
+}
+
 void NmObject::setHeader(const DIRCommonInfo& r) {
-    header_.base = r.base;
-    header_.creator = r.creator;
-    header_.name = r.name;
-    header_.extraText = r.extraText;
-    header_.longText = r.longText;
-    header_.description = r.description;
+    copyHeader(r, header_);
     mainDirty_ = true;
 }
 
-long NmObject::stream(uint32_t category, AttrStream*& s) {
+long NmObject::stream(uint32_t category, AttrStream*& s, bool read) {
     auto it = streams_.find(category);
     if (it == streams_.end()) {
         auto fresh = std::make_unique<AttrStream>(holder(), category, number());
-        long e = fresh->read(store_);
+        long e = read ? fresh->read(store_) : long(DIR_OK);
         if (e && e != DIR_ATTR_MISSING) return e;
         it = streams_.emplace(category, std::move(fresh)).first;
     }
@@ -72,55 +76,44 @@ long NmObject::stream(uint32_t category, AttrStream*& s) {
     return DIR_OK;
 }
 
-long NmObject::getRefs(uint32_t category, std::vector<DIRRefInfo>& list) {
+template <typename T>
+long NmObject::getList(uint32_t category, long (*decode)(const AttrStream&, std::vector<T>&),
+                       std::vector<T>& list) {
     AttrStream* s = nullptr;
     if (long e = stream(category, s)) return e;
     if (s->size() == 0) {
         list.clear();
         return DIR_OK;
     }
-    return decodeReferences(*s, list);
+    return decode(*s, list);
 }
 
-long NmObject::putRefs(uint32_t category, const std::vector<DIRRefInfo>& list) {
+template <typename T>
+long NmObject::putList(uint32_t category, long (*encode)(const std::vector<T>&, AttrStream&),
+                       const std::vector<T>& list) {
     AttrStream* s = nullptr;
-    if (long e = stream(category, s)) return e;
+    if (long e = stream(category, s, false)) return e;
     dirty_[category] = true;
-    return encodeReferences(list, *s);
+    return encode(list, *s);
 }
 
+long NmObject::getRefs(uint32_t category, std::vector<DIRRefInfo>& list) {
+    return getList(category, decodeReferences, list);
+}
+long NmObject::putRefs(uint32_t category, const std::vector<DIRRefInfo>& list) {
+    return putList(category, encodeReferences, list);
+}
 long NmObject::getParents(std::vector<DIRParentInfo>& list) {
-    AttrStream* s = nullptr;
-    if (long e = stream(kCatParents, s)) return e;
-    if (s->size() == 0) {
-        list.clear();
-        return DIR_OK;
-    }
-    return decodeParents(*s, list);
+    return getList(kCatParents, decodeParents, list);
 }
-
 long NmObject::putParents(const std::vector<DIRParentInfo>& list) {
-    AttrStream* s = nullptr;
-    if (long e = stream(kCatParents, s)) return e;
-    dirty_[kCatParents] = true;
-    return encodeParents(list, *s);
+    return putList(kCatParents, encodeParents, list);
 }
-
 long NmObject::getAccessRights(std::vector<DIRAccessRight>& list) {
-    AttrStream* s = nullptr;
-    if (long e = stream(kCatAccessRights, s)) return e;
-    if (s->size() == 0) {
-        list.clear();
-        return DIR_OK;
-    }
-    return decodeAccessRights(*s, list);
+    return getList(kCatAccessRights, decodeAccessRights, list);
 }
-
 long NmObject::putAccessRights(const std::vector<DIRAccessRight>& list) {
-    AttrStream* s = nullptr;
-    if (long e = stream(kCatAccessRights, s)) return e;
-    dirty_[kCatAccessRights] = true;
-    return encodeAccessRights(list, *s);
+    return putList(kCatAccessRights, encodeAccessRights, list);
 }
 
 long NmObject::getTypeData(DIRCommonInfo& record) {

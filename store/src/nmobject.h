@@ -59,8 +59,15 @@ class NmObject {
     long commit();
 
   private:
-    // The stream of `category`, read on first use (missing: empty).
-    long stream(uint32_t category, AttrStream*& s);
+    // The stream of `category`, read on first use (missing: empty). A list
+    // about to be rewritten whole need not be read (`read` false).
+    long stream(uint32_t category, AttrStream*& s, bool read = true);
+    template <typename T>
+    long getList(uint32_t category, long (*decode)(const AttrStream&, std::vector<T>&),
+                 std::vector<T>& list);
+    template <typename T>
+    long putList(uint32_t category, long (*encode)(const std::vector<T>&, AttrStream&),
+                 const std::vector<T>& list);
 
     AttrStore& store_;
     std::unique_ptr<DIRNmDirectoryAddress> address_;
@@ -72,8 +79,19 @@ class NmObject {
     std::map<uint32_t, bool> dirty_;
 };
 
+// Copies the base words and the five texts.
+void copyHeader(const DIRCommonInfo& from, DIRCommonInfo& to);
+
 // The unique key of an address, empty for none.
 std::string keyOf(const DIRDirectoryAddress* address);
+// Removes every entry (of a reference or parents list) whose address has
+// the unique key `key`; returns how many went.
+template <typename Entry> size_t removeKey(std::vector<Entry>& list, const std::string& key) {
+    size_t before = list.size();
+    std::erase_if(list, [&](const Entry& e) { return keyOf(e.address.get()) == key; });
+    return before - list.size();
+}
+
 // A reference entry as stored: its time is its address's (the stored entry's
 // key is rebuilt from that time).
 DIRRefInfo refEntryOf(const DIRRefInfo& item);

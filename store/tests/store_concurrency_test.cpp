@@ -12,6 +12,7 @@
 
 #include "namedir.h"
 #include "store_daemon.h"
+#include "tool_run.h"
 
 using namespace namedir;
 
@@ -93,14 +94,7 @@ TEST_F(ConcurrencyTest, EightWorkstationsCreatingSharedObjectsNeverShareANumber)
         EXPECT_EQ(w.name, name) << key;
         EXPECT_EQ(w.base.created, w.address.nm()->nmTime) << key << ": overwritten";
     }
-    std::string cmd = qrdtest::binaryDir() + "/store/namedir check Sales@Demo 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string report;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        report.append(buf, n);
-    int status = pclose(p);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+    storetest::ToolRun check = storetest::namedirTool("check Sales@Demo");
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    EXPECT_NE(check.out.find("0 problems found"), std::string::npos) << check.out;
 }

@@ -36,7 +36,10 @@ bool login(const char* user, const char* password) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--help") {
-        std::printf("usage: store_creator USER PASSWORD COUNT GO (a helper of store tests)\n");
+        std::printf("usage: store_creator USER PASSWORD COUNT GO\n"
+                    "One workstation of the store's concurrency test: logs USER in, waits for\n"
+                    "the file GO, creates COUNT shared web items and files them in a folder of\n"
+                    "its own, printing each object's key. Run by store_concurrency_test.\n");
         return 0;
     }
     if (argc != 5) {

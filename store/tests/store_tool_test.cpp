@@ -7,29 +7,14 @@
 
 #include "namedir.h"
 #include "store_daemon.h"
+#include "tool_run.h"
 
 using namespace namedir;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out; // standard output and error together
-};
-
-ToolRun namedirTool(const std::string& args, const std::string& env = "") {
-    ToolRun r;
-    std::string cmd = env + " " + qrdtest::binaryDir() + "/store/namedir " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using storetest::namedirTool;
+using storetest::ToolRun;
 
 class NamedirToolTest : public storetest::DaemonFixture {
   protected:

@@ -181,32 +181,27 @@ class Checker {
         }
     }
 
-    // The contents of the folder at `a` (this holder's from what was loaded).
-    std::vector<DIRRefInfo> contentsOf(const DIRAddressPtr& a) {
+    // A list of the object at `a`: from what was loaded on this holder,
+    // elsewhere read.
+    template <typename T>
+    std::vector<T> listOf(const DIRAddressPtr& a, std::vector<T> Object::*member, uint32_t category,
+                          long (*decode)(const AttrStream&, std::vector<T>&)) {
         const DIRNmDirectoryAddress* nm = a.nm();
-        std::vector<DIRRefInfo> list;
+        std::vector<T> list;
         if (!nm) return list;
         if (isHolder(nm->nmName, holder_)) {
             auto it = objects_.find(uint32_t(nm->attrNumber));
-            if (it != objects_.end()) list = it->second.contents;
+            if (it != objects_.end()) list = it->second.*member;
             return list;
         }
-        readList(store_, nm->nmName, kCatContents, uint32_t(nm->attrNumber), decodeReferences,
-                 list);
+        readList(store_, nm->nmName, category, uint32_t(nm->attrNumber), decode, list);
         return list;
     }
-
+    std::vector<DIRRefInfo> contentsOf(const DIRAddressPtr& a) {
+        return listOf(a, &Object::contents, kCatContents, decodeReferences);
+    }
     std::vector<DIRParentInfo> parentsOf(const DIRAddressPtr& a) {
-        const DIRNmDirectoryAddress* nm = a.nm();
-        std::vector<DIRParentInfo> list;
-        if (!nm) return list;
-        if (isHolder(nm->nmName, holder_)) {
-            auto it = objects_.find(uint32_t(nm->attrNumber));
-            if (it != objects_.end()) list = it->second.parents;
-            return list;
-        }
-        readList(store_, nm->nmName, kCatParents, uint32_t(nm->attrNumber), decodeParents, list);
-        return list;
+        return listOf(a, &Object::parents, kCatParents, decodeParents);
     }
 
     void checkParents() {

@@ -121,32 +121,28 @@ int check(const std::vector<std::string>& args) {
     return r.found > r.repaired ? 3 : 0;
 }
 
-int exportDesktop(const std::vector<std::string>& args) {
+// Export or import: NAME resolved and scanned, then `transfer`.
+int transfer(const std::vector<std::string>& args,
+             bool (*transfer)(namedir::AttrStore&, const std::string&, bool,
+                              const std::vector<AttrName>&, const std::string&, std::string&)) {
     std::string holder = args[0];
     bool group = false;
     std::vector<AttrName> attrs;
     if (!resolveHolder(holder, group) || !scanHolder(holder, attrs)) return 1;
     std::string error;
-    if (!namedirtool::exportHolder(namedir::clientAttrStore(), holder, group, attrs, args[1],
-                                   error)) {
+    if (!transfer(namedir::clientAttrStore(), holder, group, attrs, args[1], error)) {
         std::fprintf(stderr, "namedir: %s\n", error.c_str());
         return 1;
     }
     return 0;
 }
 
+int exportDesktop(const std::vector<std::string>& args) {
+    return transfer(args, namedirtool::exportHolder);
+}
+
 int importDesktop(const std::vector<std::string>& args) {
-    std::string holder = args[0];
-    bool group = false;
-    std::vector<AttrName> attrs;
-    if (!resolveHolder(holder, group) || !scanHolder(holder, attrs)) return 1;
-    std::string error;
-    if (!namedirtool::importHolder(namedir::clientAttrStore(), holder, group, attrs, args[1],
-                                   error)) {
-        std::fprintf(stderr, "namedir: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
+    return transfer(args, namedirtool::importHolder);
 }
 
 int raw(const std::vector<std::string>& args) {
