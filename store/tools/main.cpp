@@ -10,6 +10,7 @@
 #include "check.h"
 #include "dump.h"
 #include "namedir.h"
+#include "qrd/usage.h"
 #include "transfer.h"
 
 namespace {
@@ -207,18 +208,8 @@ const Command kCommands[] = {
 
 std::string commandList() {
     std::string out;
-    for (const Command& c : kCommands) {
-        std::string head = std::string("  ") + c.name + " " + c.args;
-        out += head + "\n";
-        std::string help = c.help;
-        size_t at = 0;
-        while (at < help.size()) {
-            size_t nl = help.find('\n', at);
-            if (nl == std::string::npos) nl = help.size();
-            out += "      " + help.substr(at, nl - at) + "\n";
-            at = nl + 1;
-        }
-    }
+    for (const Command& c : kCommands)
+        out += qrd::commandHelp(std::string(c.name) + " " + c.args, c.help);
     return out;
 }
 
