@@ -73,8 +73,10 @@ TEST(FreeListInMemoryStore, DeletingStorageRemovesAllSixCategories) {
         store.attrs[{kUser, c, n}] = {1, 2, 3};
     store.attrs[{kUser, 58, n}] = {9};
     ASSERT_EQ(deleteObjectStorage(store, kUser, n), 0);
-    for (uint32_t c = 52; c <= 57; ++c)
-        if (c != 54) EXPECT_FALSE(store.has(kUser, c, n)) << c;
+    for (uint32_t c = 52; c <= 57; ++c) {
+        if (c == 54) continue;
+        EXPECT_FALSE(store.has(kUser, c, n)) << c;
+    }
     // The number is free again, with its ticket: an empty list.
     std::vector<uint8_t> ticket = store.attrs[{kUser, 54, n}];
     EXPECT_EQ(ticket, std::vector<uint8_t>(4, 0));
