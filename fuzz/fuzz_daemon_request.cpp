@@ -37,7 +37,7 @@ class QuietPeer : public PeerClient {
 
 struct World {
     SqliteStorage storage{":memory:"};
-    SessionTable sessions{256};
+    SessionTable sessions{SessionLimits{.capacity = 256}};
     QuietPeer peer;
     std::unique_ptr<Handler> handler;
     SessionId sid{};

@@ -83,7 +83,8 @@ Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, Han
       clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
       dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces) {}
 
-Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size) {
+Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
+                               Source from) {
     if (size < 2) return std::nullopt;
     if (qrd::getBe16(data) != kCall) {
         if (looksLikeQuery(data, size)) return search(road, service, data, size);
@@ -95,7 +96,7 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
     if (!head) return service == ServiceKind::Message ? std::nullopt : Reply(refusal(kBadRequest));
     const uint16_t version = head->version;
     const size_t at = qrd::rpcwire::kRequestHeaderSize;
-    Call c{head->procedure, qrd::BeReader(data + at, size - at)};
+    Call c{head->procedure, qrd::BeReader(data + at, size - at), from};
     logLine(LogLevel::Debug, "%s road, %s service: procedure %u, %zu bytes",
             road == Road::Native ? "native" : "internet",
             service == ServiceKind::Namewright ? "namewright" : "message", c.procedure, size);
@@ -123,14 +124,14 @@ Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* da
     return encodeAnswer(q->service, config_.revision, *port);
 }
 
-std::optional<Session> Handler::liveSession(const SessionId& id) {
+std::optional<Session> Handler::liveSession(const SessionId& id, Source from) {
     names_.sync(storage_.directoryStamp());
-    std::optional<Session> s = sessions_.find(id, clock_());
+    std::optional<Session> s = sessions_.find(id, from, clock_());
     if (!s || s->userId == 0) return s;
     if (NameCache::User u = userFacts(s->userId); u.exists && u.name == s->user) return s;
     logLine(LogLevel::Info, "session of %s ended: the user is no longer in the directory",
             latin1ToUtf8(s->user).c_str());
-    sessions_.close(id);
+    sessions_.end(id);
     transfers_.dropSession(id);
     return std::nullopt;
 }
@@ -196,8 +197,15 @@ Handler::Reply Handler::startSession(Call& c) {
     if (!readNonce(c.args, n)) return refusal(kBadRequest);
     Session s;
     if (uint16_t st = nonceUser(n, s)) return refusal(st);
+    s.source = c.from.address;
+    s.nonce = n;
     SessionId id;
-    if (!sessions_.open(s, clock_(), id)) return refusal(kStorageFailure);
+    OpenRefusal why{};
+    if (!sessions_.open(s, clock_(), id, &why)) {
+        logLine(LogLevel::Info, "no session for %s: %s", latin1ToUtf8(s.user).c_str(),
+                why == OpenRefusal::Full ? "the table is full" : "no random bytes");
+        return refusal(why == OpenRefusal::Full ? kNoMemory : kStorageFailure);
+    }
     logLine(LogLevel::Info, "session started for %s", latin1ToUtf8(s.user).c_str());
     qrd::BeWriter w = returnWriter();
     w.bytes(id.data(), id.size());
@@ -208,7 +216,7 @@ Handler::Reply Handler::startSession(Call& c) {
 Handler::Reply Handler::endSession(Call& c) {
     SessionId id;
     if (!c.args.bytes(id.data(), id.size())) return refusal(kBadRequest);
-    if (!sessions_.close(id)) return refusal(kUnknownSession);
+    if (!sessions_.close(id, c.from, clock_())) return refusal(kUnknownSession);
     transfers_.dropSession(id);
     qrd::BeWriter w = returnWriter();
     return done(w);

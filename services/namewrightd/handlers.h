@@ -73,8 +73,10 @@ class Handler {
     Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
             Clock clock = {});
 
-    // One datagram that arrived on the socket of `service` on `road`.
-    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size);
+    // One datagram that arrived on the socket of `service` on `road` from
+    // `from` (sessions answer only the address that started them).
+    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
+                 Source from = {});
 
     const HandlerConfig& config() const { return config_; }
 
@@ -139,7 +141,7 @@ class Handler {
     // is ended: nullopt, which the procedures answer with 1017, so that the
     // client starts a new session and learns whether its user still exists.
     // Brings names_ up to the directory stamp: once per request.
-    std::optional<Session> liveSession(const SessionId& id);
+    std::optional<Session> liveSession(const SessionId& id, Source from);
     // What the write rules and liveSession() know of a user, remembered in
     // names_.
     NameCache::User userFacts(int64_t userId);

@@ -75,7 +75,7 @@ uint16_t Handler::open(Opening opening, Call& c) {
         ocl = c.args.u16();
         if (!c.args.ok()) return kBadRequest;
     }
-    std::optional<Session> s = liveSession(c.sid);
+    std::optional<Session> s = liveSession(c.sid, c.from);
     if (!s) return kUnknownSession;
     c.session = std::move(*s);
     if (opening == Opening::Session) return 0;

@@ -29,10 +29,12 @@ enum class Opening : uint8_t {
 // A call: its procedure, a bounded reader over the arguments that follow
 // the opening, and what the opening resolved.
 struct Handler::Call {
-    Call(uint16_t number, qrd::BeReader arguments) : procedure(number), args(arguments) {}
+    Call(uint16_t number, qrd::BeReader arguments, Source source)
+        : procedure(number), args(arguments), from(source) {}
 
     uint16_t procedure;
     qrd::BeReader args;
+    Source from;
     SessionId sid{}; // Session and Object openings
     Session session; // Session and Object openings
     Entry object;    // Object openings
