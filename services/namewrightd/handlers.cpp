@@ -20,30 +20,10 @@ using namespace qrd::nm;
 namespace {
 
 using qrd::rpcwire::kProgramVersion;
-constexpr uint16_t kMaxRecipients = uint16_t(kListMax);
 constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
 // Status when the server that issued a nonce does not answer: the client's
 // session start then looks for another server instead of giving up.
 constexpr uint16_t kIssuerNotResponding = kIssuerSilent;
-// Field capacities of the profile read (NUL included).
-constexpr size_t kProfileKeyCap = 16;
-constexpr size_t kProfileValueCap = 1024;
-
-// A UTF-8 text in Latin-1, '?' for what Latin-1 lacks, cut to `max` bytes.
-std::string toLatin1Lossy(const std::string& utf8, size_t max) {
-    std::string out;
-    for (size_t i = 0; i < utf8.size() && out.size() < max;) {
-        unsigned char c = uint8_t(utf8[i]);
-        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        std::string latin1;
-        if (utf8ToLatin1(utf8.substr(i, len), latin1) && latin1.size() == 1)
-            out += latin1;
-        else
-            out += '?';
-        i += len;
-    }
-    return out;
-}
 
 bool readNonce(qrd::BeReader& r, Nonce& n) {
     r.bytes(n.opaque.data(), n.opaque.size());
@@ -81,7 +61,8 @@ Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, Han
                  Clock clock)
     : storage_(storage), sessions_(sessions), peer_(peer), config_(std::move(config)),
       clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
-      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces) {}
+      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces),
+      messageRate_(config_.messageRate) {}
 
 Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
                                Source from) {
@@ -390,84 +371,6 @@ Handler::Reply Handler::errorText(Call& c) {
     if (uint16_t st = nwd::errorText(code, text)) return refusal(st);
     qrd::BeWriter w = returnWriter();
     w.string(text);
-    return done(w);
-}
-
-// 8 (message service): stores a short message for each recipient. The
-// sender's name is taken as given; it cannot be checked here.
-Handler::Reply Handler::userMessage(Call& c) {
-    std::string sender, text;
-    readName(c.args, sender);
-    uint16_t count = c.args.u16();
-    if (!c.args.ok() || count == 0 || count > kMaxRecipients) return std::nullopt;
-    std::vector<std::string> recipients(count);
-    for (std::string& r : recipients)
-        readName(c.args, r);
-    c.args.string(text, kMessageCap - 1);
-    if (!c.args.ok()) return std::nullopt;
-    MessageRecord m;
-    m.sender = latin1ToUtf8(sender);
-    m.text = latin1ToUtf8(text);
-    m.received = clock_();
-    try {
-        for (const std::string& name : recipients) {
-            Resolved r = dir_.resolve(name, kNameKindObject);
-            if (r.status || r.entry.kind != Kind::User) {
-                logLine(LogLevel::Info, "message for unknown user %s dropped",
-                        latin1ToUtf8(name).c_str());
-                continue;
-            }
-            storage_.addMessage(r.entry.id, m, config_.messagesPerUser);
-        }
-    } catch (const StorageError& e) {
-        logLine(LogLevel::Error, "message not stored: %s", e.what());
-    }
-    return std::nullopt;
-}
-
-// 4 (message service): one profile entry of a user, else of the user's
-// group, else of its organisation. The answer carries a status word of its
-// own: 0, 1002 (no such owner) or 1013 (no such entry); the directory keeps
-// one text per entry, so the second text is always empty.
-Handler::Reply Handler::profileEntry(Call& c) {
-    c.args.u16(); // 1 and 22 from every client; nothing to choose
-    c.args.u16();
-    std::string keyword, name;
-    c.args.string(keyword, kProfileKeyCap - 1);
-    c.args.u16();
-    readName(c.args, name);
-    if (!c.args.ok()) return refusal(kBadRequest);
-
-    uint16_t status = kNoSuchObject;
-    std::string value;
-    std::vector<std::string> parts;
-    if (splitName(name, parts)) {
-        static const uint16_t kinds[] = {kNameKindOrg, kNameKindGroup, kNameKindObject};
-        Resolved r = dir_.resolve(name, kinds[parts.size() - 1]);
-        if (r.status == 0) {
-            status = kNoRecord;
-            const std::string key = upperLatin1(keyword);
-            // Three levels at most: the owner, its group, its organisation.
-            std::optional<Entry> owner = r.entry;
-            for (int depth = 0; owner && depth < 3 && status != 0; ++depth) {
-                for (const ProfileEntry& p : storage_.profile(owner->id)) {
-                    std::string k;
-                    if (utf8ToLatin1(p.key, k) && upperLatin1(k) == key) {
-                        value = toLatin1Lossy(p.value, kProfileValueCap - 1);
-                        status = 0;
-                        break;
-                    }
-                }
-                owner = owner->parentId ? storage_.entry(owner->parentId) : std::nullopt;
-            }
-        }
-    } else {
-        status = kBadName;
-    }
-    qrd::BeWriter w = returnWriter(2 + 2 + value.size() + 1 + 2);
-    w.u16(status);
-    w.string(value);
-    w.string(std::string());
     return done(w);
 }
 

@@ -25,6 +25,7 @@
 #include "namecache.h"
 #include "qrd/nmproto.h"
 #include "session.h"
+#include "sourcethrottle.h"
 #include "storage.h"
 #include "transfers.h"
 
@@ -63,6 +64,9 @@ struct HandlerConfig {
     std::optional<PortRecord> answerPorts[2][2];
     NonceLimits nonces;
     size_t messagesPerUser = 100;
+    // Messages (one per recipient) an address may store at once, and how
+    // many it earns back per minute.
+    ThrottleLimits messageRate{64, 60, 4096};
 };
 
 class Handler {
@@ -161,6 +165,7 @@ class Handler {
     TransferTable transfers_;
     NameCache names_;
     LoginThrottle logins_;
+    SharedThrottle messageRate_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

@@ -26,16 +26,28 @@ bool SourceThrottle::allowed(uint32_t address, uint32_t now) {
     return it->second.spent + kUnit <= uint64_t(limits_.burst) * kUnit;
 }
 
-void SourceThrottle::failed(uint32_t address, uint32_t now) {
+SourceThrottle::Bucket& SourceThrottle::bucket(uint32_t address, uint32_t now) {
     auto it = buckets_.find(address);
     if (it == buckets_.end()) {
         if (buckets_.size() >= limits_.addresses) makeRoom(now);
         it = buckets_.emplace(address, Bucket{0, now}).first;
     }
-    Bucket& b = it->second;
-    refill(b, now);
+    refill(it->second, now);
+    return it->second;
+}
+
+void SourceThrottle::failed(uint32_t address, uint32_t now) {
+    Bucket& b = bucket(address, now);
     const uint64_t cap = uint64_t(limits_.burst) * kUnit;
     b.spent = b.spent + kUnit > cap ? cap : b.spent + kUnit;
+}
+
+bool SourceThrottle::take(uint32_t address, uint32_t units, uint32_t now) {
+    Bucket& b = bucket(address, now);
+    const uint64_t want = uint64_t(units) * kUnit;
+    if (b.spent + want > uint64_t(limits_.burst) * kUnit) return false;
+    b.spent += want;
+    return true;
 }
 
 void SourceThrottle::makeRoom(uint32_t now) {

@@ -1,14 +1,16 @@
-// How many failed session look-ups a source address may make.
+// How much a source address may do: failed session look-ups, messages.
 //
 // Session identifiers are only four bytes (the client's record fixes them),
-// so guessing is stopped by counting what fails: each address has a bucket
-// of `burst` failures that refills at `perMinute`; an empty bucket means the
-// address is refused without a look-up until it refills. Not locked: the
-// session table uses it under its own lock.
+// so guessing is stopped by counting what fails: each address has an
+// allowance of `burst` that it earns back at `perMinute`; with nothing left
+// the address is refused without a look-up until it earns some back.
+// SourceThrottle is not locked (the session table uses it under its own
+// lock); SharedThrottle is, for callers that have none.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <unordered_map>
 
 namespace nwd {
@@ -27,6 +29,8 @@ class SourceThrottle {
     bool allowed(uint32_t address, uint32_t now);
     // One failed look-up from `address`.
     void failed(uint32_t address, uint32_t now);
+    // Spends `units` of the allowance of `address` when that much is left.
+    bool take(uint32_t address, uint32_t units, uint32_t now);
     size_t tracked() const { return buckets_.size(); }
 
   private:
@@ -36,12 +40,26 @@ class SourceThrottle {
     };
     // Earns back what the time since the bucket's stamp allows.
     void refill(Bucket& b, uint32_t now) const;
+    Bucket& bucket(uint32_t address, uint32_t now);
     // Makes room for one more address: drops those that have earned
     // everything back, else the one nearest to that.
     void makeRoom(uint32_t now);
 
     ThrottleLimits limits_;
     std::unordered_map<uint32_t, Bucket> buckets_;
+};
+
+class SharedThrottle {
+  public:
+    explicit SharedThrottle(ThrottleLimits limits = {}) : throttle_(limits) {}
+    bool take(uint32_t address, uint32_t units, uint32_t now) {
+        std::lock_guard<std::mutex> l(mu_);
+        return throttle_.take(address, units, now);
+    }
+
+  private:
+    std::mutex mu_;
+    SourceThrottle throttle_; // guarded by mu_
 };
 
 } // namespace nwd
