@@ -160,6 +160,11 @@ TEST_F(DaemonTest, SearchesFindTheServiceOnBothRoads) {
 
 TEST_F(DaemonTest, MessagesReachTheRecipientsMailbox) {
     QRD_PORT msgPort = localService(QRD_SVC_MESSAGE);
+    // Without a session of its sender a message is dropped.
+    ASSERT_EQ(qrd::rpc::userMessage(&msgPort, "bob@Sales@Demo", "ali@Sales@Demo", "forged"), 0);
+    loginAs("bob@Sales@Demo", "bob-demo");
+    QRD_NM_SESS sess;
+    ASSERT_EQ(QrdStartNmSession(nullptr, QRD_CHARSET_LATIN1, nullptr, &sess), 0);
     ASSERT_EQ(qrd::rpc::userMessage(&msgPort, "bob@Sales@Demo", "ali@Sales@Demo", "see you"), 0);
 
     // The message service never replies; a search sent to the same socket
@@ -186,6 +191,8 @@ TEST_F(DaemonTest, MessagesReachTheRecipientsMailbox) {
     nwdtest::Outcome shown = runTool({"admin", "--db", db, "messages", "alice@Sales@Demo"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_NE(shown.out.find("\tbob@Sales@Demo\tsee you\n"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.find("forged"), std::string::npos) << shown.out;
+    QrdEndNmSession(&sess);
 }
 
 TEST_F(DaemonTest, StopsCleanlyOnSigterm) {
