@@ -25,14 +25,6 @@ struct Umask {
     mode_t old;
 };
 
-QRD_PORT localService() {
-    QRD_PORT p;
-    EXPECT_EQ(QrdCreateLocalWkp(QRD_SVC_NAMEWRIGHT, &p), 0);
-    p.subnet[0] = 0;
-    p.subnet[1] = 1;
-    return p;
-}
-
 // Whether `cat FILE` as the account `nobody` (uid and gid 65534) works:
 // its exit code, or -2 when this process cannot switch accounts.
 int readAsNobody(const std::string& file) {
@@ -54,7 +46,7 @@ TEST(PrivateFiles, WhatTheDaemonMakesIsPrivateWithAPermissiveUmaskAndNobodyCopie
                     ws.dir + "/private.log",
                     {"QRD_WORKSTATION=" + std::string(std::getenv("QRD_WORKSTATION")) + "-nwd"}));
         // A login writes a nonce: the side files now exist and hold it.
-        QRD_PORT port = localService();
+        QRD_PORT port = nwdtest::localService();
         QRD_NONCE nonce{};
         char canonical[NMNAMELEN];
         ASSERT_EQ(qrd::rpc::nmLogin(&port, "carol@Support@Demo", "carol-demo", &nonce, canonical),
