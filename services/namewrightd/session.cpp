@@ -22,10 +22,8 @@ uint32_t SessionTable::key(const SessionId& id) {
 void SessionTable::touch(Slot& s, uint32_t now) {
     s.lastUsed = now;
     all_.splice(all_.begin(), all_, s.inAll);
-    Order& u = byUser_[s.userKey];
-    u.splice(u.begin(), u, s.inUser);
-    Order& src = bySource_[s.session.source];
-    src.splice(src.begin(), src, s.inSource);
+    s.userOrder->splice(s.userOrder->begin(), *s.userOrder, s.inUser);
+    s.sourceOrder->splice(s.sourceOrder->begin(), *s.sourceOrder, s.inSource);
 }
 
 void SessionTable::erase(uint32_t k) {
@@ -33,12 +31,10 @@ void SessionTable::erase(uint32_t k) {
     if (it == slots_.end()) return;
     Slot& s = it->second;
     all_.erase(s.inAll);
-    auto u = byUser_.find(s.userKey);
-    u->second.erase(s.inUser);
-    if (u->second.empty()) byUser_.erase(u);
-    auto src = bySource_.find(s.session.source);
-    src->second.erase(s.inSource);
-    if (src->second.empty()) bySource_.erase(src);
+    s.userOrder->erase(s.inUser);
+    if (s.userOrder->empty()) byUser_.erase(s.userKey);
+    s.sourceOrder->erase(s.inSource);
+    if (s.sourceOrder->empty()) bySource_.erase(s.session.source);
     slots_.erase(it);
 }
 
@@ -87,6 +83,8 @@ bool SessionTable::open(const Session& s, uint32_t now, SessionId& id, OpenRefus
         slot.inAll = all_.insert(all_.begin(), k);
         slot.inUser = u.insert(u.begin(), k);
         slot.inSource = from.insert(from.begin(), k);
+        slot.userOrder = &u;
+        slot.sourceOrder = &from;
         return true;
     }
     return refuse(OpenRefusal::NoRandom);

@@ -102,6 +102,9 @@ class SessionTable {
         std::string userKey;
         uint32_t lastUsed = 0;
         Order::iterator inAll, inUser, inSource;
+        // The slot's lists in byUser_ and bySource_ (map nodes do not move).
+        Order* userOrder = nullptr;
+        Order* sourceOrder = nullptr;
     };
     static uint32_t key(const SessionId& id);
     void touch(Slot& s, uint32_t now);
