@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "directory.h"
+#include "log.h"
 #include "names.h"
 #include "qrd/bytes.h"
 #include "qrd/config.h"
@@ -36,22 +37,6 @@ const char kUsageHead[] =
 const char kUsageFoot[] =
     "\nPasswords are read from standard input (asked twice on a terminal), never\n"
     "from the command line.\n";
-
-// Text for people: control characters escaped, so that text from the
-// network or a mistyped argument cannot drive the administrator's terminal.
-std::string printable(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7F) {
-            char esc[5];
-            std::snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        } else {
-            out.push_back(char(c));
-        }
-    }
-    return out;
-}
 
 // An argument as a message repeats it: quoted, printable, and cut after
 // kShownChars characters (UTF-8 sequences are kept whole).

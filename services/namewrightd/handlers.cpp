@@ -20,30 +20,10 @@ using namespace qrd::nm;
 namespace {
 
 using qrd::rpcwire::kProgramVersion;
-constexpr uint16_t kMaxRecipients = uint16_t(kListMax);
 constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
 // Status when the server that issued a nonce does not answer: the client's
 // session start then looks for another server instead of giving up.
 constexpr uint16_t kIssuerNotResponding = kIssuerSilent;
-// Field capacities of the profile read (NUL included).
-constexpr size_t kProfileKeyCap = 16;
-constexpr size_t kProfileValueCap = 1024;
-
-// A UTF-8 text in Latin-1, '?' for what Latin-1 lacks, cut to `max` bytes.
-std::string toLatin1Lossy(const std::string& utf8, size_t max) {
-    std::string out;
-    for (size_t i = 0; i < utf8.size() && out.size() < max;) {
-        unsigned char c = uint8_t(utf8[i]);
-        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        std::string latin1;
-        if (utf8ToLatin1(utf8.substr(i, len), latin1) && latin1.size() == 1)
-            out += latin1;
-        else
-            out += '?';
-        i += len;
-    }
-    return out;
-}
 
 bool readNonce(qrd::BeReader& r, Nonce& n) {
     r.bytes(n.opaque.data(), n.opaque.size());
@@ -81,9 +61,11 @@ Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, Han
                  Clock clock)
     : storage_(storage), sessions_(sessions), peer_(peer), config_(std::move(config)),
       clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
-      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces) {}
+      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces),
+      messageRate_(config_.messageRate) {}
 
-Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size) {
+Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
+                               Source from) {
     if (size < 2) return std::nullopt;
     if (qrd::getBe16(data) != kCall) {
         if (looksLikeQuery(data, size)) return search(road, service, data, size);
@@ -95,7 +77,7 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
     if (!head) return service == ServiceKind::Message ? std::nullopt : Reply(refusal(kBadRequest));
     const uint16_t version = head->version;
     const size_t at = qrd::rpcwire::kRequestHeaderSize;
-    Call c{head->procedure, qrd::BeReader(data + at, size - at)};
+    Call c{head->procedure, qrd::BeReader(data + at, size - at), from};
     logLine(LogLevel::Debug, "%s road, %s service: procedure %u, %zu bytes",
             road == Road::Native ? "native" : "internet",
             service == ServiceKind::Namewright ? "namewright" : "message", c.procedure, size);
@@ -123,14 +105,14 @@ Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* da
     return encodeAnswer(q->service, config_.revision, *port);
 }
 
-std::optional<Session> Handler::liveSession(const SessionId& id) {
+std::optional<Session> Handler::liveSession(const SessionId& id, Source from) {
     names_.sync(storage_.directoryStamp());
-    std::optional<Session> s = sessions_.find(id, clock_());
+    std::optional<Session> s = sessions_.find(id, from, clock_());
     if (!s || s->userId == 0) return s;
     if (NameCache::User u = userFacts(s->userId); u.exists && u.name == s->user) return s;
     logLine(LogLevel::Info, "session of %s ended: the user is no longer in the directory",
             latin1ToUtf8(s->user).c_str());
-    sessions_.close(id);
+    sessions_.end(id);
     transfers_.dropSession(id);
     return std::nullopt;
 }
@@ -196,8 +178,15 @@ Handler::Reply Handler::startSession(Call& c) {
     if (!readNonce(c.args, n)) return refusal(kBadRequest);
     Session s;
     if (uint16_t st = nonceUser(n, s)) return refusal(st);
+    s.source = c.from.address;
+    s.nonce = n;
     SessionId id;
-    if (!sessions_.open(s, clock_(), id)) return refusal(kStorageFailure);
+    OpenRefusal why{};
+    if (!sessions_.open(s, clock_(), id, &why)) {
+        logLine(LogLevel::Info, "no session for %s: %s", latin1ToUtf8(s.user).c_str(),
+                why == OpenRefusal::Full ? "the table is full" : "no random bytes");
+        return refusal(why == OpenRefusal::Full ? kNoMemory : kStorageFailure);
+    }
     logLine(LogLevel::Info, "session started for %s", latin1ToUtf8(s.user).c_str());
     qrd::BeWriter w = returnWriter();
     w.bytes(id.data(), id.size());
@@ -208,7 +197,7 @@ Handler::Reply Handler::startSession(Call& c) {
 Handler::Reply Handler::endSession(Call& c) {
     SessionId id;
     if (!c.args.bytes(id.data(), id.size())) return refusal(kBadRequest);
-    if (!sessions_.close(id)) return refusal(kUnknownSession);
+    if (!sessions_.close(id, c.from, clock_())) return refusal(kUnknownSession);
     transfers_.dropSession(id);
     qrd::BeWriter w = returnWriter();
     return done(w);
@@ -382,84 +371,6 @@ Handler::Reply Handler::errorText(Call& c) {
     if (uint16_t st = nwd::errorText(code, text)) return refusal(st);
     qrd::BeWriter w = returnWriter();
     w.string(text);
-    return done(w);
-}
-
-// 8 (message service): stores a short message for each recipient. The
-// sender's name is taken as given; it cannot be checked here.
-Handler::Reply Handler::userMessage(Call& c) {
-    std::string sender, text;
-    readName(c.args, sender);
-    uint16_t count = c.args.u16();
-    if (!c.args.ok() || count == 0 || count > kMaxRecipients) return std::nullopt;
-    std::vector<std::string> recipients(count);
-    for (std::string& r : recipients)
-        readName(c.args, r);
-    c.args.string(text, kMessageCap - 1);
-    if (!c.args.ok()) return std::nullopt;
-    MessageRecord m;
-    m.sender = latin1ToUtf8(sender);
-    m.text = latin1ToUtf8(text);
-    m.received = clock_();
-    try {
-        for (const std::string& name : recipients) {
-            Resolved r = dir_.resolve(name, kNameKindObject);
-            if (r.status || r.entry.kind != Kind::User) {
-                logLine(LogLevel::Info, "message for unknown user %s dropped",
-                        latin1ToUtf8(name).c_str());
-                continue;
-            }
-            storage_.addMessage(r.entry.id, m, config_.messagesPerUser);
-        }
-    } catch (const StorageError& e) {
-        logLine(LogLevel::Error, "message not stored: %s", e.what());
-    }
-    return std::nullopt;
-}
-
-// 4 (message service): one profile entry of a user, else of the user's
-// group, else of its organisation. The answer carries a status word of its
-// own: 0, 1002 (no such owner) or 1013 (no such entry); the directory keeps
-// one text per entry, so the second text is always empty.
-Handler::Reply Handler::profileEntry(Call& c) {
-    c.args.u16(); // 1 and 22 from every client; nothing to choose
-    c.args.u16();
-    std::string keyword, name;
-    c.args.string(keyword, kProfileKeyCap - 1);
-    c.args.u16();
-    readName(c.args, name);
-    if (!c.args.ok()) return refusal(kBadRequest);
-
-    uint16_t status = kNoSuchObject;
-    std::string value;
-    std::vector<std::string> parts;
-    if (splitName(name, parts)) {
-        static const uint16_t kinds[] = {kNameKindOrg, kNameKindGroup, kNameKindObject};
-        Resolved r = dir_.resolve(name, kinds[parts.size() - 1]);
-        if (r.status == 0) {
-            status = kNoRecord;
-            const std::string key = upperLatin1(keyword);
-            // Three levels at most: the owner, its group, its organisation.
-            std::optional<Entry> owner = r.entry;
-            for (int depth = 0; owner && depth < 3 && status != 0; ++depth) {
-                for (const ProfileEntry& p : storage_.profile(owner->id)) {
-                    std::string k;
-                    if (utf8ToLatin1(p.key, k) && upperLatin1(k) == key) {
-                        value = toLatin1Lossy(p.value, kProfileValueCap - 1);
-                        status = 0;
-                        break;
-                    }
-                }
-                owner = owner->parentId ? storage_.entry(owner->parentId) : std::nullopt;
-            }
-        }
-    } else {
-        status = kBadName;
-    }
-    qrd::BeWriter w = returnWriter(2 + 2 + value.size() + 1 + 2);
-    w.u16(status);
-    w.string(value);
-    w.string(std::string());
     return done(w);
 }
 

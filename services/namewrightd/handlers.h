@@ -25,6 +25,7 @@
 #include "namecache.h"
 #include "qrd/nmproto.h"
 #include "session.h"
+#include "sourcethrottle.h"
 #include "storage.h"
 #include "transfers.h"
 
@@ -63,6 +64,9 @@ struct HandlerConfig {
     std::optional<PortRecord> answerPorts[2][2];
     NonceLimits nonces;
     size_t messagesPerUser = 100;
+    // Messages (one per recipient) an address may store at once, and how
+    // many it earns back per minute.
+    ThrottleLimits messageRate{64, 60, 4096};
 };
 
 class Handler {
@@ -73,8 +77,10 @@ class Handler {
     Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
             Clock clock = {});
 
-    // One datagram that arrived on the socket of `service` on `road`.
-    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size);
+    // One datagram that arrived on the socket of `service` on `road` from
+    // `from` (sessions answer only the address that started them).
+    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
+                 Source from = {});
 
     const HandlerConfig& config() const { return config_; }
 
@@ -139,7 +145,7 @@ class Handler {
     // is ended: nullopt, which the procedures answer with 1017, so that the
     // client starts a new session and learns whether its user still exists.
     // Brings names_ up to the directory stamp: once per request.
-    std::optional<Session> liveSession(const SessionId& id);
+    std::optional<Session> liveSession(const SessionId& id, Source from);
     // What the write rules and liveSession() know of a user, remembered in
     // names_.
     NameCache::User userFacts(int64_t userId);
@@ -159,6 +165,7 @@ class Handler {
     TransferTable transfers_;
     NameCache names_;
     LoginThrottle logins_;
+    SharedThrottle messageRate_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -292,6 +293,10 @@ int cmdServe(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The database holds password verifiers and nonces, the lock file our
+    // process id: whatever the caller's umask, nothing we create is for
+    // other accounts (sqlite_storage.cpp also mends files made earlier).
+    umask(077);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kMainUsage, stderr);

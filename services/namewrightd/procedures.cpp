@@ -41,7 +41,9 @@ const Handler::Procedure Handler::kProcedures[] = {
     {kLongRevision,     kNw,  Opening::None,              false, &Handler::longRevision},
     {kRevision,         kNw,  Opening::None,              false, &Handler::revision},
     {kErrorText,        kNw,  Opening::None,              false, &Handler::errorText},
-    {kProcProfileEntry, kMsg, Opening::None,              false, &Handler::profileEntry},
+    {kProcProfileEntry, kMsg, Opening::AddressSession,    false, &Handler::profileEntry},
+    // Never answered, not even a refusal: the handler finds the sender's
+    // session at the datagram's address itself.
     {kProcUserMessage,  kMsg, Opening::None,              false, &Handler::userMessage},
 };
 // clang-format on
@@ -67,6 +69,8 @@ Handler::Reply Handler::dispatch(ServiceKind service, Call& c) {
 
 uint16_t Handler::open(Opening opening, Call& c) {
     if (opening == Opening::None) return 0;
+    if (opening == Opening::AddressSession)
+        return sessions_.anyAt(c.from, clock_()) ? 0 : uint16_t(kUnknownSession);
     if (!c.args.bytes(c.sid.data(), c.sid.size())) return kBadRequest;
     std::string name;
     uint16_t ocl = 0;
@@ -75,7 +79,7 @@ uint16_t Handler::open(Opening opening, Call& c) {
         ocl = c.args.u16();
         if (!c.args.ok()) return kBadRequest;
     }
-    std::optional<Session> s = liveSession(c.sid);
+    std::optional<Session> s = liveSession(c.sid, c.from);
     if (!s) return kUnknownSession;
     c.session = std::move(*s);
     if (opening == Opening::Session) return 0;

@@ -24,15 +24,20 @@ enum class Opening : uint8_t {
     Session,           // session id (4 bytes): a live session
     Object,            // session id, name(64), u16 ocl: a live session and its object
     ObjectOnAnyServer, // as Object, but an object of another server is served too
+    // No identifier (the message service's calls carry none): a live
+    // session started from the address the datagram came from.
+    AddressSession,
 };
 
 // A call: its procedure, a bounded reader over the arguments that follow
 // the opening, and what the opening resolved.
 struct Handler::Call {
-    Call(uint16_t number, qrd::BeReader arguments) : procedure(number), args(arguments) {}
+    Call(uint16_t number, qrd::BeReader arguments, Source source)
+        : procedure(number), args(arguments), from(source) {}
 
     uint16_t procedure;
     qrd::BeReader args;
+    Source from;
     SessionId sid{}; // Session and Object openings
     Session session; // Session and Object openings
     Entry object;    // Object openings

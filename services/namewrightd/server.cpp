@@ -24,6 +24,7 @@
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
+#include "qrd/portrecord.h"
 #include "qrdapi.h"
 #include "sqlite_storage.h"
 
@@ -35,6 +36,15 @@ constexpr size_t kDatagramMax = 65536;
 constexpr int kWaitMs = 1000;      // per receive, to notice a stop request
 constexpr uint32_t kWaitTicks = 5; // the same in ticks of 1/5 s
 constexpr int kErrorPauseMs = 200; // after an unexpected socket error
+
+// The IPv4 address behind a native road's source record: its network for a
+// well-known port, else the address the comm stack keeps in word12.
+Source sourceOf(const QRD_PORT& p) {
+    const uint32_t network = qrd::getBe32(p.network);
+    const uint32_t word12 = qrd::getBe32(p.word12);
+    const bool server = qrd::getBe16(p.subnet) == qrd::port::kSubnetServer;
+    return Source{server || word12 == 0 ? network : word12};
+}
 
 std::string dotted(uint32_t ip) {
     char buf[16];
@@ -106,7 +116,8 @@ class UdpEndpoint : public Endpoint {
             ssize_t n = recvfrom(fd_, buf.data(), buf.size(), MSG_DONTWAIT,
                                  reinterpret_cast<sockaddr*>(&from), &len);
             if (n < 0) continue;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n));
+            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n),
+                                            Source{ntohl(from.sin_addr.s_addr)});
             int out = fd_;
             if (reply && sibling_ && answerService(*reply) == sibling_->service())
                 out = sibling_->fd_;
@@ -178,7 +189,8 @@ class NativeEndpoint : public Endpoint {
                 continue;
             }
             errors = 0;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), req.count);
+            Handler::Reply reply =
+                h.handle(road(), service(), buf.data(), req.count, sourceOf(req.remote));
             if (!reply) continue;
             QRD_SOCK_REQ out{};
             out.socket = socket_;

@@ -3,9 +3,33 @@
 // (prepared statements), sqlite_records.cpp and sqlite_chunks.cpp.
 #include "sqlite_storage.h"
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
 #include "sqlite_statement.h"
 
 namespace nwd {
+
+namespace {
+
+// The database and its side files hold password verifiers and nonces: they
+// are for this account only, also when an earlier run (or another program)
+// made them readable to others. SQLite gives new side files the mode of the
+// database, so fixing the database first covers the ones it makes later.
+void keepPrivate(const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::string file = path + suffix;
+        struct stat st {};
+        if (stat(file.c_str(), &st) != 0 || (st.st_mode & 077) == 0) continue;
+        if (chmod(file.c_str(), st.st_mode & 0700) != 0)
+            throw StorageError(StorageError::Failure,
+                               "cannot make " + file +
+                                   " private (chmod 600): " + std::strerror(errno));
+    }
+}
+
+} // namespace
 
 SqliteStorage::SqliteStorage(const std::string& path) {
     int rc =
@@ -18,8 +42,12 @@ SqliteStorage::SqliteStorage(const std::string& path) {
         throw StorageError(StorageError::Failure, "cannot open " + path + ": " + msg);
     }
     try {
+        if (path != ":memory:") keepPrivate(path);
         sqlite3_busy_timeout(db_, 5000);
-        if (path != ":memory:") exec("PRAGMA journal_mode = WAL");
+        if (path != ":memory:") {
+            exec("PRAGMA journal_mode = WAL");
+            keepPrivate(path);
+        }
         exec("PRAGMA synchronous = FULL");
         // Foreign keys only after a migration: rebuilding `entries` must not
         // cascade (and the pragma cannot change inside its transaction).

@@ -38,18 +38,9 @@ class DaemonTest : public ::testing::Test {
         return {"QRD_WORKSTATION=" + std::string(std::getenv("QRD_WORKSTATION")) + "-nwd"};
     }
 
-    // The daemon's Namewright port on the native road.
-    static QRD_PORT localService(uint16_t wellKnown = QRD_SVC_NAMEWRIGHT) {
-        QRD_PORT p;
-        EXPECT_EQ(QrdCreateLocalWkp(wellKnown, &p), 0);
-        p.subnet[0] = 0;
-        p.subnet[1] = 1;
-        return p;
-    }
-
     // Logs in through procedure 12 and makes the nonce the workstation's.
     void loginAs(const char* user, const char* password) {
-        QRD_PORT port = localService();
+        QRD_PORT port = nwdtest::localService();
         QRD_NONCE nonce{};
         char canonical[NMNAMELEN] = {};
         ASSERT_EQ(qrd::rpc::nmLogin(&port, user, password, &nonce, canonical), 0);
@@ -88,7 +79,7 @@ TEST_F(DaemonTest, TheClientLibraryLogsInStartsSessionsAndFormatsNames) {
     QRD_NM_SESS erin;
     ASSERT_EQ(QrdStartNmSession(nullptr, QRD_CHARSET_LATIN1, nullptr, &erin), 0);
 
-    QRD_PORT port = localService();
+    QRD_PORT port = nwdtest::localService();
     QRD_NONCE none{};
     char canonical[NMNAMELEN];
     EXPECT_EQ(qrd::rpc::nmLogin(&port, "erin@Support@Demo", "wrong", &none, canonical), 1020);
@@ -100,7 +91,7 @@ TEST_F(DaemonTest, TheClientLibraryLogsInStartsSessionsAndFormatsNames) {
 }
 
 TEST_F(DaemonTest, RevisionsServerPortsAndErrorTextsReachTheClient) {
-    QRD_PORT port = localService();
+    QRD_PORT port = nwdtest::localService();
     uint32_t revision = 0;
     ASSERT_EQ(QrdGetSvrLRev(&port, &revision), 0);
     EXPECT_EQ(revision, 71000u);
@@ -159,7 +150,12 @@ TEST_F(DaemonTest, SearchesFindTheServiceOnBothRoads) {
 }
 
 TEST_F(DaemonTest, MessagesReachTheRecipientsMailbox) {
-    QRD_PORT msgPort = localService(QRD_SVC_MESSAGE);
+    QRD_PORT msgPort = nwdtest::localService(QRD_SVC_MESSAGE);
+    // Without a session of its sender a message is dropped.
+    ASSERT_EQ(qrd::rpc::userMessage(&msgPort, "bob@Sales@Demo", "ali@Sales@Demo", "forged"), 0);
+    loginAs("bob@Sales@Demo", "bob-demo");
+    QRD_NM_SESS sess;
+    ASSERT_EQ(QrdStartNmSession(nullptr, QRD_CHARSET_LATIN1, nullptr, &sess), 0);
     ASSERT_EQ(qrd::rpc::userMessage(&msgPort, "bob@Sales@Demo", "ali@Sales@Demo", "see you"), 0);
 
     // The message service never replies; a search sent to the same socket
@@ -186,6 +182,8 @@ TEST_F(DaemonTest, MessagesReachTheRecipientsMailbox) {
     nwdtest::Outcome shown = runTool({"admin", "--db", db, "messages", "alice@Sales@Demo"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_NE(shown.out.find("\tbob@Sales@Demo\tsee you\n"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.find("forged"), std::string::npos) << shown.out;
+    QrdEndNmSession(&sess);
 }
 
 TEST_F(DaemonTest, StopsCleanlyOnSigterm) {

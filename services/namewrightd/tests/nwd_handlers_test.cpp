@@ -367,6 +367,7 @@ TEST_F(HandlerTest, AStorageFailureIsRefusedWith1012AndTheServiceGoesOn) {
 }
 
 TEST_F(HandlerTest, MessagesAreStoredForTheRecipientWithoutAReply) {
+    ASSERT_FALSE(sessionOf("bob@Sales@Demo", "bob-pw").empty()); // the sender's
     Directory dir(storage);
     int64_t alice = dir.resolve("alice@Sales@Demo", kNameKindObject).entry.id;
     std::vector<uint8_t> msg = Call(qrd::nm::kProcUserMessage)

@@ -13,9 +13,19 @@
 #include <unistd.h>
 #include <vector>
 
+#include "qrdapi.h"
 #include "testenv.h"
 
 namespace nwdtest {
+
+// A well-known port of the server on this machine, on the native road.
+inline QRD_PORT localService(uint16_t wellKnown = QRD_SVC_NAMEWRIGHT) {
+    QRD_PORT p;
+    if (QrdCreateLocalWkp(wellKnown, &p) != 0) p = QRD_PORT{};
+    p.subnet[0] = 0;
+    p.subnet[1] = 1;
+    return p;
+}
 
 inline std::string daemonPath() {
     return qrdtest::binaryDir() + "/services/namewrightd/namewrightd";

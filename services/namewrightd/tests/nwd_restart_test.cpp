@@ -15,14 +15,6 @@ std::vector<std::string> daemonEnv() {
     return {"QRD_WORKSTATION=" + std::string(std::getenv("QRD_WORKSTATION")) + "-nwd"};
 }
 
-QRD_PORT localService() {
-    QRD_PORT p;
-    EXPECT_EQ(QrdCreateLocalWkp(QRD_SVC_NAMEWRIGHT, &p), 0);
-    p.subnet[0] = 0;
-    p.subnet[1] = 1;
-    return p;
-}
-
 TEST(DaemonRestart, AcknowledgedWritesAndIssuedNoncesSurviveSigkill) {
     const qrdtest::Workstation& ws = qrdtest::workstation();
     std::string db = ws.dir + "/restart.db";
@@ -32,7 +24,7 @@ TEST(DaemonRestart, AcknowledgedWritesAndIssuedNoncesSurviveSigkill) {
 
     nwdtest::Daemon first;
     ASSERT_TRUE(first.start(args, ws.dir + "/restart.log", daemonEnv()));
-    QRD_PORT port = localService();
+    QRD_PORT port = nwdtest::localService();
     QRD_NONCE nonce{};
     char canonical[NMNAMELEN];
     ASSERT_EQ(qrd::rpc::nmLogin(&port, "carol@Support@Demo", "carol-demo", &nonce, canonical), 0);
