@@ -75,6 +75,8 @@ class SqliteStorage : public Storage {
 
     std::optional<AttrValue> attribute(int64_t ownerId, AttrId id) override;
     std::optional<AttrSize> attributeSize(int64_t ownerId, AttrId id) override;
+    std::optional<AttrSlice> attributeSlice(int64_t ownerId, AttrId id, uint64_t offset,
+                                            size_t maxBytes) override;
     void setAttribute(int64_t ownerId, AttrId id, const AttrValue& value) override;
     bool removeAttribute(int64_t ownerId, AttrId id) override;
     std::vector<AttrId> attributeNames(int64_t ownerId, AttrId from, AttrId last,
