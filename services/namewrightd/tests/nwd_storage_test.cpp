@@ -193,7 +193,7 @@ TEST(Storage, EntryIdsAreNeverGivenAgain) {
 }
 
 // The file as schema 2 left it: `entries` without AUTOINCREMENT, the highest
-// id free again after a removal.
+// id free again after a removal, value heads without a version.
 void downgradeToSchema2(const std::string& path) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -208,6 +208,7 @@ void downgradeToSchema2(const std::string& path) {
         "NOT NULL;"
         "CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;"
         "DELETE FROM sqlite_sequence WHERE name = 'entries';"
+        "ALTER TABLE attributes DROP COLUMN version;"
         "PRAGMA user_version = 2; COMMIT;";
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
@@ -250,6 +251,12 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_EQ(s.members(team), std::vector<int64_t>{bob});
         EXPECT_EQ(s.findNonce(serial)->userId, bob);
         EXPECT_EQ(s.attribute(bob, {52, 1})->bytes, (std::vector<uint8_t>{1, 2, 3}));
+        // Value heads count their writes from here on.
+        const AttrVersion before = s.attributeSlice(bob, {52, 1}, 0, 10)->version;
+        s.writeAttribute(bob, {52, 1}, 2, 1, std::vector<uint8_t>{9}.data(), 1, false);
+        std::optional<AttrSlice> after = s.attributeSlice(bob, {52, 1}, 1, 10);
+        EXPECT_NE(after->version, before);
+        EXPECT_EQ(after->bytes, (std::vector<uint8_t>{9, 3}));
         EXPECT_TRUE(verifyPassword("bob-pw", s.user(bob)->password));
         // Names stay unique per parent.
         EXPECT_THROW(s.addEntry(idOf(s, "Sales@Demo", kNameKindGroup), Kind::User, "BOB", "BOB"),
@@ -264,7 +271,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_TRUE(s.messages(bob).empty());
         EXPECT_TRUE(s.members(team).empty());
     }
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
     EXPECT_EQ(queryText(path, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                               "instr(sql, 'entries_') > 0"),
               "0")
