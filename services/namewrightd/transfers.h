@@ -43,7 +43,7 @@ namespace nwd {
 struct TransferLimits {
     size_t perSession = 8;           // transfers one session keeps open
     size_t maxTransfers = 16384;     // all sessions together
-    size_t stagedBudget = 64u << 20; // bytes staged by all open writes
+    size_t stagedBudget = 16u << 20; // bytes staged by all open writes (16 whole values)
     uint32_t idleSeconds = 600;      // an untouched transfer is forgotten
 };
 
