@@ -4,10 +4,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <netinet/in.h>
 #include <optional>
 #include <poll.h>
@@ -35,6 +38,8 @@ constexpr size_t kDatagramMax = 65536;
 constexpr int kWaitMs = 1000;      // per receive, to notice a stop request
 constexpr uint32_t kWaitTicks = 5; // the same in ticks of 1/5 s
 constexpr int kErrorPauseMs = 200; // after an unexpected socket error
+constexpr size_t kWorkers = 8;     // requests served at once
+constexpr size_t kQueueMax = 4096; // requests waiting; beyond, they are dropped
 
 std::string dotted(uint32_t ip) {
     char buf[16];
@@ -42,6 +47,66 @@ std::string dotted(uint32_t ip) {
                   ip & 255);
     return buf;
 }
+
+// Where a datagram came from: the reply goes back there.
+struct Source {
+    sockaddr_in from{}; // Internet road
+    socklen_t len = 0;
+    QRD_PORT remote{}; // native road
+};
+
+class Endpoint;
+
+// A datagram waiting for a worker.
+struct Job {
+    Endpoint* endpoint = nullptr;
+    std::vector<uint8_t> data;
+    Source source;
+};
+
+// The workers that serve requests: each socket's receiving thread only
+// queues what arrives, so a slow request (a login's password hash, a
+// durable write, a nonce check with another server) holds one worker, not
+// the road. The queue is bounded; a full queue drops the datagram, which
+// its client sends again.
+class WorkerPool {
+  public:
+    explicit WorkerPool(Handler& h) : handler_(h) {}
+    ~WorkerPool() { stop(); }
+    void start(size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            threads_.emplace_back([this] { work(); });
+    }
+    bool submit(Job job) {
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            if (queue_.size() >= kQueueMax) return false;
+            queue_.push_back(std::move(job));
+        }
+        cv_.notify_one();
+        return true;
+    }
+    void stop() {
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            stopping_ = true;
+        }
+        cv_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+        threads_.clear();
+    }
+
+  private:
+    void work();
+
+    Handler& handler_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<Job> queue_; // guarded by mu_
+    bool stopping_ = false; // guarded by mu_
+    std::vector<std::thread> threads_;
+};
 
 // One socket the daemon serves.
 class Endpoint {
@@ -51,13 +116,32 @@ class Endpoint {
     Road road() const { return road_; }
     ServiceKind service() const { return service_; }
     virtual std::string describe() const = 0;
-    // Serves datagrams until `stop` is set.
-    virtual void run(Handler& h, const std::atomic<bool>& stop) = 0;
+    // Queues the datagrams that arrive until `stop` is set.
+    virtual void run(WorkerPool& pool, const std::atomic<bool>& stop) = 0;
+    // Sends a reply to where a request came from (any thread).
+    virtual void reply(const Source& to, const std::vector<uint8_t>& data) = 0;
 
   private:
     Road road_;
     ServiceKind service_;
 };
+
+void WorkerPool::work() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> l(mu_);
+            cv_.wait(l, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) return; // stopping
+            job = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        Endpoint& ep = *job.endpoint;
+        Handler::Reply reply =
+            handler_.handle(ep.road(), ep.service(), job.data.data(), job.data.size());
+        if (reply) ep.reply(job.source, *reply);
+    }
+}
 
 class UdpEndpoint : public Endpoint {
   public:
@@ -95,27 +179,32 @@ class UdpEndpoint : public Endpoint {
     uint16_t port() const { return port_; }
     std::string describe() const override { return "UDP port " + std::to_string(port_); }
 
-    void run(Handler& h, const std::atomic<bool>& stop) override {
+    void run(WorkerPool& pool, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         while (!stop) {
             pollfd p{fd_, POLLIN, 0};
             int r = poll(&p, 1, kWaitMs);
             if (r <= 0) continue;
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
+            Job job;
+            job.endpoint = this;
+            job.source.len = sizeof job.source.from;
             ssize_t n = recvfrom(fd_, buf.data(), buf.size(), MSG_DONTWAIT,
-                                 reinterpret_cast<sockaddr*>(&from), &len);
+                                 reinterpret_cast<sockaddr*>(&job.source.from), &job.source.len);
             if (n < 0) continue;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n));
-            int out = fd_;
-            if (reply && sibling_ && answerService(*reply) == sibling_->service())
-                out = sibling_->fd_;
-            if (reply && sendto(out, reply->data(), reply->size(), 0,
-                                reinterpret_cast<sockaddr*>(&from), len) < 0)
-                logLine(LogLevel::Debug, "reply to %s:%u not sent: %s",
-                        dotted(ntohl(from.sin_addr.s_addr)).c_str(), ntohs(from.sin_port),
-                        std::strerror(errno));
+            job.data.assign(buf.begin(), buf.begin() + n);
+            if (!pool.submit(std::move(job)))
+                logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
+    }
+
+    void reply(const Source& to, const std::vector<uint8_t>& data) override {
+        int out = fd_;
+        if (sibling_ && answerService(data) == sibling_->service()) out = sibling_->fd_;
+        if (sendto(out, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to.from),
+                   to.len) < 0)
+            logLine(LogLevel::Debug, "reply to %s:%u not sent: %s",
+                    dotted(ntohl(to.from.sin_addr.s_addr)).c_str(), ntohs(to.from.sin_port),
+                    std::strerror(errno));
     }
 
   private:
@@ -158,7 +247,7 @@ class NativeEndpoint : public Endpoint {
     }
     std::string describe() const override { return "native port " + std::to_string(wellKnown_); }
 
-    void run(Handler& h, const std::atomic<bool>& stop) override {
+    void run(WorkerPool& pool, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         unsigned errors = 0;
         while (!stop) {
@@ -178,18 +267,24 @@ class NativeEndpoint : public Endpoint {
                 continue;
             }
             errors = 0;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), req.count);
-            if (!reply) continue;
-            QRD_SOCK_REQ out{};
-            out.socket = socket_;
-            out.buffer = reply->data();
-            out.length = uint32_t(reply->size());
-            out.remote = req.remote;
-            out.flags = req.remote.network[0] != 0xFF ? QRD_SOCK_DIRECTED : 0;
-            st = QrdSocketSend(&out);
-            if (st != 0)
-                logLine(LogLevel::Debug, "%s: reply not sent, status %u", describe().c_str(), st);
+            Job job;
+            job.endpoint = this;
+            job.data.assign(buf.begin(), buf.begin() + req.count);
+            job.source.remote = req.remote;
+            if (!pool.submit(std::move(job)))
+                logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
+    }
+
+    void reply(const Source& to, const std::vector<uint8_t>& data) override {
+        QRD_SOCK_REQ out{};
+        out.socket = socket_;
+        out.buffer = const_cast<uint8_t*>(data.data());
+        out.length = uint32_t(data.size());
+        out.remote = to.remote;
+        out.flags = to.remote.network[0] != 0xFF ? QRD_SOCK_DIRECTED : 0;
+        if (QRDSTATUS st = QrdSocketSend(&out))
+            logLine(LogLevel::Debug, "%s: reply not sent, status %u", describe().c_str(), st);
     }
 
   private:
@@ -302,9 +397,11 @@ int serve(const ServeOptions& opt) {
     Handler handler(*storage, sessions, opt.native ? &nativePeer : nullptr, cfg);
 
     std::atomic<bool> stop{false};
+    WorkerPool pool(handler);
+    pool.start(kWorkers);
     std::vector<std::thread> threads;
     for (auto& e : endpoints)
-        threads.emplace_back([&handler, &stop, ep = e.get()] { ep->run(handler, stop); });
+        threads.emplace_back([&pool, &stop, ep = e.get()] { ep->run(pool, stop); });
 
     logLine(LogLevel::Info, "serving %s, revision %u", latin1ToUtf8(cfg.serverName).c_str(),
             cfg.revision);
@@ -320,6 +417,7 @@ int serve(const ServeOptions& opt) {
     stop = true;
     for (std::thread& t : threads)
         t.join();
+    pool.stop();
     endpoints.clear();
     return 0;
 }

@@ -103,6 +103,13 @@ bool TransferTable::stage(const SessionId& sid, int64_t owner, AttrId attr, bool
     if (first) {
         if (it != map_.end()) forget(it);
         it = map_.end();
+    } else if (it != map_.end() && it->second.lastIndex == index && it->second.cursor == cursor &&
+               !it->second.parts.empty()) {
+        // The exchange just staged, sent again (its reply was lost): same place, same end.
+        Transfer& t = it->second;
+        bytes_ -= t.parts.back().data.size();
+        t.bytes -= t.parts.back().data.size();
+        t.parts.pop_back();
     } else if (it == map_.end() || it->second.cursor != index) {
         if (it != map_.end()) forget(it);
         return false;
@@ -119,6 +126,7 @@ bool TransferTable::stage(const SessionId& sid, int64_t owner, AttrId attr, bool
     it->second.parts.push_back(std::move(part));
     it->second.bytes += bytes;
     bytes_ += bytes;
+    it->second.lastIndex = index;
     it->second.cursor = cursor;
     return true;
 }

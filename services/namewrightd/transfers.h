@@ -72,6 +72,7 @@ class TransferTable {
     // forgotten) or a continuation at the staged end `index`; false when the
     // continuation has no open write there (it is forgotten) or the part
     // cannot be kept within the limits. `cursor` is where the next goes on.
+    // The last exchange staged, sent again, replaces itself.
     bool stage(const SessionId& sid, int64_t owner, AttrId attr, bool first, uint32_t index,
                StagedPart part, uint32_t cursor, uint32_t now);
     // The last exchange: the staged parts, taken out of the table, when the
@@ -95,6 +96,7 @@ class TransferTable {
         std::vector<StagedPart> parts; // writes
         size_t bytes = 0;              // staged bytes
         uint32_t cursor = 0;
+        uint32_t lastIndex = 0; // of the last exchange staged
         uint32_t lastUsed = 0;
         std::list<Map::iterator>::iterator lru;
     };

@@ -337,6 +337,8 @@ TEST_F(AttrTest, TransferTableKeepsItsLimitsAndForgetsInLogarithmicSteps) {
     ASSERT_TRUE(t.stage(s2, 7, {1, 1}, true, 0, bytes(30), 30, 100));
     ASSERT_TRUE(t.stage(s2, 7, {1, 1}, false, 30, bytes(30), 60, 101));
     EXPECT_EQ(t.stagedBytes(), 60u);
+    ASSERT_TRUE(t.stage(s2, 7, {1, 1}, false, 30, bytes(30), 60, 101)) << "sent again";
+    EXPECT_EQ(t.stagedBytes(), 60u);
     EXPECT_FALSE(t.stage(s1, 7, {1, 1}, false, 60, bytes(1), 61, 101)) << "pushed out";
     EXPECT_FALSE(t.stage(s1, 7, {1, 1}, true, 0, bytes(101), 101, 101)) << "never fits";
     std::optional<std::vector<StagedPart>> parts = t.take(s2, 7, {1, 1}, 60, 102);
