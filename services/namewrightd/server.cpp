@@ -325,6 +325,7 @@ int serve(const ServeOptions& opt) {
     std::unique_ptr<SqliteStorage> storage;
     try {
         storage = std::make_unique<SqliteStorage>(opt.db);
+        storage->enableGroupCommit();
     } catch (const StorageError& e) {
         std::fprintf(stderr, "namewrightd: %s\n", e.what());
         return 1;

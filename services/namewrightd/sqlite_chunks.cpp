@@ -36,9 +36,9 @@ std::optional<AttrValue> SqliteStorage::attribute(int64_t ownerId, AttrId id) {
 }
 
 std::optional<AttrSize> SqliteStorage::attributeSize(int64_t ownerId, AttrId id) {
-    Lock l(mutex_);
-    Stmt s = prepare("SELECT type, size FROM attributes WHERE owner_id = ? AND category = ? "
-                     "AND number = ?");
+    Reading r(*this);
+    Stmt s = r.prepare("SELECT type, size FROM attributes WHERE owner_id = ? AND category = ? "
+                       "AND number = ?");
     s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
     if (!s.step()) return std::nullopt;
     return AttrSize{uint32_t(s.i64(0)), uint64_t(s.i64(1))};
@@ -48,15 +48,15 @@ std::optional<AttrSize> SqliteStorage::attributeSize(int64_t ownerId, AttrId id)
 // version names exactly the bytes returned.
 std::optional<AttrSlice> SqliteStorage::attributeSlice(int64_t ownerId, AttrId id, uint64_t offset,
                                                        size_t maxBytes) {
-    Lock l(mutex_);
+    Reading r(*this);
     const uint64_t first = std::min<uint64_t>(offset / kChunkBytes, kChunksPerValue);
     const uint64_t last =
         maxBytes ? std::min<uint64_t>((offset + maxBytes - 1) / kChunkBytes, kChunksPerValue - 1)
                  : first;
-    Stmt s = prepare("SELECT a.id, a.version, a.type, a.size, c.id - a.id * 256, c.data "
-                     "FROM attributes a LEFT JOIN attr_chunks c "
-                     "ON c.id BETWEEN a.id * 256 + ?4 AND a.id * 256 + ?5 "
-                     "WHERE a.owner_id = ?1 AND a.category = ?2 AND a.number = ?3");
+    Stmt s = r.prepare("SELECT a.id, a.version, a.type, a.size, c.id - a.id * 256, c.data "
+                       "FROM attributes a LEFT JOIN attr_chunks c "
+                       "ON c.id BETWEEN a.id * 256 + ?4 AND a.id * 256 + ?5 "
+                       "WHERE a.owner_id = ?1 AND a.category = ?2 AND a.number = ?3");
     s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
     s.bind(4, int64_t(first)).bind(5, int64_t(last));
     if (!s.step()) return std::nullopt;
@@ -195,12 +195,12 @@ bool SqliteStorage::removeAttribute(int64_t ownerId, AttrId id) {
 
 std::vector<AttrId> SqliteStorage::attributeNames(int64_t ownerId, AttrId from, AttrId last,
                                                   size_t limit) {
-    Lock l(mutex_);
+    Reading r(*this);
     std::vector<AttrId> out;
-    Stmt s = prepare("SELECT category, number FROM attributes WHERE owner_id = ?1 "
-                     "AND (category > ?2 OR (category = ?2 AND number >= ?3)) "
-                     "AND (category < ?4 OR (category = ?4 AND number <= ?5)) "
-                     "ORDER BY category, number LIMIT ?6");
+    Stmt s = r.prepare("SELECT category, number FROM attributes WHERE owner_id = ?1 "
+                       "AND (category > ?2 OR (category = ?2 AND number >= ?3)) "
+                       "AND (category < ?4 OR (category = ?4 AND number <= ?5)) "
+                       "ORDER BY category, number LIMIT ?6");
     s.bind(1, ownerId)
         .bind(2, int64_t(from.category))
         .bind(3, int64_t(from.number))

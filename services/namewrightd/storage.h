@@ -225,6 +225,11 @@ class Storage {
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // Returns when everything this thread committed is durable; the service
+    // calls it before it sends a reply. Throws StorageError when it cannot
+    // be made so.
+    virtual void waitDurable() {}
 };
 
 // Commits at commit(), rolls back when left without it (an exception).

@@ -2,10 +2,13 @@
 // from growing with history, batches, and the file across reopenings.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sqlite3.h>
+#include <thread>
 
 #include "directory.h"
 #include "nwd_testutil.h"
@@ -324,6 +327,50 @@ TEST(Storage, FilesItCannotUseAreRefusedClearly) {
         EXPECT_NE(std::string(e.what()).find("newer"), std::string::npos);
     }
     EXPECT_THROW(SqliteStorage s(qrdtest::workstation().dir + "/no/such/dir/x.db"), StorageError);
+}
+
+} // namespace
+
+namespace {
+
+// Another process's write transaction holds the file: a write waits for it
+// without holding the storage, so reads (on readers and on the writer) go
+// on; once it ends, the write goes through and is made durable by the
+// group sync.
+TEST(Storage, AWriteWaitingForAnotherProcessHoldsUpNoRead) {
+    std::string path = tempDb("busy.db");
+    SqliteStorage s(path);
+    nwdtest::seed(s);
+    s.enableGroupCommit();
+    const int64_t bob = idOf(s, "bob@Sales@Demo");
+    s.setAttribute(bob, {52, 1}, AttrValue{2, {1, 2, 3}});
+    s.waitDurable();
+
+    sqlite3* admin = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &admin), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(admin, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::atomic<int> written{0};
+    std::thread writer([&] {
+        Transaction t(s);
+        s.writeAttribute(bob, {52, 1}, 2, 0, std::vector<uint8_t>{9}.data(), 1, false);
+        t.commit();
+        s.waitDurable();
+        written = 1;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the writer is waiting
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(s.attributeSlice(bob, {52, 1}, 0, 10)->bytes, (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_TRUE(s.findChild(0, "DEMO"));
+        s.directoryStamp();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(written, 0);
+    ASSERT_EQ(sqlite3_exec(admin, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(admin);
+    writer.join();
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(s.attributeSlice(bob, {52, 1}, 0, 10)->bytes, (std::vector<uint8_t>{9, 2, 3}));
 }
 
 } // namespace
