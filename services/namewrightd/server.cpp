@@ -15,6 +15,7 @@
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +28,7 @@
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
+#include "qrd/rpcheader.h"
 #include "qrdapi.h"
 #include "sqlite_storage.h"
 
@@ -35,11 +37,12 @@ namespace nwd {
 namespace {
 
 constexpr size_t kDatagramMax = 65536;
-constexpr int kWaitMs = 1000;      // per receive, to notice a stop request
-constexpr uint32_t kWaitTicks = 5; // the same in ticks of 1/5 s
-constexpr int kErrorPauseMs = 200; // after an unexpected socket error
-constexpr size_t kWorkers = 8;     // requests served at once
-constexpr size_t kQueueMax = 4096; // requests waiting; beyond, they are dropped
+constexpr int kWaitMs = 1000;       // per receive, to notice a stop request
+constexpr uint32_t kWaitTicks = 5;  // the same in ticks of 1/5 s
+constexpr int kErrorPauseMs = 200;  // after an unexpected socket error
+constexpr size_t kWorkers = 8;      // requests served at once
+constexpr size_t kLoginWorkers = 1; // password hashes computed at once
+constexpr size_t kQueueMax = 4096;  // requests waiting; beyond, they are dropped
 
 std::string dotted(uint32_t ip) {
     char buf[16];
@@ -73,9 +76,13 @@ class WorkerPool {
   public:
     explicit WorkerPool(Handler& h) : handler_(h) {}
     ~WorkerPool() { stop(); }
-    void start(size_t n) {
+    // `background`: the workers run at a lower priority.
+    void start(size_t n, bool background = false) {
         for (size_t i = 0; i < n; ++i)
-            threads_.emplace_back([this] { work(); });
+            threads_.emplace_back([this, background] {
+                if (background) setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
+                work();
+            });
     }
     bool submit(Job job) {
         {
@@ -108,6 +115,20 @@ class WorkerPool {
     std::vector<std::thread> threads_;
 };
 
+// Logins (a password hash each, milliseconds of CPU) have a lane of their
+// own with one low-priority worker, so that a storm of them leaves the other
+// requests their workers and the CPU.
+struct Lanes {
+    WorkerPool& general;
+    WorkerPool& logins;
+    bool submit(Job job) {
+        std::optional<qrd::rpcwire::RequestHeader> h =
+            qrd::rpcwire::readRequestHeader(job.data.data(), job.data.size());
+        const bool login = h && h->procedure == qrd::nm::kLogin;
+        return (login ? logins : general).submit(std::move(job));
+    }
+};
+
 // One socket the daemon serves.
 class Endpoint {
   public:
@@ -117,7 +138,7 @@ class Endpoint {
     ServiceKind service() const { return service_; }
     virtual std::string describe() const = 0;
     // Queues the datagrams that arrive until `stop` is set.
-    virtual void run(WorkerPool& pool, const std::atomic<bool>& stop) = 0;
+    virtual void run(Lanes& pool, const std::atomic<bool>& stop) = 0;
     // Sends a reply to where a request came from (any thread).
     virtual void reply(const Source& to, const std::vector<uint8_t>& data) = 0;
 
@@ -179,7 +200,7 @@ class UdpEndpoint : public Endpoint {
     uint16_t port() const { return port_; }
     std::string describe() const override { return "UDP port " + std::to_string(port_); }
 
-    void run(WorkerPool& pool, const std::atomic<bool>& stop) override {
+    void run(Lanes& pool, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         while (!stop) {
             pollfd p{fd_, POLLIN, 0};
@@ -247,7 +268,7 @@ class NativeEndpoint : public Endpoint {
     }
     std::string describe() const override { return "native port " + std::to_string(wellKnown_); }
 
-    void run(WorkerPool& pool, const std::atomic<bool>& stop) override {
+    void run(Lanes& pool, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         unsigned errors = 0;
         while (!stop) {
@@ -398,11 +419,13 @@ int serve(const ServeOptions& opt) {
     Handler handler(*storage, sessions, opt.native ? &nativePeer : nullptr, cfg);
 
     std::atomic<bool> stop{false};
-    WorkerPool pool(handler);
-    pool.start(kWorkers);
+    WorkerPool general(handler), logins(handler);
+    general.start(kWorkers);
+    logins.start(kLoginWorkers, true);
+    Lanes lanes{general, logins};
     std::vector<std::thread> threads;
     for (auto& e : endpoints)
-        threads.emplace_back([&pool, &stop, ep = e.get()] { ep->run(pool, stop); });
+        threads.emplace_back([&lanes, &stop, ep = e.get()] { ep->run(lanes, stop); });
 
     logLine(LogLevel::Info, "serving %s, revision %u", latin1ToUtf8(cfg.serverName).c_str(),
             cfg.revision);
@@ -418,7 +441,8 @@ int serve(const ServeOptions& opt) {
     stop = true;
     for (std::thread& t : threads)
         t.join();
-    pool.stop();
+    general.stop();
+    logins.stop();
     endpoints.clear();
     return 0;
 }
