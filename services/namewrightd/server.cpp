@@ -67,10 +67,8 @@ struct Job {
     Source source;
 };
 
-// The workers that serve requests: each socket's receiving thread only
-// queues what arrives, so a slow request (a login's password hash, a
-// durable write, a nonce check with another server) holds one worker, not
-// the road. The queue is bounded; a full queue drops the datagram, which
+// Workers fed by a queue (the login lane): a slow request holds one worker,
+// not the road. The queue is bounded; a full queue drops the datagram, which
 // its client sends again.
 class WorkerPool {
   public:
@@ -115,18 +113,24 @@ class WorkerPool {
     std::vector<std::thread> threads_;
 };
 
-// Logins (a password hash each, milliseconds of CPU) have a lane of their
-// own with one low-priority worker, so that a storm of them leaves the other
-// requests their workers and the CPU.
+// Each socket is read by several threads at once (the kernel hands each
+// datagram to one of them), and a thread serves what it received itself: no
+// hand-over on the way of a request. Logins (a password hash each,
+// milliseconds of CPU) are handed to a lane of their own with one
+// low-priority worker, so that a storm of them leaves the other requests
+// their threads and the CPU.
 struct Lanes {
-    WorkerPool& general;
+    Handler& handler;
     WorkerPool& logins;
-    bool submit(Job job) {
+    // False when the request was dropped (the login lane is full).
+    bool serve(Job job) {
         std::optional<qrd::rpcwire::RequestHeader> h =
             qrd::rpcwire::readRequestHeader(job.data.data(), job.data.size());
-        const bool login = h && h->procedure == qrd::nm::kLogin;
-        return (login ? logins : general).submit(std::move(job));
+        if (h && h->procedure == qrd::nm::kLogin) return logins.submit(std::move(job));
+        run(job);
+        return true;
     }
+    void run(Job& job);
 };
 
 // One socket the daemon serves.
@@ -137,7 +141,8 @@ class Endpoint {
     Road road() const { return road_; }
     ServiceKind service() const { return service_; }
     virtual std::string describe() const = 0;
-    // Queues the datagrams that arrive until `stop` is set.
+    // Receives and serves datagrams until `stop` is set; several threads
+    // may run it at once.
     virtual void run(Lanes& pool, const std::atomic<bool>& stop) = 0;
     // Sends a reply to where a request came from (any thread).
     virtual void reply(const Source& to, const std::vector<uint8_t>& data) = 0;
@@ -146,6 +151,13 @@ class Endpoint {
     Road road_;
     ServiceKind service_;
 };
+
+void Lanes::run(Job& job) {
+    Endpoint& ep = *job.endpoint;
+    Handler::Reply reply =
+        handler.handle(ep.road(), ep.service(), job.data.data(), job.data.size());
+    if (reply) ep.reply(job.source, *reply);
+}
 
 void WorkerPool::work() {
     for (;;) {
@@ -213,7 +225,7 @@ class UdpEndpoint : public Endpoint {
                                  reinterpret_cast<sockaddr*>(&job.source.from), &job.source.len);
             if (n < 0) continue;
             job.data.assign(buf.begin(), buf.begin() + n);
-            if (!pool.submit(std::move(job)))
+            if (!pool.serve(std::move(job)))
                 logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
     }
@@ -292,7 +304,7 @@ class NativeEndpoint : public Endpoint {
             job.endpoint = this;
             job.data.assign(buf.begin(), buf.begin() + req.count);
             job.source.remote = req.remote;
-            if (!pool.submit(std::move(job)))
+            if (!pool.serve(std::move(job)))
                 logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
     }
@@ -419,13 +431,13 @@ int serve(const ServeOptions& opt) {
     Handler handler(*storage, sessions, opt.native ? &nativePeer : nullptr, cfg);
 
     std::atomic<bool> stop{false};
-    WorkerPool general(handler), logins(handler);
-    general.start(kWorkers);
+    WorkerPool logins(handler);
     logins.start(kLoginWorkers, true);
-    Lanes lanes{general, logins};
+    Lanes lanes{handler, logins};
     std::vector<std::thread> threads;
     for (auto& e : endpoints)
-        threads.emplace_back([&lanes, &stop, ep = e.get()] { ep->run(lanes, stop); });
+        for (size_t i = 0; i < kWorkers; ++i)
+            threads.emplace_back([&lanes, &stop, ep = e.get()] { ep->run(lanes, stop); });
 
     logLine(LogLevel::Info, "serving %s, revision %u", latin1ToUtf8(cfg.serverName).c_str(),
             cfg.revision);
@@ -441,7 +453,6 @@ int serve(const ServeOptions& opt) {
     stop = true;
     for (std::thread& t : threads)
         t.join();
-    general.stop();
     logins.stop();
     endpoints.clear();
     return 0;
