@@ -50,7 +50,6 @@ log in without pause.
 Exit status: 0 measured, 1 failed, 2 wrong usage, 130 interrupted.
 )";
 
-constexpr int kReadyTimeoutMs = 15000;
 constexpr size_t kValueBytes = 4096;
 constexpr AttrName kSharedAttr{52, 250100}; // client 0's own, written first
 
@@ -255,13 +254,9 @@ int supervise(const Options& o) {
         return finish(1);
     }
     ws.applyEnvironment();
-    const std::string db = ws.dir() + "/directory.db", log = ws.dir() + "/daemon.log";
-    if (!seedBenchDirectory(daemon, db, error) ||
-        !server.start(
-            daemon,
-            {"--db", db, "--server-name", kBenchServer, "--ip-port", std::to_string(ws.ipPort())},
-            log, kReadyTimeoutMs, error)) {
-        fail(error + "\n" + fileTail(log, 2000));
+    const std::string log = ws.dir() + "/daemon.log";
+    if (!startBenchDaemon(daemon, ws, server, -1, error)) {
+        fail(error);
         return finish(1);
     }
     std::printf("conc_bench: folder %s, %d ms per measurement, load average %s\n", ws.dir().c_str(),
