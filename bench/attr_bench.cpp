@@ -48,7 +48,6 @@ constexpr size_t kSizes[] = {100, 4096, 65536};
 constexpr size_t kChunk = 4096; // bytes per exchange of a raw value
 
 constexpr int kToolTimeoutMs = 30000;
-constexpr int kReadyTimeoutMs = 15000;
 constexpr int kEchoTimeoutMs = 2000;
 
 unsigned exchangesFor(size_t bytes) {
@@ -463,7 +462,7 @@ int supervise(const Options& o) {
         return finish(1);
     }
     ws.applyEnvironment();
-    std::string db = ws.dir() + "/directory.db";
+
     std::string log = ws.dir() + "/daemon.log";
 
     struct utsname u {};
@@ -489,17 +488,8 @@ int supervise(const Options& o) {
                     "%zu warm-up operations\n",
                     kDefaultIterations, kDefaultBudgetMs / 1000.0, Plan{}.rounds, o.warmup);
 
-    if (!seedBenchDirectory(daemon, db, error)) {
-        fail(stopSignal() ? "interrupted" : error);
-        return finish(1);
-    }
-    if (!server.start(
-            daemon,
-            {"--db", db, "--server-name", kBenchServer, "--ip-port", std::to_string(ws.ipPort())},
-            log, kReadyTimeoutMs, error, serverCpu)) {
+    if (!startBenchDaemon(daemon, ws, server, serverCpu, error)) {
         fail(error);
-        std::string tail = fileTail(log, 2000);
-        if (!tail.empty()) std::fprintf(stderr, "daemon log:\n%s\n", tail.c_str());
         return finish(1);
     }
     if (!echo.start(error, serverCpu)) {

@@ -15,6 +15,23 @@ const char kBenchServer[] = "NW1@Lab@Bench";
 const char kBenchUser[] = "runner@Lab@Bench";
 const char kBenchPassword[] = "bench-runner-pass";
 
+bool startBenchDaemon(const std::string& daemon, const Workspace& ws, Daemon& server, int cpu,
+                      std::string& error) {
+    const std::string db = ws.dir() + "/directory.db", log = ws.dir() + "/daemon.log";
+    if (!seedBenchDirectory(daemon, db, error)) {
+        if (stopSignal()) error = "interrupted";
+        return false;
+    }
+    if (server.start(
+            daemon,
+            {"--db", db, "--server-name", kBenchServer, "--ip-port", std::to_string(ws.ipPort())},
+            log, 15000, error, cpu))
+        return true;
+    const std::string tail = fileTail(log, 2000);
+    if (!tail.empty()) error += "\ndaemon log:\n" + tail;
+    return false;
+}
+
 namespace {
 const char kOrg[] = "Bench";
 const char kGroup[] = "Lab@Bench";
@@ -37,7 +54,8 @@ bool seedBenchDirectory(const std::string& daemon, const std::string& db, std::s
             error.pop_back();
         return false;
     };
-    return admin({"init"}, "") && admin({"org", "add", kOrg}, "") && admin({"group", "add", kGroup}, "") &&
+    return admin({"init"}, "") && admin({"org", "add", kOrg}, "") &&
+           admin({"group", "add", kGroup}, "") &&
            admin({"server", "add", kBenchServer, "127.0.0.1"}, "") &&
            admin({"user", "add", kBenchUser}, std::string(kBenchPassword) + "\n");
 }

@@ -17,6 +17,14 @@ extern const char kBenchPassword[];
 // Seeds the organisation, group, server and user with `namewrightd admin`.
 bool seedBenchDirectory(const std::string& daemon, const std::string& db, std::string& error);
 
+class Daemon;
+class Workspace;
+// Seeds directory.db of the workspace and starts `daemon` serving it (on
+// `cpu`, -1: anywhere), logging to daemon.log; false with a message that
+// ends with the log's last lines.
+bool startBenchDaemon(const std::string& daemon, const Workspace& ws, Daemon& server, int cpu,
+                      std::string& error);
+
 // Where the measuring process and the servers run: "split" (two CPUs, or
 // "same" when only one is allowed), "same" or "free" (-1: anywhere).
 struct Placement {

@@ -52,8 +52,6 @@ measured in the same run; the target is 1.3x.
 Exit status: 0 measured, 1 failed, 2 wrong usage, 130 interrupted.
 )";
 
-constexpr int kReadyTimeoutMs = 15000;
-
 void fail(const std::string& message) {
     std::fprintf(stderr, "store_bench: %s\n", message.c_str());
 }
@@ -115,22 +113,15 @@ int supervise(const Options& o) {
         return finish(1);
     }
     ws.applyEnvironment();
-    std::string db = ws.dir() + "/directory.db", log = ws.dir() + "/daemon.log";
+    std::string log = ws.dir() + "/daemon.log";
 
     const Placement place = placeProcesses(o.placement);
     std::printf("store_bench: %ld CPUs, placement %s, folder %s, port base %u\n",
                 sysconf(_SC_NPROCESSORS_ONLN), place.name.c_str(), ws.dir().c_str(), ws.portBase());
     std::printf("load average at the start: %s\n", loadAverage().c_str());
 
-    if (!seedBenchDirectory(daemon, db, error)) {
-        fail(stopSignal() ? "interrupted" : error);
-        return finish(1);
-    }
-    if (!server.start(
-            daemon,
-            {"--db", db, "--server-name", kBenchServer, "--ip-port", std::to_string(ws.ipPort())},
-            log, kReadyTimeoutMs, error, place.serverCpu)) {
-        fail(error + "\n" + fileTail(log, 2000));
+    if (!startBenchDaemon(daemon, ws, server, place.serverCpu, error)) {
+        fail(error);
         return finish(1);
     }
     int code = runWorker(worker, o, place.clientCpu);

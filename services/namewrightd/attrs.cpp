@@ -82,66 +82,70 @@ bool Handler::mayWrite(const Session& s, const Entry& e, const AttrId* attr, boo
     return false;
 }
 
-std::optional<AttrValue> Handler::loadValue(const Entry& e, AttrId attr) {
-    if (attr == kTypeAttr) {
-        AttrValue v;
-        v.type = 4;
-        v.bytes.resize(4);
-        qrd::putBe32(v.bytes.data(), uint32_t(e.kind));
-        return v;
-    }
-    return storage_.attribute(e.id, attr);
-}
-
-// 41: one chunk of a value, from the session's snapshot when the exchange
-// continues a transfer.
+// 41: one chunk of a value. A continued read is answered only from the
+// version its first exchange saw (transfers.h).
 Handler::Reply Handler::readAttr(Call& c) {
     const AttrId attr = readAttrId(c.args);
     const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
     c.args.u32(); // flags: a read asks for nothing with them
     const uint16_t qualifiers = c.args.u16();
-    c.args.u16();
+    const uint16_t part = c.args.u16();
     if (!c.args.ok() || qualifiers != 0 || !validAttrType(type)) return refusal(kBadRequest);
     const uint32_t now = clock_();
     const Entry& e = c.object;
     const SessionId& sid = c.sid;
+    const uint32_t width = attrWidth(type);
 
-    std::shared_ptr<const AttrValue> value;
-    if (transfers_.begin(sid, e.id, attr, index, now, value) == TransferTable::Read::Lost)
-        return refusal(kTransferLost);
-    if (!value) {
-        std::optional<AttrValue> v = loadValue(e, attr);
-        if (!v) return refusal(kNoAttribute);
-        if (!validAttrType(v->type)) throw StorageError(StorageError::Damaged, "damaged attribute");
-        value = std::make_shared<const AttrValue>(std::move(*v));
+    std::optional<AttrVersion> pinned;
+    if (part & kPartContinues) {
+        pinned = transfers_.continuedRead(sid, e.id, attr, index, now);
+        if (!pinned) return refusal(kTransferLost);
     }
-    const uint32_t width = attrWidth(value->type);
-    if (attrWidth(type) != width) return refusal(kBadRequest); // integers are not bytes
-    const uint32_t elements = uint32_t(value->bytes.size() / width);
-    const uint32_t from = std::min(index, elements);
-    const uint32_t n = std::min({count, attrChunkLimit(value->type), elements - from});
+    // Only the chunks of this exchange are read. A width that matches the
+    // request's (checked below) gives the same chunk limit.
+    const uint32_t ask = std::min(count, attrChunkLimit(type));
+    std::optional<AttrSlice> v;
+    if (attr == kTypeAttr) {
+        v = AttrSlice{4, 4, AttrVersion{}, std::vector<uint8_t>(4)};
+        qrd::putBe32(v->bytes.data(), uint32_t(e.kind));
+        v->bytes.erase(v->bytes.begin(),
+                       v->bytes.begin() + std::min<uint64_t>(4, uint64_t(index) * width));
+    } else {
+        v = storage_.attributeSlice(e.id, attr, uint64_t(index) * width, size_t(ask) * width);
+    }
+    if (pinned && (!v || v->version != *pinned)) { // changed under the reader
+        transfers_.readDone(sid, e.id, attr, {}, 0, false, now);
+        return refusal(kTransferLost);
+    }
+    if (!v) return refusal(kNoAttribute);
+    if (!validAttrType(v->type)) throw StorageError(StorageError::Damaged, "damaged attribute");
+    if (attrWidth(v->type) != width) return refusal(kBadRequest); // integers are not bytes
+    const uint64_t elements = v->size / width;
+    const uint64_t from = std::min<uint64_t>(index, elements);
+    const uint32_t n = uint32_t(std::min<uint64_t>(v->bytes.size() / width, ask));
     const bool more = from + n < elements;
-    transfers_.end(sid, e.id, attr, value, from + n, more, now);
+    transfers_.readDone(sid, e.id, attr, v->version, uint32_t(from + n), more, now);
 
     // type, index, count, flags, tag, n, the elements, qualifiers.
     qrd::BeWriter w = returnWriter(4 * 4 + 2 + 2 + size_t(n) * width + 2);
-    w.u32(value->type);
+    w.u32(v->type);
     w.u32(index);
     w.u32(n);
     w.u32(more ? kMoreFlag : 0);
     if (n == 0) {
         w.u16(0);
     } else {
-        w.u16(uint16_t(value->type));
+        w.u16(uint16_t(v->type));
         w.u16(uint16_t(n));
-        w.bytes(value->bytes.data() + size_t(from) * width, size_t(n) * width);
+        w.bytes(v->bytes.data(), size_t(n) * width);
     }
     w.u16(0); // no qualifiers
     return done(w);
 }
 
-// 42: one chunk written at its absolute position, committed before the
-// reply; flag 2 cuts the value after it.
+// 42: one chunk at its absolute position; flag 2 cuts the value after it.
+// The exchanges of a write in several parts are kept until its last one and
+// stored together in one transaction, committed before the reply.
 Handler::Reply Handler::writeAttr(Call& c) {
     const AttrId attr = readAttrId(c.args);
     const uint32_t type = c.args.u32(), index = c.args.u32(), count = c.args.u32();
@@ -150,7 +154,6 @@ Handler::Reply Handler::writeAttr(Call& c) {
     if (!c.args.ok() || !validAttrType(type) || count > attrChunkLimit(type))
         return refusal(kBadRequest);
     const uint32_t width = attrWidth(type);
-    // The elements stay in the datagram; the storage copies what it keeps.
     const uint8_t* data = nullptr;
     size_t dataBytes = 0;
     if (tag != 0) {
@@ -163,7 +166,7 @@ Handler::Reply Handler::writeAttr(Call& c) {
         return refusal(kBadRequest);
     }
     const uint16_t qualifiers = c.args.u16();
-    c.args.u16();
+    const uint16_t partOf = c.args.u16();
     if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
     const Entry& e = c.object;
     if (attr == kTypeAttr || !mayWrite(c.session, e, &attr, true)) return refusal(kAccessDenied);
@@ -171,23 +174,44 @@ Handler::Reply Handler::writeAttr(Call& c) {
     const uint64_t end = uint64_t(index) + count;
     if (end * width > kMaxValueBytes) return refusal(kBadRequest);
 
-    {
-        // Only the exchange's range is written; the stored value is not read.
-        Transaction t(storage_);
-        const bool cut = (flags & kCutFlag) != 0;
-        std::optional<AttrSize> cur = storage_.attributeSize(e.id, attr);
-        const bool replacesAll = index == 0 && (cut || (cur && dataBytes >= cur->bytes));
-        // Part of the stored value stays: its elements must be as wide.
-        if (cur && !replacesAll && attrWidth(cur->type) != width) return refusal(kBadRequest);
-        storage_.writeAttribute(e.id, attr, type, uint64_t(index) * width, data, dataBytes, cut);
-        t.commit();
+    const uint32_t now = clock_();
+    StagedPart part{type, uint64_t(index) * width, std::vector<uint8_t>(data, data + dataBytes),
+                    (flags & kCutFlag) != 0};
+    if (partOf & kPartMore) {
+        if (!transfers_.stage(c.sid, e.id, attr, !(partOf & kPartContinues), index, std::move(part),
+                              uint32_t(end), now))
+            return refusal(kTransferLost);
+    } else {
+        std::vector<StagedPart> parts;
+        if (partOf & kPartContinues) {
+            std::optional<std::vector<StagedPart>> staged =
+                transfers_.take(c.sid, e.id, attr, index, now);
+            if (!staged) return refusal(kTransferLost);
+            parts = std::move(*staged);
+        }
+        parts.push_back(std::move(part));
+        if (uint16_t st = storeParts(e, attr, parts)) return refusal(st);
     }
-    transfers_.written(c.sid, e.id, attr);
 
     qrd::BeWriter w = returnWriter();
     w.u32(uint32_t(end)); // where a following exchange continues
     w.u32(0);
     return done(w);
+}
+
+// The exchanges of one write, in order, in one transaction: all or none.
+// Only each exchange's range is written; the stored value is not read.
+uint16_t Handler::storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts) {
+    Transaction t(storage_);
+    for (const StagedPart& p : parts) {
+        std::optional<AttrSize> cur = storage_.attributeSize(e.id, attr);
+        const bool replacesAll = p.offset == 0 && (p.cut || (cur && p.data.size() >= cur->bytes));
+        // Part of the stored value stays: its elements must be as wide.
+        if (cur && !replacesAll && attrWidth(cur->type) != attrWidth(p.type)) return kBadRequest;
+        storage_.writeAttribute(e.id, attr, p.type, p.offset, p.data.data(), p.data.size(), p.cut);
+    }
+    t.commit();
+    return 0;
 }
 
 // 43: removes an attribute.
@@ -197,7 +221,6 @@ Handler::Reply Handler::deleteAttr(Call& c) {
     const Entry& e = c.object;
     if (attr == kTypeAttr || !mayWrite(c.session, e, &attr, false)) return refusal(kAccessDenied);
     if (!storage_.removeAttribute(e.id, attr)) return refusal(kNoAttribute);
-    transfers_.written(c.sid, e.id, attr);
     qrd::BeWriter w = returnWriter();
     return done(w);
 }

@@ -84,7 +84,9 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
     if (version != kProgramVersion)
         return service == ServiceKind::Message ? std::nullopt : Reply(refusal(kUnknownProcedure));
     try {
-        return dispatch(service, c);
+        Reply r = dispatch(service, c);
+        storage_.waitDurable(); // what the reply acknowledges is on disk first
+        return r;
     } catch (const StorageError& e) {
         logLine(LogLevel::Error, "procedure %u: %s", c.procedure, e.what());
         return refusal(kStorageFailure);

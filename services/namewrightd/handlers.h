@@ -137,8 +137,9 @@ class Handler {
     // and records). See docs/namewrightd.md, "Who may write". Called after
     // liveSession() in the same request, whose stamp check it relies on.
     bool mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing);
-    // An attribute value as stored, or the value the service makes up.
-    std::optional<AttrValue> loadValue(const Entry& e, AttrId attr);
+    // Stores the exchanges of one write in one transaction: 0, or the
+    // status to refuse the write with (nothing stored).
+    uint16_t storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts);
 
     // The session `id`, its use time refreshed, while its user is still the
     // entry it was opened for. A session whose user was removed (or renamed)

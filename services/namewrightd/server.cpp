@@ -4,14 +4,18 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <netinet/in.h>
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -25,6 +29,7 @@
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
 #include "qrd/portrecord.h"
+#include "qrd/rpcheader.h"
 #include "qrdapi.h"
 #include "sqlite_storage.h"
 
@@ -33,9 +38,12 @@ namespace nwd {
 namespace {
 
 constexpr size_t kDatagramMax = 65536;
-constexpr int kWaitMs = 1000;      // per receive, to notice a stop request
-constexpr uint32_t kWaitTicks = 5; // the same in ticks of 1/5 s
-constexpr int kErrorPauseMs = 200; // after an unexpected socket error
+constexpr int kWaitMs = 1000;       // per receive, to notice a stop request
+constexpr uint32_t kWaitTicks = 5;  // the same in ticks of 1/5 s
+constexpr int kErrorPauseMs = 200;  // after an unexpected socket error
+constexpr size_t kWorkers = 8;      // requests served at once
+constexpr size_t kLoginWorkers = 1; // password hashes computed at once
+constexpr size_t kQueueMax = 4096;  // requests waiting; beyond, they are dropped
 
 // The IPv4 address behind a native road's source record: its network for a
 // well-known port, else the address the comm stack keeps in word12.
@@ -53,6 +61,89 @@ std::string dotted(uint32_t ip) {
     return buf;
 }
 
+// Where a datagram came from: the reply goes back there.
+struct ReplyTo {
+    sockaddr_in from{}; // Internet road
+    socklen_t len = 0;
+    QRD_PORT remote{}; // native road
+};
+
+class Endpoint;
+
+// A datagram waiting for a worker.
+struct Job {
+    Endpoint* endpoint = nullptr;
+    std::vector<uint8_t> data;
+    ReplyTo to;
+    Source origin; // the sender's address, which sessions are bound to
+};
+
+// Workers fed by a queue (the login lane): a slow request holds one worker,
+// not the road. The queue is bounded; a full queue drops the datagram, which
+// its client sends again.
+class WorkerPool {
+  public:
+    explicit WorkerPool(Handler& h) : handler_(h) {}
+    ~WorkerPool() { stop(); }
+    // `background`: the workers run at a lower priority.
+    void start(size_t n, bool background = false) {
+        for (size_t i = 0; i < n; ++i)
+            threads_.emplace_back([this, background] {
+                if (background) setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
+                work();
+            });
+    }
+    bool submit(Job job) {
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            if (queue_.size() >= kQueueMax) return false;
+            queue_.push_back(std::move(job));
+        }
+        cv_.notify_one();
+        return true;
+    }
+    void stop() {
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            stopping_ = true;
+        }
+        cv_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+        threads_.clear();
+    }
+
+  private:
+    void work();
+
+    Handler& handler_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::deque<Job> queue_; // guarded by mu_
+    bool stopping_ = false; // guarded by mu_
+    std::vector<std::thread> threads_;
+};
+
+// Each socket is read by several threads at once (the kernel hands each
+// datagram to one of them), and a thread serves what it received itself: no
+// hand-over on the way of a request. Logins (a password hash each,
+// milliseconds of CPU) are handed to a lane of their own with one
+// low-priority worker, so that a storm of them leaves the other requests
+// their threads and the CPU.
+struct Lanes {
+    Handler& handler;
+    WorkerPool& logins;
+    // False when the request was dropped (the login lane is full).
+    bool serve(Job job) {
+        std::optional<qrd::rpcwire::RequestHeader> h =
+            qrd::rpcwire::readRequestHeader(job.data.data(), job.data.size());
+        if (h && h->procedure == qrd::nm::kLogin) return logins.submit(std::move(job));
+        run(job);
+        return true;
+    }
+    void run(Job& job);
+};
+
 // One socket the daemon serves.
 class Endpoint {
   public:
@@ -61,13 +152,40 @@ class Endpoint {
     Road road() const { return road_; }
     ServiceKind service() const { return service_; }
     virtual std::string describe() const = 0;
-    // Serves datagrams until `stop` is set.
-    virtual void run(Handler& h, const std::atomic<bool>& stop) = 0;
+    // Receives and serves datagrams until `stop` is set; several threads
+    // may run it at once.
+    virtual void run(Lanes& pool, const std::atomic<bool>& stop) = 0;
+    // Sends a reply to where a request came from (any thread).
+    virtual void reply(const ReplyTo& to, const std::vector<uint8_t>& data) = 0;
 
   private:
     Road road_;
     ServiceKind service_;
 };
+
+void Lanes::run(Job& job) {
+    Endpoint& ep = *job.endpoint;
+    Handler::Reply reply =
+        handler.handle(ep.road(), ep.service(), job.data.data(), job.data.size(), job.origin);
+    if (reply) ep.reply(job.to, *reply);
+}
+
+void WorkerPool::work() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> l(mu_);
+            cv_.wait(l, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty()) return; // stopping
+            job = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        Endpoint& ep = *job.endpoint;
+        Handler::Reply reply =
+            handler_.handle(ep.road(), ep.service(), job.data.data(), job.data.size(), job.origin);
+        if (reply) ep.reply(job.to, *reply);
+    }
+}
 
 class UdpEndpoint : public Endpoint {
   public:
@@ -105,28 +223,33 @@ class UdpEndpoint : public Endpoint {
     uint16_t port() const { return port_; }
     std::string describe() const override { return "UDP port " + std::to_string(port_); }
 
-    void run(Handler& h, const std::atomic<bool>& stop) override {
+    void run(Lanes& pool, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         while (!stop) {
             pollfd p{fd_, POLLIN, 0};
             int r = poll(&p, 1, kWaitMs);
             if (r <= 0) continue;
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
+            Job job;
+            job.endpoint = this;
+            job.to.len = sizeof job.to.from;
             ssize_t n = recvfrom(fd_, buf.data(), buf.size(), MSG_DONTWAIT,
-                                 reinterpret_cast<sockaddr*>(&from), &len);
+                                 reinterpret_cast<sockaddr*>(&job.to.from), &job.to.len);
             if (n < 0) continue;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n),
-                                            Source{ntohl(from.sin_addr.s_addr)});
-            int out = fd_;
-            if (reply && sibling_ && answerService(*reply) == sibling_->service())
-                out = sibling_->fd_;
-            if (reply && sendto(out, reply->data(), reply->size(), 0,
-                                reinterpret_cast<sockaddr*>(&from), len) < 0)
-                logLine(LogLevel::Debug, "reply to %s:%u not sent: %s",
-                        dotted(ntohl(from.sin_addr.s_addr)).c_str(), ntohs(from.sin_port),
-                        std::strerror(errno));
+            job.data.assign(buf.begin(), buf.begin() + n);
+            job.origin = Source{ntohl(job.to.from.sin_addr.s_addr)};
+            if (!pool.serve(std::move(job)))
+                logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
+    }
+
+    void reply(const ReplyTo& to, const std::vector<uint8_t>& data) override {
+        int out = fd_;
+        if (sibling_ && answerService(data) == sibling_->service()) out = sibling_->fd_;
+        if (sendto(out, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to.from),
+                   to.len) < 0)
+            logLine(LogLevel::Debug, "reply to %s:%u not sent: %s",
+                    dotted(ntohl(to.from.sin_addr.s_addr)).c_str(), ntohs(to.from.sin_port),
+                    std::strerror(errno));
     }
 
   private:
@@ -169,7 +292,7 @@ class NativeEndpoint : public Endpoint {
     }
     std::string describe() const override { return "native port " + std::to_string(wellKnown_); }
 
-    void run(Handler& h, const std::atomic<bool>& stop) override {
+    void run(Lanes& pool, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         unsigned errors = 0;
         while (!stop) {
@@ -189,19 +312,25 @@ class NativeEndpoint : public Endpoint {
                 continue;
             }
             errors = 0;
-            Handler::Reply reply =
-                h.handle(road(), service(), buf.data(), req.count, sourceOf(req.remote));
-            if (!reply) continue;
-            QRD_SOCK_REQ out{};
-            out.socket = socket_;
-            out.buffer = reply->data();
-            out.length = uint32_t(reply->size());
-            out.remote = req.remote;
-            out.flags = req.remote.network[0] != 0xFF ? QRD_SOCK_DIRECTED : 0;
-            st = QrdSocketSend(&out);
-            if (st != 0)
-                logLine(LogLevel::Debug, "%s: reply not sent, status %u", describe().c_str(), st);
+            Job job;
+            job.endpoint = this;
+            job.data.assign(buf.begin(), buf.begin() + req.count);
+            job.to.remote = req.remote;
+            job.origin = sourceOf(req.remote);
+            if (!pool.serve(std::move(job)))
+                logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
+    }
+
+    void reply(const ReplyTo& to, const std::vector<uint8_t>& data) override {
+        QRD_SOCK_REQ out{};
+        out.socket = socket_;
+        out.buffer = const_cast<uint8_t*>(data.data());
+        out.length = uint32_t(data.size());
+        out.remote = to.remote;
+        out.flags = to.remote.network[0] != 0xFF ? QRD_SOCK_DIRECTED : 0;
+        if (QRDSTATUS st = QrdSocketSend(&out))
+            logLine(LogLevel::Debug, "%s: reply not sent, status %u", describe().c_str(), st);
     }
 
   private:
@@ -242,6 +371,7 @@ int serve(const ServeOptions& opt) {
     std::unique_ptr<SqliteStorage> storage;
     try {
         storage = std::make_unique<SqliteStorage>(opt.db);
+        storage->enableGroupCommit();
     } catch (const StorageError& e) {
         std::fprintf(stderr, "namewrightd: %s\n", e.what());
         return 1;
@@ -314,9 +444,13 @@ int serve(const ServeOptions& opt) {
     Handler handler(*storage, sessions, opt.native ? &nativePeer : nullptr, cfg);
 
     std::atomic<bool> stop{false};
+    WorkerPool logins(handler);
+    logins.start(kLoginWorkers, true);
+    Lanes lanes{handler, logins};
     std::vector<std::thread> threads;
     for (auto& e : endpoints)
-        threads.emplace_back([&handler, &stop, ep = e.get()] { ep->run(handler, stop); });
+        for (size_t i = 0; i < kWorkers; ++i)
+            threads.emplace_back([&lanes, &stop, ep = e.get()] { ep->run(lanes, stop); });
 
     logLine(LogLevel::Info, "serving %s, revision %u", latin1ToUtf8(cfg.serverName).c_str(),
             cfg.revision);
@@ -332,6 +466,7 @@ int serve(const ServeOptions& opt) {
     stop = true;
     for (std::thread& t : threads)
         t.join();
+    logins.stop();
     endpoints.clear();
     return 0;
 }

@@ -1,5 +1,6 @@
-// The network side of the daemon: the sockets of both roads and one thread
-// per socket, all feeding the same Handler.
+// The network side of the daemon: the sockets of both roads, each read by
+// several threads that run the Handler on what they receive, so that
+// requests are served side by side; logins go to a worker of their own.
 //
 // Native road: the Namewright (15) and message (19) well-known ports,
 // opened through the client library's transport. Internet road: a plain UDP

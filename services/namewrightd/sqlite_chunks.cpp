@@ -1,5 +1,6 @@
-// Attribute values in chunks (see kAttributeSchema): whole reads, sizes,
-// ranged writes that touch only the chunks of their range, names.
+// Attribute values in chunks (see kAttributeSchema): whole reads, ranged
+// reads with the value's version, sizes, ranged writes that touch only the chunks of their range,
+// names.
 #include <algorithm>
 #include <cstring>
 
@@ -35,12 +36,53 @@ std::optional<AttrValue> SqliteStorage::attribute(int64_t ownerId, AttrId id) {
 }
 
 std::optional<AttrSize> SqliteStorage::attributeSize(int64_t ownerId, AttrId id) {
-    Lock l(mutex_);
-    Stmt s = prepare("SELECT type, size FROM attributes WHERE owner_id = ? AND category = ? "
-                     "AND number = ?");
+    Reading r(*this);
+    Stmt s = r.prepare("SELECT type, size FROM attributes WHERE owner_id = ? AND category = ? "
+                       "AND number = ?");
     s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
     if (!s.step()) return std::nullopt;
     return AttrSize{uint32_t(s.i64(0)), uint64_t(s.i64(1))};
+}
+
+// One statement: the head and the chunks come from one snapshot, so the
+// version names exactly the bytes returned.
+std::optional<AttrSlice> SqliteStorage::attributeSlice(int64_t ownerId, AttrId id, uint64_t offset,
+                                                       size_t maxBytes) {
+    Reading r(*this);
+    const uint64_t first = std::min<uint64_t>(offset / kChunkBytes, kChunksPerValue);
+    const uint64_t last =
+        maxBytes ? std::min<uint64_t>((offset + maxBytes - 1) / kChunkBytes, kChunksPerValue - 1)
+                 : first;
+    Stmt s = r.prepare("SELECT a.id, a.version, a.type, a.size, c.id - a.id * 256, c.data "
+                       "FROM attributes a LEFT JOIN attr_chunks c "
+                       "ON c.id BETWEEN a.id * 256 + ?4 AND a.id * 256 + ?5 "
+                       "WHERE a.owner_id = ?1 AND a.category = ?2 AND a.number = ?3");
+    s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
+    s.bind(4, int64_t(first)).bind(5, int64_t(last));
+    if (!s.step()) return std::nullopt;
+    AttrSlice v;
+    v.version = AttrVersion{s.i64(0), s.i64(1)};
+    v.type = uint32_t(s.i64(2));
+    const int64_t size = s.i64(3);
+    if (size < 0 || uint64_t(size) > kMaxAttrBytes)
+        throw StorageError(StorageError::Damaged, "damaged attribute size");
+    v.size = uint64_t(size);
+    const uint64_t from = std::min(offset, v.size);
+    const uint64_t to = std::min<uint64_t>(v.size, from + maxBytes);
+    v.bytes.assign(size_t(to - from), 0);
+    do {
+        if (s.isNull(4)) break; // no chunks in the range: all zero
+        const int64_t k = s.i64(4);
+        size_t n = 0;
+        const uint8_t* p = s.blobData(5, n);
+        const uint64_t at = uint64_t(k) * kChunkBytes;
+        if (k < 0 || at > v.size || n > std::min(kChunkBytes, v.size - at))
+            throw StorageError(StorageError::Damaged, "damaged attribute chunk");
+        // The part of the chunk's bytes that lies in [from, to).
+        const uint64_t lo = std::max(at, from), hi = std::min(at + n, to);
+        if (lo < hi) std::memcpy(v.bytes.data() + (lo - from), p + (lo - at), size_t(hi - lo));
+    } while (s.step());
+    return v;
 }
 
 void SqliteStorage::setAttribute(int64_t ownerId, AttrId id, const AttrValue& v) {
@@ -56,15 +98,13 @@ void SqliteStorage::writeAttribute(int64_t ownerId, AttrId id, uint32_t type, ui
     Transaction t(*this);
     int64_t head = 0;
     uint64_t oldSize = 0;
-    int64_t oldType = -1;
     {
-        Stmt s = prepare("SELECT id, size, type FROM attributes WHERE owner_id = ? AND "
+        Stmt s = prepare("SELECT id, size FROM attributes WHERE owner_id = ? AND "
                          "category = ? AND number = ?");
         s.bind(1, ownerId).bind(2, int64_t(id.category)).bind(3, int64_t(id.number));
         if (s.step()) {
             head = s.i64(0);
             oldSize = uint64_t(s.i64(1));
-            oldType = s.i64(2);
         }
     }
     if (head == 0) {
@@ -136,8 +176,11 @@ void SqliteStorage::writeAttribute(int64_t ownerId, AttrId id, uint32_t type, ui
             s.bind(1, base + int64_t(k)).bindStatic(2, row, rowBytes).run();
         }
     }
-    if (newSize != oldSize || int64_t(type) != oldType) {
-        Stmt s = prepare("UPDATE attributes SET type = ?, size = ? WHERE id = ?");
+    {
+        // The version moves with every write, so that a chunked reader of
+        // the value sees the change.
+        Stmt s = prepare("UPDATE attributes SET type = ?, size = ?, version = version + 1 "
+                         "WHERE id = ?");
         s.bind(1, int64_t(type)).bind(2, int64_t(newSize)).bind(3, head).run();
     }
     t.commit();
@@ -152,12 +195,12 @@ bool SqliteStorage::removeAttribute(int64_t ownerId, AttrId id) {
 
 std::vector<AttrId> SqliteStorage::attributeNames(int64_t ownerId, AttrId from, AttrId last,
                                                   size_t limit) {
-    Lock l(mutex_);
+    Reading r(*this);
     std::vector<AttrId> out;
-    Stmt s = prepare("SELECT category, number FROM attributes WHERE owner_id = ?1 "
-                     "AND (category > ?2 OR (category = ?2 AND number >= ?3)) "
-                     "AND (category < ?4 OR (category = ?4 AND number <= ?5)) "
-                     "ORDER BY category, number LIMIT ?6");
+    Stmt s = r.prepare("SELECT category, number FROM attributes WHERE owner_id = ?1 "
+                       "AND (category > ?2 OR (category = ?2 AND number >= ?3)) "
+                       "AND (category < ?4 OR (category = ?4 AND number <= ?5)) "
+                       "ORDER BY category, number LIMIT ?6");
     s.bind(1, ownerId)
         .bind(2, int64_t(from.category))
         .bind(3, int64_t(from.number))

@@ -93,8 +93,9 @@ CREATE TABLE assoc_records (
 ) WITHOUT ROWID;
 )SQL";
 
-// Attribute values of objects and groups: a head row per value (type and
-// size in bytes), the bytes in chunk rows of kChunkBytes, so that a write
+// Attribute values of objects and groups: a head row per value (type, size
+// in bytes and the number of writes committed to it, by which a chunked read
+// sees that the value changed under it), the bytes in chunk rows of kChunkBytes, so that a write
 // touches only the chunks of its range. Chunk k of the value whose head is
 // A is row A * kChunksPerValue + k of attr_chunks: one look-up per chunk,
 // and a value's chunks are one range of row ids. A chunk row holds at most
@@ -110,7 +111,8 @@ CREATE TABLE attributes (
     category INTEGER NOT NULL,
     number   INTEGER NOT NULL,
     type     INTEGER NOT NULL,
-    size     INTEGER NOT NULL
+    size     INTEGER NOT NULL,
+    version  INTEGER NOT NULL DEFAULT 0
 );
 CREATE UNIQUE INDEX attributes_name ON attributes(owner_id, category, number);
 CREATE TABLE attr_chunks (
@@ -140,6 +142,9 @@ void SqliteStorage::migrate() {
     } else {
         if (version < 2) migrateAttributesFrom1();
         if (version < 3) migrateEntriesFrom2();
+        // Schema 1's values were rebuilt with the column above.
+        if (version >= 2 && version < 4)
+            exec("ALTER TABLE attributes ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
     }
     if (version < kSchemaVersion)
         exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());

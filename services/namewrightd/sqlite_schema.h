@@ -12,8 +12,8 @@ namespace nwd {
 
 // Bumped with every change of the tables below; an older file is migrated,
 // a newer one refused. 1: attribute values whole in one row; 2: in chunks;
-// 3: entry ids never reused.
-constexpr int kSchemaVersion = 3;
+// 3: entry ids never reused; 4: value heads count their writes.
+constexpr int kSchemaVersion = 4;
 
 // The entries (organisations, groups, objects).
 extern const char* const kEntriesSchema;

@@ -3,11 +3,15 @@
 
 namespace nwd {
 
-void SqliteStorage::fail(const char* what) {
-    int code = sqlite3_errcode(db_);
+void SqliteStorage::failOn(sqlite3* db, const char* what) {
+    int code = sqlite3_errcode(db);
     throw StorageError(code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? StorageError::Damaged
                                                                        : StorageError::Failure,
-                       std::string("database ") + what + ": " + sqlite3_errmsg(db_));
+                       std::string("database ") + what + ": " + sqlite3_errmsg(db));
+}
+
+void SqliteStorage::fail(const char* what) {
+    failOn(db_, what);
 }
 
 void SqliteStorage::exec(const char* sql) {
@@ -23,14 +27,20 @@ void SqliteStorage::exec(const char* sql) {
 }
 
 SqliteStorage::Stmt SqliteStorage::prepare(const char* sql) {
-    auto it = cache_.find(sql);
-    if (it == cache_.end()) {
+    return prepareOn(*this, db_, cache_, sql);
+}
+
+SqliteStorage::Stmt SqliteStorage::prepareOn(SqliteStorage& owner, sqlite3* db,
+                                             std::map<const char*, sqlite3_stmt*>& cache,
+                                             const char* sql) {
+    auto it = cache.find(sql);
+    if (it == cache.end()) {
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK)
-            fail("prepare");
-        it = cache_.emplace(sql, s).first;
+        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK)
+            failOn(db, "prepare");
+        it = cache.emplace(sql, s).first;
     }
-    return Stmt(*this, it->second);
+    return Stmt(owner, it->second);
 }
 
 } // namespace nwd

@@ -16,7 +16,7 @@ namespace nwd {
 // A cached prepared statement, reset when it goes out of scope.
 class SqliteStorage::Stmt {
   public:
-    Stmt(SqliteStorage& owner, sqlite3_stmt* s) : owner_(owner), s_(s) {}
+    Stmt(SqliteStorage&, sqlite3_stmt* s) : s_(s) {}
     ~Stmt() {
         sqlite3_reset(s_);
         sqlite3_clear_bindings(s_);
@@ -57,8 +57,8 @@ class SqliteStorage::Stmt {
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
         if ((rc & 0xFF) == SQLITE_CONSTRAINT)
-            throw StorageError(StorageError::Duplicate, sqlite3_errmsg(owner_.db_));
-        owner_.fail("step");
+            throw StorageError(StorageError::Duplicate, sqlite3_errmsg(sqlite3_db_handle(s_)));
+        failOn(sqlite3_db_handle(s_), "step");
     }
     void run() {
         while (step()) {
@@ -86,12 +86,39 @@ class SqliteStorage::Stmt {
 
   private:
     void check(int rc) {
-        if (rc != SQLITE_OK) owner_.fail("bind");
+        if (rc != SQLITE_OK) failOn(sqlite3_db_handle(s_), "bind");
     }
-    SqliteStorage& owner_;
     sqlite3_stmt* s_;
 };
 
-using Lock = std::lock_guard<std::recursive_mutex>;
+using Lock = std::lock_guard<SqliteStorage::WriterMutex>;
+
+// A reader connection and its prepared statements.
+struct SqliteStorage::Conn {
+    sqlite3* db = nullptr;
+    std::map<const char*, sqlite3_stmt*> cache;
+    int64_t dataVersion = -1;
+    ~Conn() {
+        for (auto& [sql, stmt] : cache)
+            sqlite3_finalize(stmt);
+        sqlite3_close(db);
+    }
+};
+
+// Where a read runs: a reader connection of the pool, or the writer when
+// this thread holds it (in a batch) or there are no readers (":memory:").
+class SqliteStorage::Reading {
+  public:
+    explicit Reading(SqliteStorage& s);
+    ~Reading();
+    Reading(const Reading&) = delete;
+    Stmt prepare(const char* sql);
+    Conn* reader() { return conn_.get(); } // null when on the writer
+
+  private:
+    SqliteStorage& s_;
+    std::unique_ptr<Conn> conn_;
+    bool onWriter_ = false;
+};
 
 } // namespace nwd

@@ -8,8 +8,16 @@
 // admin commands) may use the file at the same time; a busy file is waited
 // on for up to five seconds, and their commits move directoryStamp().
 //
-// Threads: one connection, guarded by mutex_ (recursive, so that a batch
-// begun by one thread keeps the connection until it commits).
+// Threads: one writer connection, guarded by mutex_ (recursive, so that a
+// batch begun by one thread keeps the connection until it commits), and a
+// pool of reader connections for the attribute reads and the directory
+// stamp, so that reads run beside each other and beside a write. A thread
+// inside a batch reads on the writer (it must see its own changes).
+//
+// Group commit (enableGroupCommit(), the service): commits do not sync
+// while the writer is held; the thread that made one calls waitDurable()
+// before it acknowledges anything, and one fdatasync of the WAL makes every
+// commit made until then durable, however many threads wait for it.
 //
 // Files: sqlite_storage.cpp (open, batches, stamp), sqlite_schema.* (tables
 // and migrations), sqlite_statement.* (prepared statements),
@@ -17,9 +25,14 @@
 // values in chunks).
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "storage.h"
 
@@ -75,6 +88,8 @@ class SqliteStorage : public Storage {
 
     std::optional<AttrValue> attribute(int64_t ownerId, AttrId id) override;
     std::optional<AttrSize> attributeSize(int64_t ownerId, AttrId id) override;
+    std::optional<AttrSlice> attributeSlice(int64_t ownerId, AttrId id, uint64_t offset,
+                                            size_t maxBytes) override;
     void setAttribute(int64_t ownerId, AttrId id, const AttrValue& value) override;
     bool removeAttribute(int64_t ownerId, AttrId id) override;
     std::vector<AttrId> attributeNames(int64_t ownerId, AttrId from, AttrId last,
@@ -91,25 +106,68 @@ class SqliteStorage : public Storage {
     void commit() override;
     void rollback() override;
 
+    // Commits stop syncing on their own; waitDurable() syncs them, grouped.
+    void enableGroupCommit();
+    void waitDurable() override;
+
+    // The writer's lock: recursive; knows its holder, and gives the commits
+    // made under it a ticket when the last hold ends.
+    class WriterMutex {
+      public:
+        explicit WriterMutex(SqliteStorage& s) : s_(s) {}
+        void lock();
+        bool try_lock();
+        void unlock();
+        bool heldHere() const { return owner_.load() == std::this_thread::get_id(); }
+
+      private:
+        SqliteStorage& s_;
+        std::recursive_mutex m_;
+        int depth_ = 0; // guarded by m_
+        std::atomic<std::thread::id> owner_{};
+    };
+
   private:
     class Stmt;
+    class Reading;
+    struct Conn; // a reader connection and its statements
     Stmt prepare(const char* sql);
+    static Stmt prepareOn(SqliteStorage& owner, sqlite3* db,
+                          std::map<const char*, sqlite3_stmt*>& cache, const char* sql);
+    [[noreturn]] static void failOn(sqlite3* db, const char* what);
     void exec(const char* sql);
+    void beginImmediate();
+    int syncWal();
     void migrate();
     void migrateAttributesFrom1();
     void migrateEntriesFrom2();
     void closeDb();
     [[noreturn]] void fail(const char* what);
 
-    std::recursive_mutex mutex_;
+    WriterMutex mutex_{*this};
+    std::string path_;
     sqlite3* db_ = nullptr;                      // guarded by mutex_
     std::map<const char*, sqlite3_stmt*> cache_; // guarded by mutex_; keys are literals
     int depth_ = 0;                              // open batches, guarded by mutex_
     // directoryStamp(): bumped by this object's changes of names, group
     // servers and users, and when PRAGMA data_version shows another
-    // connection's commit. Both guarded by mutex_.
-    uint64_t stamp_ = 0;
+    // connection's commit. dataVersion_ (the writer's) guarded by mutex_.
+    std::atomic<uint64_t> stamp_{0};
     int64_t dataVersion_ = -1;
+    bool committed_ = false; // a commit under the current hold, guarded by mutex_
+
+    std::mutex readersMu_;
+    std::vector<std::unique_ptr<Conn>> idleReaders_; // guarded by readersMu_
+
+    // Group commit: commits_ counts commits (given out under mutex_),
+    // durable_ how many of them are synced.
+    bool groupCommit_ = false;
+    std::atomic<uint64_t> commits_{0};
+    std::mutex syncMu_;
+    std::condition_variable synced_;
+    uint64_t durable_ = 0; // guarded by syncMu_
+    bool syncing_ = false; // guarded by syncMu_
+    int walFd_ = -1;       // used by the one thread syncing
 };
 
 } // namespace nwd

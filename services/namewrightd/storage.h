@@ -99,6 +99,22 @@ struct AttrSize {
     uint64_t bytes = 0;
 };
 
+// Which version of a value a reader saw: the head (never reused) and the
+// number of writes committed to it. Any committed write changes it.
+struct AttrVersion {
+    int64_t head = 0;
+    int64_t writes = 0;
+    bool operator==(const AttrVersion&) const = default;
+};
+
+// Part of a stored value, read in one snapshot with the value's version.
+struct AttrSlice {
+    uint32_t type = 0;
+    uint64_t size = 0; // bytes of the whole value
+    AttrVersion version;
+    std::vector<uint8_t> bytes; // the range asked for, cut at the value's end
+};
+
 // The largest attribute value kept, in bytes. Stored layouts depend on it
 // (sqlite_storage.cpp numbers a value's chunks below it): it cannot grow
 // without a compatibility break.
@@ -177,12 +193,17 @@ class Storage {
     // refused with StorageError (Failure).
     virtual std::optional<AttrValue> attribute(int64_t ownerId, AttrId id) = 0;
     virtual std::optional<AttrSize> attributeSize(int64_t ownerId, AttrId id) = 0;
+    // At most `maxBytes` from byte `offset` of a value, with its type, size
+    // and version, all of one snapshot; reads only the chunks of the range.
+    virtual std::optional<AttrSlice> attributeSlice(int64_t ownerId, AttrId id, uint64_t offset,
+                                                    size_t maxBytes) = 0;
     // Replaces the whole value.
     virtual void setAttribute(int64_t ownerId, AttrId id, const AttrValue& value) = 0;
     // Writes `n` bytes at byte `offset` of a value (made when missing) and
     // sets its type. Bytes between the old end and `offset` read as zeros.
     // With `cut` the value ends at offset + n; otherwise what lies beyond
     // stays. Costs what the written range costs, not what the value does.
+    // Every write moves the value's version.
     virtual void writeAttribute(int64_t ownerId, AttrId id, uint32_t type, uint64_t offset,
                                 const uint8_t* data, size_t n, bool cut) = 0;
     virtual bool removeAttribute(int64_t ownerId, AttrId id) = 0;
@@ -204,6 +225,11 @@ class Storage {
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // Returns when everything this thread committed is durable; the service
+    // calls it before it sends a reply. Throws StorageError when it cannot
+    // be made so.
+    virtual void waitDurable() {}
 };
 
 // Commits at commit(), rolls back when left without it (an exception).

@@ -1,7 +1,5 @@
 #include "transfers.h"
 
-#include <vector>
-
 namespace nwd {
 
 namespace {
@@ -10,112 +8,147 @@ uint32_t elapsed(uint32_t now, uint32_t then) {
 }
 } // namespace
 
-void TransferTable::forget(std::map<Key, Transfer>::iterator it) {
-    markLost(it->second);
+TransferTable::Map::iterator TransferTable::find(const Key& k) {
+    return map_.find(k);
+}
+
+TransferTable::Map::iterator TransferTable::insert(const Key& k, uint32_t now) {
+    auto it = map_.emplace(k, Transfer{}).first;
+    it->second.lru = order_.insert(order_.end(), it);
+    it->second.lastUsed = now;
+    return it;
+}
+
+void TransferTable::touch(Map::iterator it, uint32_t now) {
+    it->second.lastUsed = now;
+    order_.splice(order_.end(), order_, it->second.lru);
+}
+
+void TransferTable::forget(Map::iterator it) {
+    bytes_ -= it->second.bytes;
+    order_.erase(it->second.lru);
     map_.erase(it);
 }
 
-void TransferTable::markLost(Transfer& t) {
-    if (t.snapshot) bytes_ -= t.snapshot->bytes.size();
-    t.snapshot.reset();
+// The least recently used are at the front: idle ones are found at once.
+void TransferTable::expire(uint32_t now) {
+    while (!order_.empty() && elapsed(now, order_.front()->second.lastUsed) > limits_.idleSeconds)
+        forget(order_.front());
 }
 
-void TransferTable::sweep(uint32_t now) {
-    if (now == lastSweep_) return;
-    lastSweep_ = now;
-    for (auto it = map_.begin(); it != map_.end();) {
-        auto next = std::next(it);
-        if (elapsed(now, it->second.lastUsed) > limits_.idleSeconds) forget(it);
-        it = next;
+bool TransferTable::makeRoom(const SessionId& sid, size_t bytes, Map::iterator keep) {
+    if (bytes > limits_.stagedBudget) return false;
+    // The session's own transfers: one range of the map, at most perSession.
+    std::vector<Map::iterator> mine;
+    for (auto it = map_.lower_bound(Key{sid, INT64_MIN, AttrId{}, false});
+         it != map_.end() && std::get<0>(it->first) == sid; ++it)
+        if (it != keep) mine.push_back(it);
+    const bool adding = keep == map_.end();
+    while (adding && !mine.empty() && mine.size() >= limits_.perSession) {
+        auto oldest = mine.begin();
+        for (auto j = mine.begin(); j != mine.end(); ++j)
+            if ((*j)->second.lastUsed < (*oldest)->second.lastUsed) oldest = j;
+        forget(*oldest);
+        mine.erase(oldest);
     }
+    for (auto it = order_.begin(); it != order_.end();) {
+        const bool full = (adding && map_.size() >= limits_.maxTransfers) ||
+                          bytes_ + bytes > limits_.stagedBudget;
+        if (!full) break;
+        auto victim = *it++;
+        if (victim != keep) forget(victim);
+    }
+    return bytes_ + bytes <= limits_.stagedBudget;
 }
 
-TransferTable::Read TransferTable::begin(const SessionId& sid, int64_t owner, AttrId attr,
-                                         uint32_t index, uint32_t now,
-                                         std::shared_ptr<const AttrValue>& snapshot) {
+std::optional<AttrVersion> TransferTable::continuedRead(const SessionId& sid, int64_t owner,
+                                                        AttrId attr, uint32_t index, uint32_t now) {
     std::lock_guard<std::mutex> l(mu_);
-    sweep(now);
-    snapshot.reset();
-    auto it = map_.find(Key{owner, attr, sid});
-    if (it == map_.end()) return Read::Anew;
+    expire(now);
+    auto it = find(Key{sid, owner, attr, false});
+    if (it == map_.end()) return std::nullopt;
     if (it->second.cursor != index) {
         forget(it);
-        return Read::Anew;
+        return std::nullopt;
     }
-    if (!it->second.snapshot) {
-        forget(it);
-        return Read::Lost;
-    }
-    snapshot = it->second.snapshot;
-    it->second.lastUsed = now;
-    it->second.order = ++clock_;
-    return Read::Continue;
+    touch(it, now);
+    return it->second.version;
 }
 
-void TransferTable::end(const SessionId& sid, int64_t owner, AttrId attr,
-                        std::shared_ptr<const AttrValue> snapshot, uint32_t cursor, bool more,
-                        uint32_t now) {
+void TransferTable::readDone(const SessionId& sid, int64_t owner, AttrId attr, AttrVersion v,
+                             uint32_t cursor, bool more, uint32_t now) {
     std::lock_guard<std::mutex> l(mu_);
-    const Key key{owner, attr, sid};
-    auto it = map_.find(key);
+    const Key key{sid, owner, attr, false};
+    auto it = find(key);
     if (!more) {
         if (it != map_.end()) forget(it);
         return;
     }
     if (it == map_.end()) {
-        // A session keeps a few transfers; the least recently used goes.
-        std::vector<std::map<Key, Transfer>::iterator> mine;
-        for (auto j = map_.begin(); j != map_.end(); ++j)
-            if (std::get<2>(j->first) == sid) mine.push_back(j);
-        if (mine.size() >= limits_.perSession) {
-            auto oldest = mine.front();
-            for (auto j : mine)
-                if (j->second.order < oldest->second.order) oldest = j;
-            forget(oldest);
-        }
-        it = map_.emplace(key, Transfer{}).first;
+        makeRoom(sid, 0, map_.end());
+        it = insert(key, now);
+    } else {
+        touch(it, now);
     }
-    Transfer& t = it->second;
-    if (t.snapshot != snapshot) {
-        markLost(t);
-        if (snapshot) bytes_ += snapshot->bytes.size();
-        t.snapshot = std::move(snapshot);
-    }
-    t.cursor = cursor;
-    t.lastUsed = now;
-    t.order = ++clock_;
-    // Over the budget: the least recently used snapshots are dropped; their
-    // readers are told that the transfer was lost.
-    while (bytes_ > limits_.byteBudget) {
-        Transfer* victim = nullptr;
-        for (auto& [k, other] : map_)
-            if (other.snapshot && &other != &t && (!victim || other.order < victim->order))
-                victim = &other;
-        if (!victim) break;
-        markLost(*victim);
-    }
+    it->second.version = v;
+    it->second.cursor = cursor;
 }
 
-void TransferTable::written(const SessionId& writer, int64_t owner, AttrId attr) {
+bool TransferTable::stage(const SessionId& sid, int64_t owner, AttrId attr, bool first,
+                          uint32_t index, StagedPart part, uint32_t cursor, uint32_t now) {
     std::lock_guard<std::mutex> l(mu_);
-    auto it = map_.lower_bound(Key{owner, attr, SessionId{}});
-    while (it != map_.end() && std::get<0>(it->first) == owner && std::get<1>(it->first) == attr) {
-        auto next = std::next(it);
-        if (std::get<2>(it->first) == writer)
-            forget(it);
-        else
-            markLost(it->second);
-        it = next;
+    expire(now);
+    const Key key{sid, owner, attr, true};
+    auto it = find(key);
+    if (first) {
+        if (it != map_.end()) forget(it);
+        it = map_.end();
+    } else if (it != map_.end() && it->second.lastIndex == index && it->second.cursor == cursor &&
+               !it->second.parts.empty()) {
+        // The exchange just staged, sent again (its reply was lost): same place, same end.
+        Transfer& t = it->second;
+        bytes_ -= t.parts.back().data.size();
+        t.bytes -= t.parts.back().data.size();
+        t.parts.pop_back();
+    } else if (it == map_.end() || it->second.cursor != index) {
+        if (it != map_.end()) forget(it);
+        return false;
     }
+    const size_t bytes = part.data.size();
+    if (!makeRoom(sid, bytes, it)) {
+        if (it != map_.end()) forget(it);
+        return false;
+    }
+    if (it == map_.end())
+        it = insert(key, now);
+    else
+        touch(it, now);
+    it->second.parts.push_back(std::move(part));
+    it->second.bytes += bytes;
+    bytes_ += bytes;
+    it->second.lastIndex = index;
+    it->second.cursor = cursor;
+    return true;
+}
+
+std::optional<std::vector<StagedPart>> TransferTable::take(const SessionId& sid, int64_t owner,
+                                                           AttrId attr, uint32_t index,
+                                                           uint32_t now) {
+    std::lock_guard<std::mutex> l(mu_);
+    expire(now);
+    auto it = find(Key{sid, owner, attr, true});
+    if (it == map_.end()) return std::nullopt;
+    std::optional<std::vector<StagedPart>> parts;
+    if (it->second.cursor == index) parts = std::move(it->second.parts);
+    forget(it);
+    return parts;
 }
 
 void TransferTable::dropSession(const SessionId& sid) {
     std::lock_guard<std::mutex> l(mu_);
-    for (auto it = map_.begin(); it != map_.end();) {
-        auto next = std::next(it);
-        if (std::get<2>(it->first) == sid) forget(it);
-        it = next;
-    }
+    auto it = map_.lower_bound(Key{sid, INT64_MIN, AttrId{}, false});
+    while (it != map_.end() && std::get<0>(it->first) == sid)
+        forget(it++);
 }
 
 size_t TransferTable::size() {
@@ -123,7 +156,7 @@ size_t TransferTable::size() {
     return map_.size();
 }
 
-size_t TransferTable::snapshotBytes() {
+size_t TransferTable::stagedBytes() {
     std::lock_guard<std::mutex> l(mu_);
     return bytes_;
 }

@@ -97,7 +97,7 @@ QRDSTATUS readChunks(const SessionRef& s, const AttrTarget& t, const ReadRequest
                 flags = exchange == 0 ? rq.flags : 0;
                 value = rpc::AttrValue{0, 0, chunk.get(), size_t(ask) * width};
                 return rpc::nmReadAttr(port, sid, t.name, t.ocl, t.attr, &type, &index, &count,
-                                       &flags, &value);
+                                       &flags, &value, exchange ? qrd::nm::kPartContinues : 0);
             });
         if (st == QRDERR_NM_REFERRAL && exchange == 0 && referred) *referred = true;
         if (st != QRD_OK) return st;
@@ -144,11 +144,15 @@ QRDSTATUS writeChunks(const SessionRef& s, const AttrTarget& t, const WriteReque
                                   qrd::kValueToLatin1);
         }
         const rpc::AttrValue value{uint16_t(rq.type), n, block, 0};
+        // The service stores the exchanges together at the last one.
+        const uint16_t part = uint16_t((exchange ? qrd::nm::kPartContinues : 0) |
+                                       (sent + n < rq.count ? qrd::nm::kPartMore : 0));
         uint32_t index = 0, flags = 0;
         QRDSTATUS st =
             callOn(continuationOf(exchange), s, [&](const QRD_PORT* port, const uint8_t* sid) {
                 return rpc::nmWriteAttr(port, sid, t.name, t.ocl, t.attr, rq.type, rq.index + sent,
-                                        n, exchange == 0 ? rq.flags : 0, value, &index, &flags);
+                                        n, exchange == 0 ? rq.flags : 0, value, &index, &flags,
+                                        part);
             });
         std::free(block);
         if (st == QRDERR_NM_REFERRAL && exchange == 0 && referred) *referred = true;

@@ -48,14 +48,15 @@ QRDSTATUS errorText(const QRD_PORT* port, uint16_t code, char text[kTextCap]);  
 
 // Attribute read (41): type, index, count and flags go out and come back;
 // the value lands in value->data (value->capacity bytes; u32 elements in host
-// order for the integer type).
+// order for the integer type). `part`: where the exchange stands in its
+// transfer (qrd::nm::kPartMore, kPartContinues; 0 = a transfer of its own).
 QRDSTATUS nmReadAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                      const AttrName& attr, uint32_t* type, uint32_t* index, uint32_t* count,
-                     uint32_t* flags, AttrValue* value);
+                     uint32_t* flags, AttrValue* value, uint16_t part = 0);
 QRDSTATUS nmWriteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                       const AttrName& attr, uint32_t type, uint32_t index, uint32_t count,
                       uint32_t flags, const AttrValue& value, uint32_t* indexOut,
-                      uint32_t* flagsOut); // 42
+                      uint32_t* flagsOut, uint16_t part = 0); // 42
 QRDSTATUS nmDeleteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                        const AttrName& attr); // 43
 QRDSTATUS nmAttrInfo(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,

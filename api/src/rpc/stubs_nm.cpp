@@ -280,12 +280,12 @@ QRDSTATUS errorText(const QRD_PORT* port, uint16_t code, char text[kTextCap]) {
 
 QRDSTATUS nmReadAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                      const AttrName& attr, uint32_t* type, uint32_t* index, uint32_t* count,
-                     uint32_t* flags, AttrValue* value) {
+                     uint32_t* flags, AttrValue* value, uint16_t part) {
     return runStub(
         port, kReadAttr,
         [&](Xdr& x) {
             uint32_t t = *type, i = *index, c = *count, f = *flags;
-            uint16_t trailing = 0;
+            uint16_t trailing = part;
             attrHead(x, sid, name, ocl, attr);
             _U32(x, &t);
             _U32(x, &i);
@@ -300,12 +300,12 @@ QRDSTATUS nmReadAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t o
 QRDSTATUS nmWriteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                       const AttrName& attr, uint32_t type, uint32_t index, uint32_t count,
                       uint32_t flags, const AttrValue& value, uint32_t* indexOut,
-                      uint32_t* flagsOut) {
+                      uint32_t* flagsOut, uint16_t part) {
     return runStub(
         port, kWriteAttr,
         [&](Xdr& x) {
             AttrValue v = value;
-            uint16_t trailing = 0;
+            uint16_t trailing = part;
             attrHead(x, sid, name, ocl, attr);
             _U32(x, &type);
             _U32(x, &index);

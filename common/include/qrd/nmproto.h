@@ -72,6 +72,15 @@ constexpr uint32_t attrWidth(uint32_t type) {
 constexpr uint32_t attrChunkLimit(uint32_t type) {
     return type == kAttrIntegers ? kChunkInts : kChunkBytes;
 }
+// The last word of a read (41) or write (42) request: where the exchange
+// stands in its transfer. 0 is a transfer of its own (what older clients
+// send); kPartContinues marks every exchange after the first, kPartMore
+// every write exchange but the last. The service keeps a write's exchanges
+// until the last one and stores them together, so others never see part of
+// a value; a continued read that finds its value changed is refused.
+constexpr uint16_t kPartMore = 1;
+constexpr uint16_t kPartContinues = 2;
+
 // Servers below this revision keep no attributes (procedures 41-46): their
 // clients keep them in association record 762 instead.
 constexpr uint32_t kAttrRevision = 53000;

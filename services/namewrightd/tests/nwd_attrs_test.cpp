@@ -12,6 +12,7 @@ using nwdtest::Reply;
 namespace {
 
 constexpr uint16_t kObj = 0, kGrp = 5;
+constexpr uint16_t kMore = qrd::nm::kPartMore, kGoesOn = qrd::nm::kPartContinues;
 
 struct Chunk {
     uint16_t code = 0;
@@ -23,8 +24,8 @@ class AttrTest : public nwdtest::HandlerTest {
   protected:
     // 42 with the elements in wire form (integers as big-endian bytes).
     Reply write(const std::vector<uint8_t>& sid, const std::string& name, uint16_t ocl, AttrId a,
-                uint32_t type, uint32_t index, const std::vector<uint8_t>& data,
-                uint32_t flags = 0) {
+                uint32_t type, uint32_t index, const std::vector<uint8_t>& data, uint32_t flags = 0,
+                uint16_t part = 0) {
         uint32_t count = uint32_t(data.size() / (type == 4 ? 4 : 1));
         Call c(qrd::nm::kWriteAttr);
         c.bytes(sid).str(name).u16(ocl).u32(a.category).u32(a.number);
@@ -33,14 +34,14 @@ class AttrTest : public nwdtest::HandlerTest {
             c.u16(uint16_t(type)).u16(uint16_t(count)).bytes(data);
         else
             c.u16(0);
-        c.u16(0).u16(0);
+        c.u16(0).u16(part);
         return call(c);
     }
     Chunk read(const std::vector<uint8_t>& sid, const std::string& name, uint16_t ocl, AttrId a,
-               uint32_t type, uint32_t index, uint32_t count) {
+               uint32_t type, uint32_t index, uint32_t count, uint16_t part = 0) {
         Call c(qrd::nm::kReadAttr);
         c.bytes(sid).str(name).u16(ocl).u32(a.category).u32(a.number);
-        c.u32(type).u32(index).u32(count).u32(0).u16(0).u16(0);
+        c.u32(type).u32(index).u32(count).u32(0).u16(0).u16(part);
         Reply r = call(c);
         Chunk out;
         out.code = r.code;
@@ -66,7 +67,7 @@ class AttrTest : public nwdtest::HandlerTest {
         std::vector<uint8_t> all;
         uint32_t index = 0;
         for (;;) {
-            Chunk c = read(sid, name, ocl, a, type, index, 0xFFFFFFFF);
+            Chunk c = read(sid, name, ocl, a, type, index, 0xFFFFFFFF, index ? kGoesOn : 0);
             EXPECT_EQ(c.code, 0);
             all.insert(all.end(), c.data.begin(), c.data.end());
             index += c.count;
@@ -83,13 +84,19 @@ class AttrTest : public nwdtest::HandlerTest {
             v[i] = uint8_t(seed + i * 7 + i / 251);
         return v;
     }
-    // Writes `data` in exchanges of at most 4096 bytes; the first carries `flags`.
+    // Writes `data` in exchanges of at most 4096 bytes, as the client does;
+    // the first carries `flags`. Stops before exchange `stopAt`.
     void writeChunked(const std::vector<uint8_t>& sid, const std::string& name, AttrId a,
-                      const std::vector<uint8_t>& data, uint32_t flags = 2) {
-        for (size_t at = 0; at == 0 || at < data.size(); at += 4096) {
-            std::vector<uint8_t> part(data.begin() + long(at),
-                                      data.begin() + long(std::min(data.size(), at + 4096)));
-            ASSERT_TRUE(write(sid, name, kObj, a, 2, uint32_t(at), part, at ? 0 : flags).ok());
+                      const std::vector<uint8_t>& data, uint32_t flags = 2,
+                      size_t stopAt = SIZE_MAX) {
+        size_t exchange = 0;
+        for (size_t at = 0; at == 0 || at < data.size(); at += 4096, ++exchange) {
+            if (exchange == stopAt) return;
+            const size_t to = std::min(data.size(), at + 4096);
+            std::vector<uint8_t> part(data.begin() + long(at), data.begin() + long(to));
+            const uint16_t where = uint16_t((at ? kGoesOn : 0) | (to < data.size() ? kMore : 0));
+            ASSERT_TRUE(
+                write(sid, name, kObj, a, 2, uint32_t(at), part, at ? 0 : flags, where).ok());
         }
     }
 
@@ -218,73 +225,148 @@ TEST_F(AttrTest, CountsIndexesAndLengthsAreCheckedBeforeUse) {
     EXPECT_EQ(call(Call(qrd::nm::kReadAssoc).bytes(gone).str(me).u16(kObj).u16(1)).code, 1017);
 }
 
-TEST_F(AttrTest, AContinuedReadServesTheSnapshotOfItsFirstExchange) {
+TEST_F(AttrTest, AContinuedReadIsAnsweredOnlyFromTheVersionItBeganWith) {
     const std::string me = "bob@Sales@Demo";
     std::vector<uint8_t> before = pattern(9000, 1), after = pattern(9000, 77);
     writeChunked(bob, me, kMain, before);
     std::vector<uint8_t> other = sessionOf("bob@Sales@Demo", "bob-pw");
 
-    // The first exchange takes the snapshot; a change by another session
-    // does not leak into it... it ends it: the continuation is refused.
+    // A write by anyone between two exchanges: the continuation is refused
+    // (never a mix), and reading again gives the new value whole.
     Chunk a = read(bob, me, kObj, kMain, 2, 0, 9000);
     ASSERT_EQ(a.count, 4096u);
     writeChunked(other, me, kMain, after);
-    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 4096, 9000).code, 1039);
-    // Reading again from the start gives the new value whole.
+    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 4096, 9000, kGoesOn).code, 1039);
+    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 4096, 9000, kGoesOn).code, 1039) << "forgotten";
     EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), after);
-
-    // Without a write in between, the continuation is the old value even
-    // when the stored one changed through another way (here: the storage).
-    Chunk b = read(bob, me, kObj, kMain, 2, 0, 9000);
-    ASSERT_EQ(b.count, 4096u);
+    // Also a change through the storage itself, and the reader's own write.
     Directory dir(storage);
-    int64_t id = dir.resolve(me, kNameKindObject).entry.id;
+    const int64_t id = dir.resolve(me, kNameKindObject).entry.id;
+    ASSERT_EQ(read(bob, me, kObj, kMain, 2, 0, 9000).count, 4096u);
     storage.setAttribute(id, kMain, AttrValue{2, before});
-    Chunk b2 = read(bob, me, kObj, kMain, 2, 4096, 9000);
-    EXPECT_EQ(b2.code, 0);
-    EXPECT_EQ(b2.data, std::vector<uint8_t>(after.begin() + 4096, after.begin() + 8192));
-    // Another index starts anew (on the stored value).
-    Chunk c = read(bob, me, kObj, kMain, 2, 100, 10);
-    EXPECT_EQ(c.data, std::vector<uint8_t>(before.begin() + 100, before.begin() + 110));
-
-    // The reader's own write ends its transfer: the next read at the cursor
-    // sees what it wrote, not the snapshot and not a refusal.
-    Chunk d = read(bob, me, kObj, kMain, 2, 0, 10);
-    ASSERT_EQ(d.flags & 1, 1u) << "10 of 9000: more follows";
+    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 4096, 9000, kGoesOn).code, 1039);
+    ASSERT_EQ(read(bob, me, kObj, kMain, 2, 0, 10).flags & 1, 1u) << "10 of 9000: more follows";
     ASSERT_TRUE(write(bob, me, kObj, kMain, 2, 10, {0xAB}).ok());
-    Chunk e = read(bob, me, kObj, kMain, 2, 10, 1);
-    EXPECT_EQ(e.code, 0);
-    EXPECT_EQ(e.data, std::vector<uint8_t>{0xAB});
+    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 10, 1, kGoesOn).code, 1039);
+    // And a delete.
+    ASSERT_EQ(read(bob, me, kObj, kMain, 2, 0, 9000).count, 4096u);
+    ASSERT_TRUE(simple(qrd::nm::kDeleteAttr, bob, me, kObj, kMain).ok());
+    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 4096, 9000, kGoesOn).code, 1039);
+
+    // Unchanged: the continuation reads on; another index, or a first
+    // exchange anywhere, reads the stored value.
+    writeChunked(bob, me, kMain, before);
+    ASSERT_EQ(read(bob, me, kObj, kMain, 2, 0, 9000).count, 4096u);
+    Chunk b = read(bob, me, kObj, kMain, 2, 4096, 9000, kGoesOn);
+    EXPECT_EQ(b.code, 0);
+    EXPECT_EQ(b.data, std::vector<uint8_t>(before.begin() + 4096, before.begin() + 8192));
+    EXPECT_EQ(read(bob, me, kObj, kMain, 2, 100, 10, kGoesOn).code, 1039) << "not at the cursor";
+    Chunk c = read(bob, me, kObj, kMain, 2, 8990, 100);
+    EXPECT_EQ(c.data, std::vector<uint8_t>(before.begin() + 8990, before.end()));
+    EXPECT_EQ(c.flags & 1, 0u);
+    // A continuation nobody began (the daemon forgot it, or never knew it).
+    EXPECT_EQ(read(alice, me, kObj, kMain, 2, 4096, 9000, kGoesOn).code, 1039);
 }
 
-TEST_F(AttrTest, TransferTableKeepsItsBudgetAndTellsReadersWhatWasLost) {
+TEST_F(AttrTest, AWriteInSeveralExchangesIsStoredWholeAtItsLastOrNotAtAll) {
+    const std::string me = "bob@Sales@Demo";
+    std::vector<uint8_t> oldValue = pattern(12000, 5), newValue = pattern(10000, 99);
+    writeChunked(bob, me, kMain, oldValue);
+    std::vector<uint8_t> other = sessionOf("bob@Sales@Demo", "bob-pw");
+
+    // Until the last exchange, everybody (the writer too) reads the old value.
+    writeChunked(other, me, kMain, newValue, 2, 2);
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), oldValue);
+    EXPECT_EQ(readAll(other, me, kObj, kMain, 2), oldValue);
+    // The last exchange stores all three.
+    std::vector<uint8_t> tail(newValue.begin() + 8192, newValue.end());
+    ASSERT_TRUE(write(other, me, kObj, kMain, 2, 8192, tail, 0, kGoesOn).ok());
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), newValue);
+
+    // Abandoned midway, by an ended session: the value stays; the write's
+    // next exchange is refused instead of being stored alone.
+    writeChunked(other, me, kMain, oldValue, 2, 1);
+    ASSERT_TRUE(call(Call(qrd::nm::kEndSession).bytes(other)).ok());
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), newValue);
+    writeChunked(bob, me, kMain, oldValue, 2, 1);
+    EXPECT_EQ(write(bob, me, kObj, kMain, 2, 8192, tail, 0, kGoesOn).code, 1039)
+        << "not where the staged write ended";
+    EXPECT_EQ(write(bob, me, kObj, kMain, 2, 4096, tail, 0, kGoesOn).code, 1039)
+        << "the refusal forgot the write";
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), newValue);
+    // A new first exchange replaces a staged write of the same attribute.
+    writeChunked(bob, me, kMain, pattern(9000, 1), 2, 1);
+    writeChunked(bob, me, kMain, oldValue);
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), oldValue);
+
+    // Two writers interleaved exchange by exchange: the last to finish wins
+    // whole, never a mix.
+    std::vector<uint8_t> x = pattern(9000, 11), y = pattern(9000, 22);
+    std::vector<uint8_t> third = sessionOf("bob@Sales@Demo", "bob-pw");
+    for (size_t at = 0; at < 9000; at += 4096) {
+        const size_t to = std::min<size_t>(9000, at + 4096);
+        const uint16_t where = uint16_t((at ? kGoesOn : 0) | (to < 9000 ? kMore : 0));
+        std::vector<uint8_t> px(x.begin() + long(at), x.begin() + long(to));
+        std::vector<uint8_t> py(y.begin() + long(at), y.begin() + long(to));
+        ASSERT_TRUE(write(bob, me, kObj, kMain, 2, uint32_t(at), px, at ? 0 : 2, where).ok());
+        ASSERT_TRUE(write(third, me, kObj, kMain, 2, uint32_t(at), py, at ? 0 : 2, where).ok());
+        if (to < 9000) {
+            EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), oldValue);
+        }
+    }
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), y);
+    // A refused last exchange (an integer part where bytes stay) stores none.
+    std::vector<uint8_t> ints(8, 1);
+    writeChunked(bob, me, kMain, pattern(5000, 3), 0, 1);
+    EXPECT_EQ(write(bob, me, kObj, kMain, 4, 4096, ints, 0, kGoesOn).code, 1068);
+    EXPECT_EQ(readAll(bob, me, kObj, kMain, 2), y);
+}
+
+TEST_F(AttrTest, TransferTableKeepsItsLimitsAndForgetsInLogarithmicSteps) {
     TransferLimits limits;
     limits.perSession = 2;
-    limits.byteBudget = 100;
+    limits.maxTransfers = 3;
+    limits.stagedBudget = 100;
     limits.idleSeconds = 60;
     TransferTable t(limits);
-    SessionId s1{1, 1, 1, 1}, s2{2, 2, 2, 2};
-    auto value = [](size_t n) {
-        return std::make_shared<const AttrValue>(AttrValue{2, std::vector<uint8_t>(n)});
-    };
-    std::shared_ptr<const AttrValue> got;
-    t.end(s1, 7, {1, 1}, value(60), 10, true, 100);
-    t.end(s2, 7, {1, 2}, value(60), 10, true, 100); // over budget: s1's snapshot goes
-    EXPECT_EQ(t.snapshotBytes(), 60u);
-    EXPECT_EQ(t.begin(s1, 7, {1, 1}, 10, 100, got), TransferTable::Read::Lost);
-    EXPECT_EQ(t.begin(s1, 7, {1, 1}, 10, 100, got), TransferTable::Read::Anew) << "told once";
-    EXPECT_EQ(t.begin(s2, 7, {1, 2}, 10, 100, got), TransferTable::Read::Continue);
-    ASSERT_TRUE(got);
-    // A session keeps at most two transfers.
-    t.end(s2, 7, {1, 3}, value(1), 5, true, 100);
-    t.end(s2, 7, {1, 4}, value(1), 5, true, 100);
+    SessionId s1{1, 1, 1, 1}, s2{2, 2, 2, 2}, s3{3, 3, 3, 3};
+    auto bytes = [](size_t n) { return StagedPart{2, 0, std::vector<uint8_t>(n), false}; };
+    AttrVersion v{5, 1};
+    // Staged bytes: over the budget, the least recently used write goes.
+    ASSERT_TRUE(t.stage(s1, 7, {1, 1}, true, 0, bytes(60), 60, 100));
+    ASSERT_TRUE(t.stage(s2, 7, {1, 1}, true, 0, bytes(30), 30, 100));
+    ASSERT_TRUE(t.stage(s2, 7, {1, 1}, false, 30, bytes(30), 60, 101));
+    EXPECT_EQ(t.stagedBytes(), 60u);
+    ASSERT_TRUE(t.stage(s2, 7, {1, 1}, false, 30, bytes(30), 60, 101)) << "sent again";
+    EXPECT_EQ(t.stagedBytes(), 60u);
+    EXPECT_FALSE(t.stage(s1, 7, {1, 1}, false, 60, bytes(1), 61, 101)) << "pushed out";
+    EXPECT_FALSE(t.stage(s1, 7, {1, 1}, true, 0, bytes(101), 101, 101)) << "never fits";
+    std::optional<std::vector<StagedPart>> parts = t.take(s2, 7, {1, 1}, 60, 102);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->size(), 2u);
+    EXPECT_EQ(t.stagedBytes(), 0u);
+    EXPECT_FALSE(t.take(s2, 7, {1, 1}, 60, 102)) << "taken once";
+    // A session keeps at most two transfers; the table at most three.
+    t.readDone(s1, 7, {1, 1}, v, 10, true, 103);
+    t.readDone(s1, 7, {1, 2}, v, 10, true, 104);
+    t.readDone(s1, 7, {1, 3}, v, 10, true, 105);
     EXPECT_EQ(t.size(), 2u);
-    // A finished transfer, an idle one and the bytes they held go.
-    t.end(s2, 7, {1, 4}, value(1), 6, false, 100);
-    EXPECT_EQ(t.size(), 1u);
-    EXPECT_EQ(t.begin(s2, 8, {0, 0}, 0, 200, got), TransferTable::Read::Anew);
+    EXPECT_FALSE(t.continuedRead(s1, 7, {1, 1}, 10, 105)) << "the oldest of s1 went";
+    t.readDone(s2, 7, {1, 1}, v, 10, true, 106);
+    t.readDone(s3, 7, {1, 1}, v, 10, true, 107);
+    EXPECT_EQ(t.size(), 3u);
+    EXPECT_FALSE(t.continuedRead(s1, 7, {1, 2}, 10, 107)) << "the oldest of all went";
+    EXPECT_EQ(t.continuedRead(s3, 7, {1, 1}, 10, 107), v);
+    // Ended sessions, finished reads and idle transfers go.
+    t.dropSession(s2);
+    EXPECT_FALSE(t.continuedRead(s2, 7, {1, 1}, 10, 107));
+    t.readDone(s3, 7, {1, 1}, v, 20, false, 108);
+    EXPECT_FALSE(t.continuedRead(s3, 7, {1, 1}, 20, 108));
+    ASSERT_TRUE(t.stage(s3, 8, {0, 0}, true, 0, bytes(5), 5, 108));
+    EXPECT_EQ(t.size(), 2u);
+    EXPECT_FALSE(t.take(s3, 8, {0, 0}, 5, 200)) << "idle for more than a minute";
     EXPECT_EQ(t.size(), 0u);
-    EXPECT_EQ(t.snapshotBytes(), 0u);
+    EXPECT_EQ(t.stagedBytes(), 0u);
 }
 
 TEST_F(AttrTest, UsersWriteTheirOwnAndTheirGroupsObjectsAndPublishToOthers) {

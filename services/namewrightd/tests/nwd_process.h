@@ -106,6 +106,7 @@ inline Outcome runTool(const std::vector<std::string>& args, const std::string& 
 class Daemon {
   public:
     ~Daemon() { kill(SIGKILL); }
+    pid_t pid() const { return pid_; }
 
     // Starts `namewrightd serve ARGS` and waits for its ready line. Its
     // standard error goes to `logPath`.

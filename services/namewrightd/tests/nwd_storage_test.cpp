@@ -2,10 +2,13 @@
 // from growing with history, batches, and the file across reopenings.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sqlite3.h>
+#include <thread>
 
 #include "directory.h"
 #include "nwd_testutil.h"
@@ -193,7 +196,7 @@ TEST(Storage, EntryIdsAreNeverGivenAgain) {
 }
 
 // The file as schema 2 left it: `entries` without AUTOINCREMENT, the highest
-// id free again after a removal.
+// id free again after a removal, value heads without a version.
 void downgradeToSchema2(const std::string& path) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -208,6 +211,7 @@ void downgradeToSchema2(const std::string& path) {
         "NOT NULL;"
         "CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;"
         "DELETE FROM sqlite_sequence WHERE name = 'entries';"
+        "ALTER TABLE attributes DROP COLUMN version;"
         "PRAGMA user_version = 2; COMMIT;";
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
@@ -250,6 +254,12 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_EQ(s.members(team), std::vector<int64_t>{bob});
         EXPECT_EQ(s.findNonce(serial)->userId, bob);
         EXPECT_EQ(s.attribute(bob, {52, 1})->bytes, (std::vector<uint8_t>{1, 2, 3}));
+        // Value heads count their writes from here on.
+        const AttrVersion before = s.attributeSlice(bob, {52, 1}, 0, 10)->version;
+        s.writeAttribute(bob, {52, 1}, 2, 1, std::vector<uint8_t>{9}.data(), 1, false);
+        std::optional<AttrSlice> after = s.attributeSlice(bob, {52, 1}, 1, 10);
+        EXPECT_NE(after->version, before);
+        EXPECT_EQ(after->bytes, (std::vector<uint8_t>{9, 3}));
         EXPECT_TRUE(verifyPassword("bob-pw", s.user(bob)->password));
         // Names stay unique per parent.
         EXPECT_THROW(s.addEntry(idOf(s, "Sales@Demo", kNameKindGroup), Kind::User, "BOB", "BOB"),
@@ -264,7 +274,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_TRUE(s.messages(bob).empty());
         EXPECT_TRUE(s.members(team).empty());
     }
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
     EXPECT_EQ(queryText(path, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                               "instr(sql, 'entries_') > 0"),
               "0")
@@ -317,6 +327,50 @@ TEST(Storage, FilesItCannotUseAreRefusedClearly) {
         EXPECT_NE(std::string(e.what()).find("newer"), std::string::npos);
     }
     EXPECT_THROW(SqliteStorage s(qrdtest::workstation().dir + "/no/such/dir/x.db"), StorageError);
+}
+
+} // namespace
+
+namespace {
+
+// Another process's write transaction holds the file: a write waits for it
+// without holding the storage, so reads (on readers and on the writer) go
+// on; once it ends, the write goes through and is made durable by the
+// group sync.
+TEST(Storage, AWriteWaitingForAnotherProcessHoldsUpNoRead) {
+    std::string path = tempDb("busy.db");
+    SqliteStorage s(path);
+    nwdtest::seed(s);
+    s.enableGroupCommit();
+    const int64_t bob = idOf(s, "bob@Sales@Demo");
+    s.setAttribute(bob, {52, 1}, AttrValue{2, {1, 2, 3}});
+    s.waitDurable();
+
+    sqlite3* admin = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &admin), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(admin, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::atomic<int> written{0};
+    std::thread writer([&] {
+        Transaction t(s);
+        s.writeAttribute(bob, {52, 1}, 2, 0, std::vector<uint8_t>{9}.data(), 1, false);
+        t.commit();
+        s.waitDurable();
+        written = 1;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the writer is waiting
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(s.attributeSlice(bob, {52, 1}, 0, 10)->bytes, (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_TRUE(s.findChild(0, "DEMO"));
+        s.directoryStamp();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(written, 0);
+    ASSERT_EQ(sqlite3_exec(admin, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(admin);
+    writer.join();
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(s.attributeSlice(bob, {52, 1}, 0, 10)->bytes, (std::vector<uint8_t>{9, 2, 3}));
 }
 
 } // namespace
