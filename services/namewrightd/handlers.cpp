@@ -12,6 +12,7 @@
 #include "qrd/rpcheader.h"
 #include "replies.h"
 #include "search.h"
+#include "secretkey.h"
 
 namespace nwd {
 
@@ -45,14 +46,19 @@ std::string toLatin1Lossy(const std::string& utf8, size_t max) {
     return out;
 }
 
+HandlerConfig withKey(HandlerConfig c) {
+    if (c.secretKey.empty()) c.secretKey = freshSecretKey();
+    return c;
+}
+
+} // namespace
+
 bool readNonce(qrd::BeReader& r, Nonce& n) {
     r.bytes(n.opaque.data(), n.opaque.size());
     n.word1 = r.u32();
     n.word2 = r.u32();
     return r.ok();
 }
-
-} // namespace
 
 std::vector<uint8_t> refusal(uint16_t code) {
     qrd::BeWriter w;
@@ -79,11 +85,13 @@ void putNonce(std::vector<uint8_t>& out, const Nonce& n) {
 
 Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
                  Clock clock)
-    : storage_(storage), sessions_(sessions), peer_(peer), config_(std::move(config)),
+    : storage_(storage), sessions_(sessions), peer_(peer), config_(withKey(std::move(config))),
       clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
-      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces) {}
+      dir_(storage),
+      issuer_(storage, serverIdOf(config_.serverName), config_.nonces, config_.secretKey) {}
 
-Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size) {
+Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
+                               Source from) {
     if (size < 2) return std::nullopt;
     if (qrd::getBe16(data) != kCall) {
         if (looksLikeQuery(data, size)) return search(road, service, data, size);
@@ -96,6 +104,7 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
     const uint16_t version = head->version;
     const size_t at = qrd::rpcwire::kRequestHeaderSize;
     Call c{head->procedure, qrd::BeReader(data + at, size - at)};
+    c.source = from.address;
     logLine(LogLevel::Debug, "%s road, %s service: procedure %u, %zu bytes",
             road == Road::Native ? "native" : "internet",
             service == ServiceKind::Namewright ? "namewright" : "message", c.procedure, size);
@@ -127,9 +136,11 @@ std::optional<Session> Handler::liveSession(const SessionId& id) {
     names_.sync(storage_.directoryStamp());
     std::optional<Session> s = sessions_.find(id, clock_());
     if (!s || s->userId == 0) return s;
-    if (NameCache::User u = userFacts(s->userId); u.exists && u.name == s->user) return s;
-    logLine(LogLevel::Info, "session of %s ended: the user is no longer in the directory",
-            latin1ToUtf8(s->user).c_str());
+    NameCache::User u = userFacts(s->userId);
+    if (u.exists && u.name == s->user && u.epoch == s->epoch) return s;
+    logLine(LogLevel::Info, "session of %s ended: %s", latin1ToUtf8(s->user).c_str(),
+            u.exists && u.name == s->user ? "the user was logged out"
+                                          : "the user is no longer in the directory");
     sessions_.close(id);
     transfers_.dropSession(id);
     return std::nullopt;
@@ -145,6 +156,7 @@ NameCache::User Handler::userFacts(int64_t userId) {
     u.exists = !u.name.empty();
     u.admin = u.exists && rec->admin;
     u.groupId = u.exists ? me->parentId : 0;
+    u.epoch = u.exists ? rec->epoch : 0;
     names_.putUser(stamp, userId, u);
     return u;
 }
@@ -164,13 +176,14 @@ Handler::Reply Handler::longRevision(Call&) {
     return done(w);
 }
 
-uint16_t Handler::nonceUser(const Nonce& n, Session& out) {
+uint16_t Handler::nonceUser(const Nonce& n, uint32_t from, Session& out) {
     if (n.word1 == 0) return kNonceInvalid;
     if (n.word1 == issuer_.serverId()) {
-        std::optional<int64_t> userId = issuer_.check(n, clock_());
+        std::optional<int64_t> userId = issuer_.admit(n, from, clock_());
         if (!userId) return kNonceInvalid;
         out.user = dir_.fullName(*userId);
         out.userId = *userId;
+        out.epoch = userFacts(*userId).epoch;
         return out.user.empty() ? kNonceInvalid : 0;
     }
     std::optional<Entry> server = storage_.findServerById(n.word1);
@@ -187,6 +200,7 @@ uint16_t Handler::nonceUser(const Nonce& n, Session& out) {
     Resolved r = dir_.resolve(user, kNameKindObject);
     out.user = r.status == 0 ? r.canonical : user;
     out.userId = r.status == 0 && r.entry.kind == Kind::User ? r.entry.id : 0;
+    out.epoch = out.userId ? userFacts(out.userId).epoch : 0;
     return 0;
 }
 
@@ -195,7 +209,8 @@ Handler::Reply Handler::startSession(Call& c) {
     Nonce n;
     if (!readNonce(c.args, n)) return refusal(kBadRequest);
     Session s;
-    if (uint16_t st = nonceUser(n, s)) return refusal(st);
+    names_.sync(storage_.directoryStamp());
+    if (uint16_t st = nonceUser(n, c.source, s)) return refusal(st);
     SessionId id;
     if (!sessions_.open(s, clock_(), id)) return refusal(kStorageFailure);
     logLine(LogLevel::Info, "session started for %s", latin1ToUtf8(s.user).c_str());
@@ -309,68 +324,6 @@ Handler::Reply Handler::readServicePort(Call& c) {
     if (!port) return refusal(kNoRecord);
     qrd::BeWriter w = returnWriter();
     w.bytes(port->data(), port->size());
-    return done(w);
-}
-
-// 12: checks a password and issues a nonce for the login.
-Handler::Reply Handler::login(Call& c) {
-    std::string name, password;
-    readName(c.args, name);
-    c.args.string(password, kPasswordCap - 1);
-    if (!c.args.ok()) return refusal(kBadRequest);
-    // No user has an empty password (the admin commands refuse one): an
-    // empty one is a request without a password, not a guess, and does not
-    // count toward the pause.
-    if (password.empty()) {
-        logLine(LogLevel::Info, "login of %s refused: no password given",
-                latin1ToUtf8(name).c_str());
-        return refusal(kBadRequest);
-    }
-    Resolved r = dir_.resolve(name, kNameKindObject);
-    if (r.status == kBadName) return refusal(kBadName);
-    std::optional<UserRecord> u;
-    if (r.status == 0 && r.entry.kind == Kind::User) u = storage_.user(r.entry.id);
-    if (!u) return refusal(kNoSuchObject);
-    const uint32_t now = clock_();
-    if (!logins_.allowed(r.entry.id, now)) {
-        logLine(LogLevel::Info, "login of %s refused: too many wrong passwords",
-                latin1ToUtf8(r.canonical).c_str());
-        return refusal(kTooManyAttempts);
-    }
-    if (!verifyPassword(password, u->password)) {
-        logins_.failed(r.entry.id, now);
-        logLine(LogLevel::Info, "wrong password for %s", latin1ToUtf8(r.canonical).c_str());
-        return refusal(kWrongPassword);
-    }
-    logins_.succeeded(r.entry.id);
-    Nonce n;
-    if (!issuer_.issue(r.entry.id, clock_(), n)) return refusal(kStorageFailure);
-    logLine(LogLevel::Info, "login of %s", latin1ToUtf8(r.canonical).c_str());
-    qrd::BeWriter w = returnWriter();
-    putNonce(w.data(), n);
-    w.string(r.canonical);
-    return done(w);
-}
-
-// 55: whether this server issued the nonce and still honours it.
-Handler::Reply Handler::verifyNonce(Call& c) {
-    Nonce n;
-    if (!readNonce(c.args, n)) return refusal(kBadRequest);
-    bool valid = issuer_.check(n, clock_()).has_value();
-    qrd::BeWriter w = returnWriter();
-    w.u16(valid ? 1 : 0);
-    return done(w);
-}
-
-// 58: the user of a nonce this server issued.
-Handler::Reply Handler::nonceOwner(Call& c) {
-    Nonce n;
-    if (!readNonce(c.args, n)) return refusal(kBadRequest);
-    std::optional<int64_t> userId = issuer_.check(n, clock_());
-    std::string user = userId ? dir_.fullName(*userId) : std::string();
-    if (user.empty()) return refusal(kNonceInvalid);
-    qrd::BeWriter w = returnWriter();
-    w.string(user);
     return done(w);
 }
 

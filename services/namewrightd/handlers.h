@@ -21,8 +21,11 @@
 #include <vector>
 
 #include "directory.h"
+#include "loginexchange.h"
 #include "loginthrottle.h"
 #include "namecache.h"
+#include "nonces.h"
+#include "qrd/bytes.h"
 #include "qrd/nmproto.h"
 #include "session.h"
 #include "storage.h"
@@ -33,6 +36,12 @@ namespace nwd {
 enum class Road { Native = 0, Internet = 1 };
 enum class ServiceKind { Namewright = 0, Message = 1 };
 enum class Opening : uint8_t;
+
+// Where a datagram came from: the sender's IPv4 address (host order), 0
+// when the road cannot tell.
+struct Source {
+    uint32_t address = 0;
+};
 
 // Asks the server that issued a nonce whether it is valid and whose it is
 // (procedures 55 and 58 of that server).
@@ -63,6 +72,9 @@ struct HandlerConfig {
     std::optional<PortRecord> answerPorts[2][2];
     NonceLimits nonces;
     size_t messagesPerUser = 100;
+    // The directory's secret key (secretkey.h); empty: a fresh one, so that
+    // no nonce outlives the handler.
+    std::vector<uint8_t> secretKey;
 };
 
 class Handler {
@@ -73,8 +85,9 @@ class Handler {
     Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
             Clock clock = {});
 
-    // One datagram that arrived on the socket of `service` on `road`.
-    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size);
+    // One datagram that arrived on the socket of `service` on `road` from `from`.
+    Reply handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
+                 Source from = {});
 
     const HandlerConfig& config() const { return config_; }
 
@@ -98,9 +111,16 @@ class Handler {
     Reply serverPort(Call& c);
     Reply setServicePort(Call& c);
     Reply readServicePort(Call& c);
-    Reply login(Call& c);
+    // The login exchange and the nonce procedures (login.cpp).
+    Reply loginStart(Call& c);
+    Reply loginFinish(Call& c);
+    Reply logout(Call& c);
     Reply verifyNonce(Call& c);
     Reply nonceOwner(Call& c);
+    // What a login of a name that is no user is answered with: a salt
+    // made from the name (the same each time), the usual count, and keys
+    // nothing matches.
+    PasswordHash madeUpVerifier(const std::string& nameKey);
     Reply errorText(Call& c);
     Reply userMessage(Call& c);
     Reply profileEntry(Call& c);
@@ -146,8 +166,9 @@ class Handler {
 
     // Resolves a service object for 23/24.
     std::optional<Entry> serviceEntry(const std::string& name, uint16_t& status);
-    // The user a nonce stands for, asking its issuer when it is not ours.
-    uint16_t nonceUser(const Nonce& n, Session& out);
+    // The user a nonce presented from `from` stands for, asking its issuer
+    // when it is not ours.
+    uint16_t nonceUser(const Nonce& n, uint32_t from, Session& out);
 
     Storage& storage_;
     SessionTable& sessions_;
@@ -159,6 +180,7 @@ class Handler {
     TransferTable transfers_;
     NameCache names_;
     LoginThrottle logins_;
+    LoginExchanges exchanges_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.
@@ -173,5 +195,6 @@ PortRecord internetPort(uint32_t address, uint16_t udpPort);
 
 // Nonces travel as 6 bytes and two big-endian words.
 void putNonce(std::vector<uint8_t>& out, const Nonce& n);
+bool readNonce(qrd::BeReader& r, Nonce& n);
 
 } // namespace nwd

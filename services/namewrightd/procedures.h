@@ -33,9 +33,10 @@ struct Handler::Call {
 
     uint16_t procedure;
     qrd::BeReader args;
-    SessionId sid{}; // Session and Object openings
-    Session session; // Session and Object openings
-    Entry object;    // Object openings
+    uint32_t source = 0; // the sender's IPv4 address (Source)
+    SessionId sid{};     // Session and Object openings
+    Session session;     // Session and Object openings
+    Entry object;        // Object openings
 };
 
 struct Handler::Procedure {

@@ -24,7 +24,9 @@
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
+#include "qrd/portrecord.h"
 #include "qrdapi.h"
+#include "secretkey.h"
 #include "sqlite_storage.h"
 
 namespace nwd {
@@ -106,7 +108,8 @@ class UdpEndpoint : public Endpoint {
             ssize_t n = recvfrom(fd_, buf.data(), buf.size(), MSG_DONTWAIT,
                                  reinterpret_cast<sockaddr*>(&from), &len);
             if (n < 0) continue;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n));
+            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n),
+                                            Source{ntohl(from.sin_addr.s_addr)});
             int out = fd_;
             if (reply && sibling_ && answerService(*reply) == sibling_->service())
                 out = sibling_->fd_;
@@ -133,6 +136,15 @@ class UdpEndpoint : public Endpoint {
     uint16_t port_ = 0;
     const UdpEndpoint* sibling_ = nullptr;
 };
+
+// The sender's IPv4 address in a native source record: the network of a
+// well-known port (subnetwork 1), else the address in word 12.
+Source sourceOf(const QRD_PORT& p) {
+    const uint32_t network = qrd::getBe32(p.network);
+    const uint32_t word12 = qrd::getBe32(p.word12);
+    return Source{qrd::getBe16(p.subnet) == qrd::port::kSubnetServer || word12 == 0 ? network
+                                                                                    : word12};
+}
 
 // A well-known port of the native road, through the client library.
 class NativeEndpoint : public Endpoint {
@@ -178,7 +190,8 @@ class NativeEndpoint : public Endpoint {
                 continue;
             }
             errors = 0;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), req.count);
+            Handler::Reply reply =
+                h.handle(road(), service(), buf.data(), req.count, sourceOf(req.remote));
             if (!reply) continue;
             QRD_SOCK_REQ out{};
             out.socket = socket_;
@@ -239,6 +252,10 @@ int serve(const ServeOptions& opt) {
     cfg.revision = opt.revision;
     cfg.nativeAddress = comm.serverAddress;
     cfg.nonces.nonceLifetime = opt.nonceLifetimeDays * 86400u;
+    if (std::string keyError; !loadSecretKey(opt.db, cfg.secretKey, keyError)) {
+        std::fprintf(stderr, "namewrightd: %s\n", keyError.c_str());
+        return 1;
+    }
     {
         // Use the stored spelling when this server is in the directory.
         Directory dir(*storage);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sqlite3.h>
 
 #include "directory.h"
@@ -28,7 +29,7 @@ int64_t idOf(Storage& s, const std::string& name, uint16_t kind = kNameKindObjec
 
 NonceRecord nonceFor(int64_t user, uint32_t issued) {
     NonceRecord r;
-    r.opaque = {1, 2, 3, 4, 5, 6};
+    r.mac = {1, 2, 3, 4, 5, 6};
     r.word1 = 99;
     r.userId = user;
     r.issued = issued;
@@ -172,7 +173,7 @@ TEST(Storage, TheFileKeepsEverythingAndIsSharedWithAnotherConnection) {
     SqliteStorage again(path);
     std::optional<NonceRecord> n = again.findNonce(serial);
     ASSERT_TRUE(n);
-    EXPECT_EQ(n->opaque, (std::array<uint8_t, 6>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(n->mac, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
     std::optional<UserRecord> u = again.user(idOf(again, "alice@Sales@Demo"));
     ASSERT_TRUE(u);
     EXPECT_TRUE(u->admin);
@@ -192,6 +193,51 @@ TEST(Storage, EntryIdsAreNeverGivenAgain) {
     EXPECT_GT(s.addEntry(sales, Kind::User, "carol", "CAROL"), last);
 }
 
+// The users and nonces as schema 3 kept them: a PBKDF2-HMAC-SHA256 hash of
+// the password (made here from the test seed's passwords) and nonces in
+// clear.
+void downgradeToSchema3(const std::string& path) {
+    const std::map<std::string, std::string> passwords = {
+        {"alice", "alice-pw"}, {"bob", "bob-pw"}, {"jos\xC3\xA9", "jos\xE9-pw"}};
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const char* sql =
+        "BEGIN; CREATE TABLE users_old (entry_id INTEGER PRIMARY KEY REFERENCES entries(id) ON "
+        "DELETE CASCADE, salt BLOB NOT NULL, hash BLOB NOT NULL, iterations INTEGER NOT NULL, "
+        "description TEXT NOT NULL, admin INTEGER NOT NULL);"
+        "INSERT INTO users_old SELECT entry_id, salt, x'', iterations, description, admin FROM "
+        "users; DROP TABLE users; ALTER TABLE users_old RENAME TO users;"
+        "DROP TABLE nonces; CREATE TABLE nonces (serial INTEGER PRIMARY KEY AUTOINCREMENT, opaque "
+        "BLOB NOT NULL, word1 INTEGER NOT NULL, user_id INTEGER NOT NULL REFERENCES entries(id) "
+        "ON DELETE CASCADE, issued INTEGER NOT NULL);"
+        "INSERT INTO nonces(opaque, word1, user_id, issued) SELECT x'010203040506', 7, entry_id, "
+        "5 FROM users; PRAGMA user_version = 3; COMMIT;";
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT u.entry_id, e.name, u.salt, u.iterations FROM users u JOIN entries "
+                       "e ON e.id = u.entry_id",
+                       -1, &q, nullptr);
+    std::vector<std::pair<int64_t, std::vector<uint8_t>>> hashes;
+    while (sqlite3_step(q) == SQLITE_ROW) {
+        auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(q, 2));
+        std::vector<uint8_t> salt(p, p + sqlite3_column_bytes(q, 2));
+        std::string name = reinterpret_cast<const char*>(sqlite3_column_text(q, 1));
+        hashes.push_back({sqlite3_column_int64(q, 0),
+                          pbkdf2Sha256(passwords.at(name), salt,
+                                       uint32_t(sqlite3_column_int64(q, 3)), kHashBytes)});
+    }
+    sqlite3_finalize(q);
+    for (auto& [id, hash] : hashes) {
+        sqlite3_prepare_v2(db, "UPDATE users SET hash = ? WHERE entry_id = ?", -1, &q, nullptr);
+        sqlite3_bind_blob(q, 1, hash.data(), int(hash.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int64(q, 2, id);
+        EXPECT_EQ(sqlite3_step(q), SQLITE_DONE);
+        sqlite3_finalize(q);
+    }
+    sqlite3_close(db);
+}
+
 // The file as schema 2 left it: `entries` without AUTOINCREMENT, the highest
 // id free again after a removal.
 void downgradeToSchema2(const std::string& path) {
@@ -208,8 +254,12 @@ void downgradeToSchema2(const std::string& path) {
         "NOT NULL;"
         "CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;"
         "DELETE FROM sqlite_sequence WHERE name = 'entries';"
-        "PRAGMA user_version = 2; COMMIT;";
+        "COMMIT;";
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    downgradeToSchema3(path);
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
 
@@ -248,7 +298,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_EQ(idOf(s, "bob@Sales@Demo"), bob);
         EXPECT_EQ(idOf(s, "carol@Sales@Demo"), carol);
         EXPECT_EQ(s.members(team), std::vector<int64_t>{bob});
-        EXPECT_EQ(s.findNonce(serial)->userId, bob);
+        EXPECT_FALSE(s.findNonce(serial)) << "nonces in clear are not kept";
         EXPECT_EQ(s.attribute(bob, {52, 1})->bytes, (std::vector<uint8_t>{1, 2, 3}));
         EXPECT_TRUE(verifyPassword("bob-pw", s.user(bob)->password));
         // Names stay unique per parent.
@@ -264,7 +314,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_TRUE(s.messages(bob).empty());
         EXPECT_TRUE(s.members(team).empty());
     }
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
     EXPECT_EQ(queryText(path, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                               "instr(sql, 'entries_') > 0"),
               "0")
@@ -272,6 +322,43 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
     EXPECT_NE(queryText(path, "SELECT sql FROM sqlite_master WHERE name = 'entries'")
                   .find("AUTOINCREMENT"),
               std::string::npos);
+}
+
+// The hashes of schema 3 are the salted passwords of the login exchange:
+// every user logs in as before, and nothing that logs in stays in the file.
+TEST(Storage, ASchema3FileKeepsEveryPasswordAndLosesEverySecret) {
+    std::string path = tempDb("schema3.db");
+    {
+        SqliteStorage s(path);
+        nwdtest::seed(s);
+    }
+    downgradeToSchema3(path);
+    const std::string oldHash = queryText(path, "SELECT hex(hash) FROM users LIMIT 1");
+    ASSERT_EQ(oldHash.size(), 64u);
+    {
+        SqliteStorage s(path);
+        for (auto [name, pw] : {std::pair{"alice@Sales@Demo", "alice-pw"},
+                                {"bob@Sales@Demo", "bob-pw"},
+                                {"jos\xE9@Support@Demo", "jos\xE9-pw"}}) {
+            std::optional<UserRecord> u = s.user(idOf(s, name));
+            ASSERT_TRUE(u) << name;
+            EXPECT_TRUE(verifyPassword(pw, u->password)) << name;
+            EXPECT_FALSE(verifyPassword("wrong", u->password)) << name;
+        }
+        EXPECT_TRUE(s.user(idOf(s, "alice@Sales@Demo"))->admin);
+    }
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
+    EXPECT_EQ(queryText(path, "SELECT count(*) FROM nonces"), "0");
+    EXPECT_EQ(
+        queryText(path, "SELECT count(*) FROM pragma_table_info('users') WHERE name = 'hash'"),
+        "0");
+    // Not in a live row, and not in a freed page either.
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string raw;
+    for (size_t i = 0; i < oldHash.size(); i += 2)
+        raw += char(std::stoi(oldHash.substr(i, 2), nullptr, 16));
+    EXPECT_EQ(bytes.find(raw), std::string::npos) << "the old hash is still in the file";
 }
 
 TEST(Storage, ASchema2FileWithBrokenReferencesIsRefusedAndLeftAsItWas) {

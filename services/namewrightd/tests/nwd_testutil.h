@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+#include <optional>
+
 #include "admin.h"
 #include "qrd/bytes.h"
+#include "qrd/loginwire.h"
 #include "qrd/nmproto.h"
+#include "qrd/scram.h"
 #include "sqlite_storage.h"
 
 namespace nwdtest {
@@ -95,5 +100,63 @@ struct Reply {
     bool ok() const { return type == qrd::nm::kReturn; }
     qrd::BeReader reader() const { return qrd::BeReader(results.data(), results.size()); }
 };
+
+// A login exchange as a client runs it, over `send` (one call datagram in,
+// the reply datagram out). The status of the first refusal, 1027 when the
+// service's signature is wrong, else 0 with the 14 nonce bytes and the
+// canonical name.
+struct LoginOutcome {
+    uint16_t status = 0;
+    std::vector<uint8_t> nonce; // 14 bytes as they travel
+    std::string canonical;
+};
+inline LoginOutcome scramLogin(const std::function<Reply(Call)>& send, const std::string& user,
+                               const std::string& password) {
+    namespace lw = qrd::loginwire;
+    namespace sc = qrd::scram;
+    LoginOutcome out;
+    lw::StartRequest first;
+    first.user = user;
+    sc::randomBytes(first.clientNonce.data(), first.clientNonce.size());
+    Call c1(qrd::nm::kLoginStart);
+    lw::encode(first, c1.data());
+    Reply r1 = send(c1);
+    if (!r1.ok()) {
+        out.status = r1.code ? r1.code : 0xFFFF;
+        return out;
+    }
+    std::optional<lw::StartReply> ch = lw::decodeStartReply(r1.results.data(), r1.results.size());
+    if (!ch) {
+        out.status = qrd::nm::kBadRequest;
+        return out;
+    }
+    sc::Bytes salted = sc::pbkdf2Sha256(password, ch->salt, ch->iterations, sc::kKeyBytes);
+    std::string message = sc::authMessage(
+        user, sc::Bytes(first.clientNonce.begin(), first.clientNonce.end()),
+        sc::Bytes(ch->serverNonce.begin(), ch->serverNonce.end()), ch->salt, ch->iterations);
+    sc::ClientSide mine = sc::clientSide(salted, message);
+    lw::FinishRequest second;
+    second.exchange = ch->exchange;
+    std::copy(mine.proof.begin(), mine.proof.end(), second.proof.begin());
+    Call c2(qrd::nm::kLoginFinish);
+    lw::encode(second, c2.data());
+    Reply r2 = send(c2);
+    if (!r2.ok()) {
+        out.status = r2.code ? r2.code : 0xFFFF;
+        return out;
+    }
+    std::optional<lw::FinishReply> a = lw::decodeFinishReply(r2.results.data(), r2.results.size());
+    if (!a) {
+        out.status = qrd::nm::kBadRequest;
+        return out;
+    }
+    if (sc::Bytes(a->serverSignature.begin(), a->serverSignature.end()) != mine.serverSignature) {
+        out.status = qrd::nm::kServerUnproven;
+        return out;
+    }
+    out.nonce.assign(a->nonce.begin(), a->nonce.end());
+    out.canonical = a->canonical;
+    return out;
+}
 
 } // namespace nwdtest
