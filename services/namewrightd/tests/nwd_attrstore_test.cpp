@@ -11,6 +11,7 @@
 
 #include "directory.h"
 #include "nwd_testutil.h"
+#include "sqlite_schema.h"
 #include "sqlite_storage.h"
 #include "testenv.h"
 
@@ -231,6 +232,7 @@ class Schema1 : public ::testing::Test {
             nwdtest::seed(s);
             bob = bobOf(s);
         }
+        nwdtest::downgradeUsersToSchema3(path);
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
         const char* sql = "DROP TABLE attr_chunks; DROP TABLE attributes;"
@@ -288,7 +290,7 @@ TEST_F(Schema1, ValuesOfAnOldFileAreMigratedOnOpening) {
         s.writeAttribute(bob, {52, 1}, 2, 10, ints.data(), 2, true);
         EXPECT_EQ(s.attribute(bob, {52, 1})->bytes.size(), 12u);
     }
-    EXPECT_EQ(userVersion(path), 3) << "brought up to the current schema";
+    EXPECT_EQ(userVersion(path), kSchemaVersion) << "brought up to the current schema";
     SqliteStorage again(path);
     EXPECT_EQ(again.attribute(bob, {52, 4})->bytes, pattern(kChunk, 9));
 }

@@ -193,51 +193,6 @@ TEST(Storage, EntryIdsAreNeverGivenAgain) {
     EXPECT_GT(s.addEntry(sales, Kind::User, "carol", "CAROL"), last);
 }
 
-// The users and nonces as schema 3 kept them: a PBKDF2-HMAC-SHA256 hash of
-// the password (made here from the test seed's passwords) and nonces in
-// clear.
-void downgradeToSchema3(const std::string& path) {
-    const std::map<std::string, std::string> passwords = {
-        {"alice", "alice-pw"}, {"bob", "bob-pw"}, {"jos\xC3\xA9", "jos\xE9-pw"}};
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    const char* sql =
-        "BEGIN; CREATE TABLE users_old (entry_id INTEGER PRIMARY KEY REFERENCES entries(id) ON "
-        "DELETE CASCADE, salt BLOB NOT NULL, hash BLOB NOT NULL, iterations INTEGER NOT NULL, "
-        "description TEXT NOT NULL, admin INTEGER NOT NULL);"
-        "INSERT INTO users_old SELECT entry_id, salt, x'', iterations, description, admin FROM "
-        "users; DROP TABLE users; ALTER TABLE users_old RENAME TO users;"
-        "DROP TABLE nonces; CREATE TABLE nonces (serial INTEGER PRIMARY KEY AUTOINCREMENT, opaque "
-        "BLOB NOT NULL, word1 INTEGER NOT NULL, user_id INTEGER NOT NULL REFERENCES entries(id) "
-        "ON DELETE CASCADE, issued INTEGER NOT NULL);"
-        "INSERT INTO nonces(opaque, word1, user_id, issued) SELECT x'010203040506', 7, entry_id, "
-        "5 FROM users; PRAGMA user_version = 3; COMMIT;";
-    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_stmt* q = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT u.entry_id, e.name, u.salt, u.iterations FROM users u JOIN entries "
-                       "e ON e.id = u.entry_id",
-                       -1, &q, nullptr);
-    std::vector<std::pair<int64_t, std::vector<uint8_t>>> hashes;
-    while (sqlite3_step(q) == SQLITE_ROW) {
-        auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(q, 2));
-        std::vector<uint8_t> salt(p, p + sqlite3_column_bytes(q, 2));
-        std::string name = reinterpret_cast<const char*>(sqlite3_column_text(q, 1));
-        hashes.push_back({sqlite3_column_int64(q, 0),
-                          pbkdf2Sha256(passwords.at(name), salt,
-                                       uint32_t(sqlite3_column_int64(q, 3)), kHashBytes)});
-    }
-    sqlite3_finalize(q);
-    for (auto& [id, hash] : hashes) {
-        sqlite3_prepare_v2(db, "UPDATE users SET hash = ? WHERE entry_id = ?", -1, &q, nullptr);
-        sqlite3_bind_blob(q, 1, hash.data(), int(hash.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int64(q, 2, id);
-        EXPECT_EQ(sqlite3_step(q), SQLITE_DONE);
-        sqlite3_finalize(q);
-    }
-    sqlite3_close(db);
-}
-
 // The file as schema 2 left it: `entries` without AUTOINCREMENT, the highest
 // id free again after a removal.
 void downgradeToSchema2(const std::string& path) {
@@ -257,7 +212,7 @@ void downgradeToSchema2(const std::string& path) {
         "COMMIT;";
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
-    downgradeToSchema3(path);
+    nwdtest::downgradeUsersToSchema3(path);
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr);
     sqlite3_close(db);
@@ -332,7 +287,7 @@ TEST(Storage, ASchema3FileKeepsEveryPasswordAndLosesEverySecret) {
         SqliteStorage s(path);
         nwdtest::seed(s);
     }
-    downgradeToSchema3(path);
+    nwdtest::downgradeUsersToSchema3(path);
     const std::string oldHash = queryText(path, "SELECT hex(hash) FROM users LIMIT 1");
     ASSERT_EQ(oldHash.size(), 64u);
     {
