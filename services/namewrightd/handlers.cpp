@@ -190,7 +190,7 @@ uint16_t Handler::nonceUser(const Nonce& n, uint32_t from, Session& out) {
     std::optional<ServerRecord> where = server ? storage_.server(server->id) : std::nullopt;
     if (!where || !peer_) return kNonceInvalid;
     std::string user;
-    uint16_t st = peer_->verifyNonce(*server, *where, n, user);
+    uint16_t st = peer_->verifyNonce(*server, *where, n, from, user);
     if (st == kNonceInvalid) return kNonceInvalid;
     if (st != 0) {
         logLine(LogLevel::Error, "the issuer of a nonce, %s, did not answer (status %u)",

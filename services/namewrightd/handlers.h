@@ -49,9 +49,11 @@ class PeerClient {
   public:
     virtual ~PeerClient() = default;
     // 0 with the owner's Latin-1 name, 1025 when the issuer refuses the
-    // nonce, or a transport status (163 ...) when it did not answer.
+    // nonce (also when it was issued to another workstation than
+    // `workstation`, the address that presented it here), or a transport
+    // status (163 ...) when it did not answer.
     virtual uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
-                                 std::string& user) = 0;
+                                 uint32_t workstation, std::string& user) = 0;
 };
 
 using qrd::nm::kAttrRevision; // below it a server keeps no attributes
@@ -117,6 +119,7 @@ class Handler {
     Reply logout(Call& c);
     Reply verifyNonce(Call& c);
     Reply nonceOwner(Call& c);
+    std::optional<NonceIssuer::Holder> askedNonce(Call& c);
     // What a login of a name that is no user is answered with: a salt
     // made from the name (the same each time), the usual count, and keys
     // nothing matches.

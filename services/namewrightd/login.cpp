@@ -124,13 +124,23 @@ Handler::Reply Handler::logout(Call& c) {
     return done(w);
 }
 
+// The holder of a nonce a server asks about (55, 58), when it is valid and,
+// if the server names the workstation that presented it (an optional u32
+// after the nonce), issued to that workstation.
+std::optional<NonceIssuer::Holder> Handler::askedNonce(Call& c) {
+    Nonce n;
+    if (!readNonce(c.args, n)) return std::nullopt;
+    std::optional<NonceIssuer::Holder> h = issuer_.check(n, clock_());
+    if (h && c.args.remaining() >= 4 && c.args.u32() != h->workstation) return std::nullopt;
+    return h;
+}
+
 // 55: whether this server issued the nonce and still honours it. Only the
 // servers of the directory may ask.
 Handler::Reply Handler::verifyNonce(Call& c) {
     if (!storage_.isServerAddress(c.source)) return refusal(kAccessDenied);
-    Nonce n;
-    if (!readNonce(c.args, n)) return refusal(kBadRequest);
-    bool valid = issuer_.check(n, clock_()).has_value();
+    if (c.args.remaining() < kNonceBytes) return refusal(kBadRequest);
+    bool valid = askedNonce(c).has_value();
     qrd::BeWriter w = returnWriter();
     w.u16(valid ? 1 : 0);
     return done(w);
@@ -139,9 +149,8 @@ Handler::Reply Handler::verifyNonce(Call& c) {
 // 58: the user of a nonce this server issued; servers of the directory only.
 Handler::Reply Handler::nonceOwner(Call& c) {
     if (!storage_.isServerAddress(c.source)) return refusal(kAccessDenied);
-    Nonce n;
-    if (!readNonce(c.args, n)) return refusal(kBadRequest);
-    std::optional<NonceIssuer::Holder> h = issuer_.check(n, clock_());
+    if (c.args.remaining() < kNonceBytes) return refusal(kBadRequest);
+    std::optional<NonceIssuer::Holder> h = askedNonce(c);
     std::string user = h ? dir_.fullName(h->userId) : std::string();
     if (user.empty()) return refusal(kNonceInvalid);
     qrd::BeWriter w = returnWriter();

@@ -25,8 +25,10 @@ class FakePeer : public PeerClient {
     std::string user;
     int calls = 0;
     uint32_t askedAddress = 0;
+    uint32_t askedWorkstation = 0;
     uint16_t verifyNonce(const Entry&, const ServerRecord& where, const Nonce&,
-                         std::string& out) override {
+                         uint32_t workstation, std::string& out) override {
+        askedWorkstation = workstation;
         ++calls;
         askedAddress = where.address;
         out = user;

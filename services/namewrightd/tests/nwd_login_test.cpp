@@ -191,6 +191,24 @@ TEST_F(LoginAttack, NonceChecksAnswerOnlyTheServersOfTheDirectory) {
     ASSERT_TRUE(valid.ok());
     EXPECT_EQ(valid.reader().u16(), 1);
     EXPECT_TRUE(call(Call(qrd::nm::kNonceOwner).bytes(nonceBytes(n))).ok());
+    // A server that names the workstation which presented the nonce learns
+    // whether it is the one that logged in.
+    Reply fromOwn = call(Call(qrd::nm::kVerifyNonce).bytes(nonceBytes(n)).u32(kOwnAddress));
+    EXPECT_EQ(fromOwn.reader().u16(), 1);
+    Reply fromElsewhere = call(Call(qrd::nm::kVerifyNonce).bytes(nonceBytes(n)).u32(kOutsider));
+    EXPECT_EQ(fromElsewhere.reader().u16(), 0);
+    EXPECT_EQ(call(Call(qrd::nm::kNonceOwner).bytes(nonceBytes(n)).u32(kOutsider)).code, 1025);
+}
+
+// A nonce of another server is checked there for the address that
+// presented it here.
+TEST_F(LoginAttack, AnotherServersNonceIsCheckedForTheWorkstationThatPresentsIt) {
+    peer.user = "bob@Sales@Demo";
+    Nonce foreign;
+    foreign.word1 = serverIdOf("NW2@Support@Demo");
+    foreign.word2 = 5;
+    EXPECT_EQ(startFrom(kOutsider, foreign), 0);
+    EXPECT_EQ(peer.askedWorkstation, kOutsider);
 }
 
 // A copy of the database holds no nonce: only keyed hashes, whose key
