@@ -27,7 +27,7 @@ namespace {
 // Answers for foreign nonces without a network.
 class QuietPeer : public PeerClient {
   public:
-    uint16_t verifyNonce(const Entry&, const ServerRecord&, const Nonce& n,
+    uint16_t verifyNonce(const Entry&, const ServerRecord&, const Nonce& n, uint32_t,
                          std::string& user) override {
         if (n.word2 & 1) return 163;
         user = "bob@Sales@Demo";

@@ -38,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char name[kNameCap];
     char text[kTextCap];
     QRD_PORT port;
-    QRD_NONCE nonce;
     QRD_SCAN_PASS pass;
     AttrName names[16];
     NmRec rec;
@@ -51,7 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     asReply(data, size, [&](Xdr& x) { resultsSid(x, sid); });
     asReply(data, size, [&](Xdr& x) { resultsName(x, name); });
     asReply(data, size, [&](Xdr& x) { resultsPort(x, &port); });
-    asReply(data, size, [&](Xdr& x) { resultsLogin(x, &nonce, name); });
     asReply(data, size, [&](Xdr& x) { resultsU16(x, &u16); });
     asReply(data, size, [&](Xdr& x) { resultsText(x, text); });
     asReply(data, size, [&](Xdr& x) {

@@ -394,11 +394,15 @@ QRDAPI QRDSTATUS QrdCreateSSvrWkp(QRD_NM_SESS* sess, const char* serverName, uin
                                   QRD_PORT* portOut);
 QRDAPI QRDSTATUS QrdCreateSvrWkp(const char* serverName, uint16_t wellKnownPort, QRD_PORT* portOut);
 
-/* The login exchange: checks a user's password with the Namewright service at
- * `port` and answers the login nonce and the canonical name (64 bytes). It
- * changes no workstation state; the login command stores the result. */
+/* The login exchange: proves the user's password to the Namewright service
+ * at `port` without sending it, checks that the service holds the user's
+ * verifier (else 1027), and answers the login nonce and the canonical name
+ * (64 bytes). It changes no workstation state; the login command stores the
+ * result. */
 QRDAPI QRDSTATUS QrdNmLogin(const QRD_PORT* port, const char* user, const char* password,
                             QRD_NONCE* nonce, char* canonical);
+/* Ends a login nonce at the service that issued it (1025: not valid there). */
+QRDAPI QRDSTATUS QrdNmLogout(const QRD_PORT* port, const QRD_NONCE* nonce);
 
 /* The text of a status into a buffer of QRD_ERRTEXT_LEN bytes. */
 QRDAPI QRDSTATUS QrdGetErrorText(const QRD_PORT* port, uint16_t code, char* buffer);

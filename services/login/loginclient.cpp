@@ -6,6 +6,7 @@
 
 #include "qrd/latin1.h"
 #include "qrd/nmproto.h"
+#include "qrd/portrecord.h"
 
 namespace qrdlogin {
 
@@ -106,7 +107,22 @@ LoginResult login(const std::string& name, const std::string& password) {
     return r;
 }
 
-QRDSTATUS logout() {
+namespace {
+
+// The service that issued the nonce: the one remembered at login, else the
+// one a search finds.
+QRDSTATUS revoke(const QRD_NONCE& nonce) {
+    QRD_PORT port;
+    QrdSetPortNull(&port);
+    if (QrdGetGlobalVar(QRD_GV_NM_PORT, &port, sizeof port) != QRD_OK ||
+        qrd::port::isNull(reinterpret_cast<const uint8_t*>(&port))) {
+        QrdSetPortNull(&port);
+        if (QRDSTATUS st = QrdEasyFindSvc(qrd::nm::kServiceNamewright, &port)) return st;
+    }
+    return QrdNmLogout(&port, &nonce);
+}
+
+QRDSTATUS clearLogin() {
     char empty[NMNAMELEN] = {};
     QRD_NONCE none{};
     QRD_PORT null;
@@ -117,6 +133,16 @@ QRDSTATUS logout() {
     if (st == QRD_OK) st = QrdSetGlobalVar(QRD_GV_NM_PORT, &null, sizeof null);
     if (st == QRD_OK) st = QrdSetGlobalVar(QRD_GV_NM_REVISION, &zero, sizeof zero);
     return st;
+}
+
+} // namespace
+
+LogoutResult logout() {
+    LogoutResult r;
+    QRD_NONCE current{};
+    if (QrdGetNonce(&current) == QRD_OK && current.word1 != 0) r.revoked = revoke(current);
+    r.status = clearLogin();
+    return r;
 }
 
 std::string currentUser() {
@@ -130,12 +156,13 @@ std::string currentUser() {
 
 std::string statusText(QRDSTATUS status) {
     switch (status) {
-    case qrd::nm::kNoSuchObject:
-        return "unknown user";
     case qrd::nm::kBadName:
         return std::string("not a valid name; ") + kNameForm;
     case qrd::nm::kWrongPassword:
-        return "wrong password";
+        return "unknown user or wrong password";
+    case qrd::nm::kServerUnproven:
+        return "the service that answered could not prove it is the directory's (nothing was "
+               "sent that reveals the password; check the network)";
     case qrd::nm::kTooManyAttempts:
         return "too many wrong passwords; try again later";
     case QRDERR_TIMEOUT:

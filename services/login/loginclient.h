@@ -23,8 +23,15 @@ struct LoginResult {
 // and 34 (its revision) so that sessions go straight to that server.
 LoginResult login(const std::string& name, const std::string& password);
 
-// Clears the user name and the nonce.
-QRDSTATUS logout();
+struct LogoutResult {
+    QRDSTATUS status = QRD_OK;  // of clearing the workstation's login
+    QRDSTATUS revoked = QRD_OK; // of ending the nonce at the service (1025: it had ended)
+};
+
+// Ends the login's nonce at the service that issued it, then clears the
+// user name, the nonce and the remembered service. The workstation is
+// logged out even when the service cannot be told.
+LogoutResult logout();
 
 // The logged-in user's name (UTF-8), or "" when nobody is logged in.
 std::string currentUser();

@@ -13,6 +13,7 @@
 
 #include "loginclient.h"
 #include "qrd/config.h"
+#include "qrd/nmproto.h"
 
 namespace {
 
@@ -88,10 +89,10 @@ int doLogin(const std::string& name) {
 
 int doLogout() {
     std::string user = qrdlogin::currentUser();
-    QRDSTATUS st = qrdlogin::logout();
-    if (st != QRD_OK) {
+    qrdlogin::LogoutResult r = qrdlogin::logout();
+    if (r.status != QRD_OK) {
         std::fprintf(stderr, "qrdlogin: cannot log out: %s (status %u)\n",
-                     qrdlogin::statusText(st).c_str(), st);
+                     qrdlogin::statusText(r.status).c_str(), r.status);
         return 1;
     }
     announce(0);
@@ -99,6 +100,15 @@ int doLogout() {
         std::printf("Nobody was logged in\n");
     else
         std::printf("Logged out %s\n", user.c_str());
+    // A credential the service already forgot needs no revoking.
+    if (r.revoked != QRD_OK && r.revoked != qrd::nm::kNonceInvalid) {
+        std::fprintf(stderr,
+                     "qrdlogin: the directory service was not told (%s, status %u): the old "
+                     "credential stays valid until it expires; an administrator can end it with "
+                     "`namewrightd admin user logout NAME`\n",
+                     qrdlogin::statusText(r.revoked).c_str(), r.revoked);
+        return 1;
+    }
     return 0;
 }
 

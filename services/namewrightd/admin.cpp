@@ -471,11 +471,18 @@ void Admin::userAdd(const Command&, Args& a) {
     t.commit();
 }
 
+// A new password ends what the old one opened: the user's nonces and,
+// through the epoch, the sessions running (the service ends them at their
+// next request).
 void Admin::userPassword(const Command&, Args& a) {
     int64_t id;
     UserRecord u = userRecord(a.pos[0], id);
     u.password = newPassword(a.pos[0], a);
+    ++u.epoch;
+    Transaction t(s_);
     s_.setUser(id, u);
+    s_.removeNonces(id);
+    t.commit();
 }
 
 void Admin::userSet(const Command&, Args& a) {
@@ -489,9 +496,17 @@ void Admin::userSet(const Command&, Args& a) {
     s_.setUser(id, u);
 }
 
+// The user's nonces go, and the sessions they opened end at their next
+// request (the epoch moves), here and in a running service.
 void Admin::userLogout(const Command&, Args& a) {
-    size_t n = s_.removeNonces(resolveKind(a.pos[0], Kind::User).id);
-    c_.out << n << " nonce(s) removed\n";
+    int64_t id;
+    UserRecord u = userRecord(a.pos[0], id);
+    ++u.epoch;
+    Transaction t(s_);
+    s_.setUser(id, u);
+    size_t n = s_.removeNonces(id);
+    t.commit();
+    c_.out << n << " nonce(s) removed, sessions ended\n";
 }
 
 void Admin::userList(const Command&, Args& a) {

@@ -12,6 +12,7 @@
 #include "qrd/rpcheader.h"
 #include "replies.h"
 #include "search.h"
+#include "secretkey.h"
 
 namespace nwd {
 
@@ -25,14 +26,19 @@ constexpr uint16_t kPortRpc = 1, kPortSpp = 2;
 // session start then looks for another server instead of giving up.
 constexpr uint16_t kIssuerNotResponding = kIssuerSilent;
 
+HandlerConfig withKey(HandlerConfig c) {
+    if (c.secretKey.empty()) c.secretKey = freshSecretKey();
+    return c;
+}
+
+} // namespace
+
 bool readNonce(qrd::BeReader& r, Nonce& n) {
     r.bytes(n.opaque.data(), n.opaque.size());
     n.word1 = r.u32();
     n.word2 = r.u32();
     return r.ok();
 }
-
-} // namespace
 
 std::vector<uint8_t> refusal(uint16_t code) {
     qrd::BeWriter w;
@@ -59,9 +65,10 @@ void putNonce(std::vector<uint8_t>& out, const Nonce& n) {
 
 Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
                  Clock clock)
-    : storage_(storage), sessions_(sessions), peer_(peer), config_(std::move(config)),
+    : storage_(storage), sessions_(sessions), peer_(peer), config_(withKey(std::move(config))),
       clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
-      dir_(storage), issuer_(storage, serverIdOf(config_.serverName), config_.nonces),
+      dir_(storage),
+      issuer_(storage, serverIdOf(config_.serverName), config_.nonces, config_.secretKey),
       messageRate_(config_.messageRate) {}
 
 Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
@@ -111,9 +118,11 @@ std::optional<Session> Handler::liveSession(const SessionId& id, Source from) {
     names_.sync(storage_.directoryStamp());
     std::optional<Session> s = sessions_.find(id, from, clock_());
     if (!s || s->userId == 0) return s;
-    if (NameCache::User u = userFacts(s->userId); u.exists && u.name == s->user) return s;
-    logLine(LogLevel::Info, "session of %s ended: the user is no longer in the directory",
-            latin1ToUtf8(s->user).c_str());
+    NameCache::User u = userFacts(s->userId);
+    if (u.exists && u.name == s->user && u.epoch == s->epoch) return s;
+    logLine(LogLevel::Info, "session of %s ended: %s", latin1ToUtf8(s->user).c_str(),
+            u.exists && u.name == s->user ? "the user was logged out"
+                                          : "the user is no longer in the directory");
     sessions_.end(id);
     transfers_.dropSession(id);
     return std::nullopt;
@@ -129,6 +138,7 @@ NameCache::User Handler::userFacts(int64_t userId) {
     u.exists = !u.name.empty();
     u.admin = u.exists && rec->admin;
     u.groupId = u.exists ? me->parentId : 0;
+    u.epoch = u.exists ? rec->epoch : 0;
     names_.putUser(stamp, userId, u);
     return u;
 }
@@ -148,20 +158,21 @@ Handler::Reply Handler::longRevision(Call&) {
     return done(w);
 }
 
-uint16_t Handler::nonceUser(const Nonce& n, Session& out) {
+uint16_t Handler::nonceUser(const Nonce& n, uint32_t from, Session& out) {
     if (n.word1 == 0) return kNonceInvalid;
     if (n.word1 == issuer_.serverId()) {
-        std::optional<int64_t> userId = issuer_.check(n, clock_());
+        std::optional<int64_t> userId = issuer_.admit(n, from, clock_());
         if (!userId) return kNonceInvalid;
         out.user = dir_.fullName(*userId);
         out.userId = *userId;
+        out.epoch = userFacts(*userId).epoch;
         return out.user.empty() ? kNonceInvalid : 0;
     }
     std::optional<Entry> server = storage_.findServerById(n.word1);
     std::optional<ServerRecord> where = server ? storage_.server(server->id) : std::nullopt;
     if (!where || !peer_) return kNonceInvalid;
     std::string user;
-    uint16_t st = peer_->verifyNonce(*server, *where, n, user);
+    uint16_t st = peer_->verifyNonce(*server, *where, n, from, user);
     if (st == kNonceInvalid) return kNonceInvalid;
     if (st != 0) {
         logLine(LogLevel::Error, "the issuer of a nonce, %s, did not answer (status %u)",
@@ -171,6 +182,7 @@ uint16_t Handler::nonceUser(const Nonce& n, Session& out) {
     Resolved r = dir_.resolve(user, kNameKindObject);
     out.user = r.status == 0 ? r.canonical : user;
     out.userId = r.status == 0 && r.entry.kind == Kind::User ? r.entry.id : 0;
+    out.epoch = out.userId ? userFacts(out.userId).epoch : 0;
     return 0;
 }
 
@@ -179,7 +191,8 @@ Handler::Reply Handler::startSession(Call& c) {
     Nonce n;
     if (!readNonce(c.args, n)) return refusal(kBadRequest);
     Session s;
-    if (uint16_t st = nonceUser(n, s)) return refusal(st);
+    names_.sync(storage_.directoryStamp());
+    if (uint16_t st = nonceUser(n, c.from.address, s)) return refusal(st);
     s.source = c.from.address;
     s.nonce = n;
     SessionId id;
@@ -300,68 +313,6 @@ Handler::Reply Handler::readServicePort(Call& c) {
     if (!port) return refusal(kNoRecord);
     qrd::BeWriter w = returnWriter();
     w.bytes(port->data(), port->size());
-    return done(w);
-}
-
-// 12: checks a password and issues a nonce for the login.
-Handler::Reply Handler::login(Call& c) {
-    std::string name, password;
-    readName(c.args, name);
-    c.args.string(password, kPasswordCap - 1);
-    if (!c.args.ok()) return refusal(kBadRequest);
-    // No user has an empty password (the admin commands refuse one): an
-    // empty one is a request without a password, not a guess, and does not
-    // count toward the pause.
-    if (password.empty()) {
-        logLine(LogLevel::Info, "login of %s refused: no password given",
-                latin1ToUtf8(name).c_str());
-        return refusal(kBadRequest);
-    }
-    Resolved r = dir_.resolve(name, kNameKindObject);
-    if (r.status == kBadName) return refusal(kBadName);
-    std::optional<UserRecord> u;
-    if (r.status == 0 && r.entry.kind == Kind::User) u = storage_.user(r.entry.id);
-    if (!u) return refusal(kNoSuchObject);
-    const uint32_t now = clock_();
-    if (!logins_.allowed(r.entry.id, now)) {
-        logLine(LogLevel::Info, "login of %s refused: too many wrong passwords",
-                latin1ToUtf8(r.canonical).c_str());
-        return refusal(kTooManyAttempts);
-    }
-    if (!verifyPassword(password, u->password)) {
-        logins_.failed(r.entry.id, now);
-        logLine(LogLevel::Info, "wrong password for %s", latin1ToUtf8(r.canonical).c_str());
-        return refusal(kWrongPassword);
-    }
-    logins_.succeeded(r.entry.id);
-    Nonce n;
-    if (!issuer_.issue(r.entry.id, clock_(), n)) return refusal(kStorageFailure);
-    logLine(LogLevel::Info, "login of %s", latin1ToUtf8(r.canonical).c_str());
-    qrd::BeWriter w = returnWriter();
-    putNonce(w.data(), n);
-    w.string(r.canonical);
-    return done(w);
-}
-
-// 55: whether this server issued the nonce and still honours it.
-Handler::Reply Handler::verifyNonce(Call& c) {
-    Nonce n;
-    if (!readNonce(c.args, n)) return refusal(kBadRequest);
-    bool valid = issuer_.check(n, clock_()).has_value();
-    qrd::BeWriter w = returnWriter();
-    w.u16(valid ? 1 : 0);
-    return done(w);
-}
-
-// 58: the user of a nonce this server issued.
-Handler::Reply Handler::nonceOwner(Call& c) {
-    Nonce n;
-    if (!readNonce(c.args, n)) return refusal(kBadRequest);
-    std::optional<int64_t> userId = issuer_.check(n, clock_());
-    std::string user = userId ? dir_.fullName(*userId) : std::string();
-    if (user.empty()) return refusal(kNonceInvalid);
-    qrd::BeWriter w = returnWriter();
-    w.string(user);
     return done(w);
 }
 

@@ -21,8 +21,11 @@
 #include <vector>
 
 #include "directory.h"
+#include "loginexchange.h"
 #include "loginthrottle.h"
 #include "namecache.h"
+#include "nonces.h"
+#include "qrd/bytes.h"
 #include "qrd/nmproto.h"
 #include "session.h"
 #include "sourcethrottle.h"
@@ -41,9 +44,11 @@ class PeerClient {
   public:
     virtual ~PeerClient() = default;
     // 0 with the owner's Latin-1 name, 1025 when the issuer refuses the
-    // nonce, or a transport status (163 ...) when it did not answer.
+    // nonce (also when it was issued to another workstation than
+    // `workstation`, the address that presented it here), or a transport
+    // status (163 ...) when it did not answer.
     virtual uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
-                                 std::string& user) = 0;
+                                 uint32_t workstation, std::string& user) = 0;
 };
 
 using qrd::nm::kAttrRevision; // below it a server keeps no attributes
@@ -67,6 +72,9 @@ struct HandlerConfig {
     // Messages (one per recipient) an address may store at once, and how
     // many it earns back per minute.
     ThrottleLimits messageRate{64, 60, 4096};
+    // The directory's secret key (secretkey.h); empty: a fresh one, so that
+    // no nonce outlives the handler.
+    std::vector<uint8_t> secretKey;
 };
 
 class Handler {
@@ -104,9 +112,17 @@ class Handler {
     Reply serverPort(Call& c);
     Reply setServicePort(Call& c);
     Reply readServicePort(Call& c);
-    Reply login(Call& c);
+    // The login exchange and the nonce procedures (login.cpp).
+    Reply loginStart(Call& c);
+    Reply loginFinish(Call& c);
+    Reply logout(Call& c);
     Reply verifyNonce(Call& c);
     Reply nonceOwner(Call& c);
+    std::optional<NonceIssuer::Holder> askedNonce(Call& c);
+    // What a login of a name that is no user is answered with: a salt
+    // made from the name (the same each time), the usual count, and keys
+    // nothing matches.
+    PasswordHash madeUpVerifier(const std::string& nameKey);
     Reply errorText(Call& c);
     Reply userMessage(Call& c);
     Reply profileEntry(Call& c);
@@ -153,8 +169,9 @@ class Handler {
 
     // Resolves a service object for 23/24.
     std::optional<Entry> serviceEntry(const std::string& name, uint16_t& status);
-    // The user a nonce stands for, asking its issuer when it is not ours.
-    uint16_t nonceUser(const Nonce& n, Session& out);
+    // The user a nonce presented from `from` stands for, asking its issuer
+    // when it is not ours.
+    uint16_t nonceUser(const Nonce& n, uint32_t from, Session& out);
 
     Storage& storage_;
     SessionTable& sessions_;
@@ -167,6 +184,7 @@ class Handler {
     NameCache names_;
     LoginThrottle logins_;
     SharedThrottle messageRate_;
+    LoginExchanges exchanges_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.
@@ -181,5 +199,6 @@ PortRecord internetPort(uint32_t address, uint16_t udpPort);
 
 // Nonces travel as 6 bytes and two big-endian words.
 void putNonce(std::vector<uint8_t>& out, const Nonce& n);
+bool readNonce(qrd::BeReader& r, Nonce& n);
 
 } // namespace nwd

@@ -5,40 +5,51 @@
 namespace nwd {
 
 namespace {
-// Records of users nobody has tried for this long are dropped, so the table
-// stays as small as the set of users under attack.
+// Records nobody has tried for this long are dropped, so the table stays as
+// small as the set of names and places under attack.
 constexpr uint32_t kForgetAfter = 3600;
 constexpr size_t kPruneAt = 4096;
+// Beyond this even live records go, oldest failure first: memory stays
+// bounded whatever a flood of names and addresses does.
+constexpr size_t kHardCap = 65536;
 } // namespace
 
-bool LoginThrottle::allowed(int64_t userId, uint32_t now) {
+std::string LoginThrottle::key(const std::string& user, uint32_t source) {
+    std::string k(reinterpret_cast<const char*>(&source), sizeof source);
+    return k + user;
+}
+
+bool LoginThrottle::allowed(const std::string& user, uint32_t source, uint32_t now) {
     std::lock_guard<std::mutex> l(mu_);
-    auto it = records_.find(userId);
+    auto it = records_.find(key(user, source));
     return it == records_.end() || now >= it->second.blockedUntil;
 }
 
-void LoginThrottle::failed(int64_t userId, uint32_t now) {
+void LoginThrottle::failed(const std::string& user, uint32_t source, uint32_t now) {
     std::lock_guard<std::mutex> l(mu_);
     if (records_.size() >= kPruneAt) {
-        for (auto it = records_.begin(); it != records_.end();) {
-            if (now >= it->second.blockedUntil + kForgetAfter)
-                it = records_.erase(it);
-            else
-                ++it;
-        }
+        for (auto it = records_.begin(); it != records_.end();)
+            it = now >= it->second.lastFailure + kForgetAfter ? records_.erase(it) : std::next(it);
     }
-    Record& r = records_[userId];
-    if (r.blockedUntil && now >= r.blockedUntil + kForgetAfter) r = Record{};
+    if (records_.size() >= kHardCap) {
+        auto oldest = std::min_element(records_.begin(), records_.end(), [](auto& a, auto& b) {
+            return a.second.lastFailure < b.second.lastFailure;
+        });
+        records_.erase(oldest);
+    }
+    Record& r = records_[key(user, source)];
+    if (r.failures && now >= r.lastFailure + kForgetAfter) r = Record{};
     ++r.failures;
+    r.lastFailure = now;
     if (r.failures >= kFreeFailures) {
         uint32_t shift = std::min<uint32_t>(r.failures - kFreeFailures, 6);
         r.blockedUntil = now + std::min<uint32_t>(1u << shift, kMaxPause);
     }
 }
 
-void LoginThrottle::succeeded(int64_t userId) {
+void LoginThrottle::succeeded(const std::string& user, uint32_t source) {
     std::lock_guard<std::mutex> l(mu_);
-    records_.erase(userId);
+    records_.erase(key(user, source));
 }
 
 } // namespace nwd

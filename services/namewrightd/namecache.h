@@ -38,7 +38,8 @@ class NameCache {
         bool exists = false; // a user of this directory
         bool admin = false;
         int64_t groupId = 0;
-        std::string name; // canonical Latin-1 full name ("" when gone)
+        std::string name;   // canonical Latin-1 full name ("" when gone)
+        uint32_t epoch = 0; // sessions of an older epoch are over
     };
 
     // At most `capacity` names and as many users; a full table starts over.

@@ -33,11 +33,13 @@ uint16_t NativePeerClient::call(const PortRecord& dest, uint16_t procedure,
 }
 
 uint16_t NativePeerClient::verifyNonce(const Entry&, const ServerRecord& where, const Nonce& n,
-                                       std::string& user) {
+                                       uint32_t workstation, std::string& user) {
     const PortRecord dest =
         qrd::port::native(where.address, qrd::port::kSubnetServer, qrd::nm::kServiceNamewright);
     std::vector<uint8_t> args;
     putNonce(args, n);
+    args.resize(args.size() + 4); // the workstation the nonce must have been issued to
+    qrd::putBe32(&args[args.size() - 4], workstation);
     std::vector<uint8_t> results;
     if (uint16_t st = call(dest, qrd::nm::kVerifyNonce, args, results)) return st;
     qrd::BeReader valid(results.data(), results.size());

@@ -15,7 +15,7 @@ class NativePeerClient : public PeerClient {
     // timeoutTicks: how long one call waits for its reply (ticks of 1/5 s).
     explicit NativePeerClient(uint32_t timeoutTicks = 10) : timeoutTicks_(timeoutTicks) {}
     uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
-                         std::string& user) override;
+                         uint32_t workstation, std::string& user) override;
 
   private:
     // One call: 0 with the results (after the 4-byte reply header), the

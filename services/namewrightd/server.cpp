@@ -31,6 +31,7 @@
 #include "qrd/portrecord.h"
 #include "qrd/rpcheader.h"
 #include "qrdapi.h"
+#include "secretkey.h"
 #include "sqlite_storage.h"
 
 namespace nwd {
@@ -126,8 +127,8 @@ class WorkerPool {
 
 // Each socket is read by several threads at once (the kernel hands each
 // datagram to one of them), and a thread serves what it received itself: no
-// hand-over on the way of a request. Logins (a password hash each,
-// milliseconds of CPU) are handed to a lane of their own with one
+// hand-over on the way of a request. Logins (the exchange's HMACs and the
+// throttles) are handed to a lane of their own with one
 // low-priority worker, so that a storm of them leaves the other requests
 // their threads and the CPU.
 struct Lanes {
@@ -137,7 +138,8 @@ struct Lanes {
     bool serve(Job job) {
         std::optional<qrd::rpcwire::RequestHeader> h =
             qrd::rpcwire::readRequestHeader(job.data.data(), job.data.size());
-        if (h && h->procedure == qrd::nm::kLogin) return logins.submit(std::move(job));
+        if (h && (h->procedure == qrd::nm::kLoginStart || h->procedure == qrd::nm::kLoginFinish))
+            return logins.submit(std::move(job));
         run(job);
         return true;
     }
@@ -381,6 +383,10 @@ int serve(const ServeOptions& opt) {
     cfg.revision = opt.revision;
     cfg.nativeAddress = comm.serverAddress;
     cfg.nonces.nonceLifetime = opt.nonceLifetimeDays * 86400u;
+    if (std::string keyError; !loadSecretKey(opt.db, cfg.secretKey, keyError)) {
+        std::fprintf(stderr, "namewrightd: %s\n", keyError.c_str());
+        return 1;
+    }
     {
         // Use the stored spelling when this server is in the directory.
         Directory dir(*storage);

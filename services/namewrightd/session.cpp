@@ -174,32 +174,4 @@ size_t SessionTable::size() {
     return slots_.size();
 }
 
-bool NonceIssuer::issue(int64_t userId, uint32_t now, Nonce& out) {
-    NonceRecord r;
-    if (!randomBytes(r.opaque.data(), r.opaque.size())) return false;
-    r.word1 = serverId_;
-    r.userId = userId;
-    r.issued = now;
-    Transaction t(s_);
-    r.serial = s_.addNonce(r);
-    uint32_t notBefore = now > limits_.nonceLifetime ? now - limits_.nonceLifetime : 0;
-    s_.pruneNonces(userId, limits_.noncesPerUser, notBefore);
-    t.commit();
-    out.opaque = r.opaque;
-    out.word1 = r.word1;
-    out.word2 = r.serial;
-    return true;
-}
-
-std::optional<int64_t> NonceIssuer::check(const Nonce& n, uint32_t now) {
-    if (n.word1 != serverId_ || n.word1 == 0) return std::nullopt;
-    std::optional<NonceRecord> r = s_.findNonce(n.word2);
-    if (!r) return std::nullopt;
-    std::vector<uint8_t> want(r->opaque.begin(), r->opaque.end());
-    std::vector<uint8_t> got(n.opaque.begin(), n.opaque.end());
-    if (!constantTimeEqual(want, got) || r->word1 != n.word1) return std::nullopt;
-    if (elapsed(now, r->issued) > limits_.nonceLifetime) return std::nullopt;
-    return r->userId;
-}
-
 } // namespace nwd

@@ -1,11 +1,5 @@
-// Sessions and login nonces.
-//
-// A nonce is the credential of a login: 6 random bytes, word1 = the issuing
-// server's id (serverIdOf its full name), word2 = the serial number under
-// which the issuer stored it. Any daemon can therefore tell who issued a
-// nonce, and the issuer checks all 14 bytes against its table. Issued nonces
-// live in the storage, so a restart does not log anybody out; each user keeps
-// at most `noncesPerUser` of them and none lives longer than `nonceLifetime`.
+// Sessions, and the nonce record they are opened with (issued and checked
+// by nonces.h).
 //
 // Sessions live in memory only: after a restart the client sees 1017 and its
 // session wrapper starts a new session with the same nonce.
@@ -46,6 +40,7 @@ struct Session {
     // answers only that address, and ends with that nonce.
     uint32_t source = 0;
     Nonce nonce;
+    uint32_t epoch = 0; // the user's epoch at the start: a later one ends the session
 };
 
 struct SessionLimits {
@@ -126,29 +121,6 @@ class SessionTable {
     std::unordered_map<std::string, Order> byUser_;
     std::unordered_map<uint32_t, Order> bySource_;
     SourceThrottle throttle_;
-};
-
-struct NonceLimits {
-    size_t noncesPerUser = 32;
-    uint32_t nonceLifetime = 30 * 86400; // seconds
-};
-
-// Issues and checks this server's nonces.
-class NonceIssuer {
-  public:
-    NonceIssuer(Storage& s, uint32_t serverId, NonceLimits limits)
-        : s_(s), serverId_(serverId), limits_(limits) {}
-
-    uint32_t serverId() const { return serverId_; }
-    // Throws StorageError; false when no random bytes were available.
-    bool issue(int64_t userId, uint32_t now, Nonce& out);
-    // The user of a nonce this server issued and still honours.
-    std::optional<int64_t> check(const Nonce& n, uint32_t now);
-
-  private:
-    Storage& s_;
-    uint32_t serverId_;
-    NonceLimits limits_;
 };
 
 } // namespace nwd

@@ -98,31 +98,35 @@ void SqliteStorage::setGroupServer(int64_t groupId, const std::string& server) {
 
 std::optional<UserRecord> SqliteStorage::user(int64_t id) {
     Lock l(mutex_);
-    Stmt s =
-        prepare("SELECT salt, hash, iterations, description, admin FROM users WHERE entry_id = ?");
+    Stmt s = prepare("SELECT salt, iterations, stored_key, server_key, description, admin, epoch "
+                     "FROM users WHERE entry_id = ?");
     s.bind(1, id);
     if (!s.step()) return std::nullopt;
     UserRecord u;
     u.password.salt = s.blob(0);
-    u.password.hash = s.blob(1);
-    int64_t it = s.i64(2);
+    int64_t it = s.i64(1);
     u.password.iterations = it > 0 && it <= int64_t(UINT32_MAX) ? uint32_t(it) : 0;
-    u.description = s.text(3);
-    u.admin = s.i64(4) != 0;
+    u.password.storedKey = s.blob(2);
+    u.password.serverKey = s.blob(3);
+    u.description = s.text(4);
+    u.admin = s.i64(5) != 0;
+    u.epoch = uint32_t(s.i64(6));
     return u;
 }
 
 void SqliteStorage::setUser(int64_t id, const UserRecord& u) {
     Lock l(mutex_);
     ++stamp_;
-    Stmt s = prepare("INSERT OR REPLACE INTO users(entry_id, salt, hash, iterations, description, "
-                     "admin) VALUES (?, ?, ?, ?, ?, ?)");
+    Stmt s = prepare("INSERT OR REPLACE INTO users(entry_id, salt, iterations, stored_key, "
+                     "server_key, description, admin, epoch) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     s.bind(1, id)
         .bind(2, u.password.salt.data(), u.password.salt.size())
-        .bind(3, u.password.hash.data(), u.password.hash.size())
-        .bind(4, int64_t(u.password.iterations))
-        .bind(5, u.description)
-        .bind(6, int64_t(u.admin));
+        .bind(3, int64_t(u.password.iterations))
+        .bind(4, u.password.storedKey.data(), u.password.storedKey.size())
+        .bind(5, u.password.serverKey.data(), u.password.serverKey.size())
+        .bind(6, u.description)
+        .bind(7, int64_t(u.admin))
+        .bind(8, int64_t(u.epoch));
     s.run();
 }
 
@@ -193,6 +197,22 @@ std::optional<Entry> SqliteStorage::findServerById(uint32_t serverId) {
     return readEntry(s.i64(0), s.i64(1), s.i64(2), s.text(3));
 }
 
+bool SqliteStorage::isServerAddress(uint32_t address) {
+    Lock l(mutex_);
+    Stmt s = prepare("SELECT 1 FROM servers WHERE address = ? LIMIT 1");
+    s.bind(1, int64_t(address));
+    return s.step();
+}
+
+uint32_t SqliteStorage::commonIterations() {
+    Lock l(mutex_);
+    Stmt s = prepare("SELECT iterations FROM users GROUP BY iterations ORDER BY count(*) DESC, "
+                     "iterations DESC LIMIT 1");
+    if (!s.step()) return 0;
+    const int64_t it = s.i64(0);
+    return it > 0 && it <= int64_t(UINT32_MAX) ? uint32_t(it) : 0;
+}
+
 std::optional<int64_t> SqliteStorage::nicknameTarget(int64_t id) {
     Lock l(mutex_);
     Stmt s = prepare("SELECT target_id FROM nicknames WHERE entry_id = ?");
@@ -258,11 +278,13 @@ std::vector<ProfileEntry> SqliteStorage::profile(int64_t ownerId) {
 
 uint32_t SqliteStorage::addNonce(const NonceRecord& r) {
     Lock l(mutex_);
-    Stmt s = prepare("INSERT INTO nonces(opaque, word1, user_id, issued) VALUES (?, ?, ?, ?)");
-    s.bind(1, r.opaque.data(), r.opaque.size())
+    Stmt s = prepare("INSERT INTO nonces(mac, word1, user_id, issued, workstation) "
+                     "VALUES (?, ?, ?, ?, ?)");
+    s.bind(1, r.mac.data(), r.mac.size())
         .bind(2, int64_t(r.word1))
         .bind(3, r.userId)
-        .bind(4, int64_t(r.issued));
+        .bind(4, int64_t(r.issued))
+        .bind(5, int64_t(r.workstation));
     s.run();
     int64_t serial = sqlite3_last_insert_rowid(db_);
     if (serial <= 0 || serial > int64_t(UINT32_MAX))
@@ -270,19 +292,25 @@ uint32_t SqliteStorage::addNonce(const NonceRecord& r) {
     return uint32_t(serial);
 }
 
+void SqliteStorage::setNonceMac(uint32_t serial, const std::vector<uint8_t>& mac) {
+    Lock l(mutex_);
+    Stmt s = prepare("UPDATE nonces SET mac = ? WHERE serial = ?");
+    s.bind(1, mac.data(), mac.size()).bind(2, int64_t(serial)).run();
+}
+
 std::optional<NonceRecord> SqliteStorage::findNonce(uint32_t serial) {
     Lock l(mutex_);
-    Stmt s = prepare("SELECT opaque, word1, user_id, issued FROM nonces WHERE serial = ?");
+    Stmt s =
+        prepare("SELECT mac, word1, user_id, issued, workstation FROM nonces WHERE serial = ?");
     s.bind(1, int64_t(serial));
     if (!s.step()) return std::nullopt;
-    std::vector<uint8_t> opaque = s.blob(0);
-    if (opaque.size() != 6) throw StorageError(StorageError::Damaged, "damaged nonce record");
     NonceRecord r;
     r.serial = serial;
-    std::memcpy(r.opaque.data(), opaque.data(), 6);
+    r.mac = s.blob(0);
     r.word1 = uint32_t(s.i64(1));
     r.userId = s.i64(2);
     r.issued = uint32_t(s.i64(3));
+    r.workstation = uint32_t(s.i64(4));
     return r;
 }
 
@@ -307,6 +335,13 @@ size_t SqliteStorage::removeNonces(int64_t userId) {
     Stmt s = prepare("DELETE FROM nonces WHERE user_id = ?");
     s.bind(1, userId).run();
     return size_t(sqlite3_changes(db_));
+}
+
+bool SqliteStorage::removeNonce(uint32_t serial) {
+    Lock l(mutex_);
+    Stmt s = prepare("DELETE FROM nonces WHERE serial = ?");
+    s.bind(1, int64_t(serial)).run();
+    return sqlite3_changes(db_) > 0;
 }
 
 void SqliteStorage::addMessage(int64_t recipientId, const MessageRecord& r, size_t keep) {

@@ -20,20 +20,12 @@ CREATE UNIQUE INDEX entries_child ON entries(parent_id, name_key) WHERE parent_i
 CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;
 )SQL";
 
-// Everything but the entries (kEntriesSchema) and the attributes
-// (kAttributeSchema).
+// Everything but the entries (kEntriesSchema), the users and nonces
+// (kUserSchema) and the attributes (kAttributeSchema).
 const char* const kSchema = R"SQL(
 CREATE TABLE group_info (
     entry_id INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
     server   TEXT NOT NULL
-);
-CREATE TABLE users (
-    entry_id    INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
-    salt        BLOB NOT NULL,
-    hash        BLOB NOT NULL,
-    iterations  INTEGER NOT NULL,
-    description TEXT NOT NULL,
-    admin       INTEGER NOT NULL
 );
 CREATE TABLE services (
     entry_id   INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
@@ -67,15 +59,6 @@ CREATE TABLE profile_entries (
     value    TEXT NOT NULL,
     PRIMARY KEY (owner_id, key_fold)
 ) WITHOUT ROWID;
-CREATE TABLE nonces (
-    serial  INTEGER PRIMARY KEY AUTOINCREMENT,
-    opaque  BLOB NOT NULL,
-    word1   INTEGER NOT NULL,
-    user_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
-    issued  INTEGER NOT NULL
-);
-CREATE INDEX nonces_user ON nonces(user_id, serial);
-CREATE INDEX nonces_issued ON nonces(issued);
 CREATE TABLE messages (
     id           INTEGER PRIMARY KEY AUTOINCREMENT,
     recipient_id INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
@@ -91,6 +74,35 @@ CREATE TABLE assoc_records (
     data     BLOB NOT NULL,
     PRIMARY KEY (owner_id, record)
 ) WITHOUT ROWID;
+)SQL";
+
+// Users and their login credentials. A user keeps a verifier of the
+// password (salt, count, StoredKey, ServerKey: nothing to log in with) and an
+// epoch that `user logout` and `user password` move, which ends the
+// sessions opened before. Nonces are kept as keyed hashes (mac): the key
+// lies outside the file, so a copy of the file holds no credential. A nonce
+// is bound to the address of the workstation that logged in.
+const char* const kUserSchema = R"SQL(
+CREATE TABLE users (
+    entry_id    INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    salt        BLOB NOT NULL,
+    iterations  INTEGER NOT NULL,
+    stored_key  BLOB NOT NULL,
+    server_key  BLOB NOT NULL,
+    description TEXT NOT NULL,
+    admin       INTEGER NOT NULL,
+    epoch       INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE nonces (
+    serial      INTEGER PRIMARY KEY AUTOINCREMENT,
+    mac         BLOB NOT NULL,
+    word1       INTEGER NOT NULL,
+    user_id     INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+    issued      INTEGER NOT NULL,
+    workstation INTEGER NOT NULL
+);
+CREATE INDEX nonces_user ON nonces(user_id, serial);
+CREATE INDEX nonces_issued ON nonces(issued);
 )SQL";
 
 // Attribute values of objects and groups: a head row per value (type, size
@@ -138,6 +150,7 @@ void SqliteStorage::migrate() {
     if (version == 0) {
         exec(kEntriesSchema);
         exec(kSchema);
+        exec(kUserSchema);
         exec(kAttributeSchema);
     } else {
         if (version < 2) migrateAttributesFrom1();
@@ -145,6 +158,7 @@ void SqliteStorage::migrate() {
         // Schema 1's values were rebuilt with the column above.
         if (version >= 2 && version < 4)
             exec("ALTER TABLE attributes ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
+        if (version < 5) migrateUsersFrom3();
     }
     if (version < kSchemaVersion)
         exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -202,6 +216,36 @@ void SqliteStorage::migrateEntriesFrom2() {
     if (check.step())
         throw StorageError(StorageError::Damaged, "cannot migrate the entries: table " +
                                                       check.text(0) + " refers to a missing entry");
+}
+
+// Schema 3 kept a PBKDF2-HMAC-SHA256 hash of each password and nonces in
+// clear. The hash is the salted password of the login exchange, from which
+// the verifier follows without the password: every user logs in as before,
+// and nothing that could log in stays in the file. Nonces in clear are
+// dropped (their users log in again). Old pages are overwritten as they are
+// freed.
+void SqliteStorage::migrateUsersFrom3() {
+    exec("PRAGMA secure_delete = ON");
+    exec("ALTER TABLE users RENAME TO users_3; DROP TABLE nonces");
+    exec(kUserSchema);
+    {
+        Stmt old = prepare("SELECT entry_id, salt, hash, iterations, description, admin "
+                           "FROM users_3");
+        while (old.step()) {
+            UserRecord u;
+            const std::vector<uint8_t> salted = old.blob(2);
+            const int64_t it = old.i64(3);
+            const uint32_t iterations = it > 0 && it <= int64_t(UINT32_MAX) ? uint32_t(it) : 0;
+            // A damaged hash gives a record that never matches, as before.
+            u.password = qrd::scram::verifierFromSalted(old.blob(1), iterations, salted);
+            if (salted.size() != kHashBytes) u.password.storedKey.clear();
+            u.description = old.text(4);
+            u.admin = old.i64(5) != 0;
+            setUser(old.i64(0), u);
+        }
+    }
+    exec("DROP TABLE users_3");
+    exec("PRAGMA secure_delete = OFF");
 }
 
 } // namespace nwd

@@ -12,13 +12,17 @@ namespace nwd {
 
 // Bumped with every change of the tables below; an older file is migrated,
 // a newer one refused. 1: attribute values whole in one row; 2: in chunks;
-// 3: entry ids never reused; 4: value heads count their writes.
-constexpr int kSchemaVersion = 4;
+// 3: entry ids never reused; 4: value heads count their writes; 5: password
+// verifiers of the login exchange, nonces as keyed hashes bound to a
+// workstation, user epochs.
+constexpr int kSchemaVersion = 5;
 
 // The entries (organisations, groups, objects).
 extern const char* const kEntriesSchema;
-// Everything but the entries and the attributes.
+// Everything but the entries, the users and nonces, and the attributes.
 extern const char* const kSchema;
+// Users and their nonces.
+extern const char* const kUserSchema;
 // Attribute value heads and their chunks.
 extern const char* const kAttributeSchema;
 

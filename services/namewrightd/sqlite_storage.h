@@ -66,6 +66,8 @@ class SqliteStorage : public Storage {
     std::optional<ServerRecord> server(int64_t id) override;
     void setServer(int64_t id, const ServerRecord& rec) override;
     std::optional<Entry> findServerById(uint32_t serverId) override;
+    bool isServerAddress(uint32_t address) override;
+    uint32_t commonIterations() override;
     std::optional<int64_t> nicknameTarget(int64_t id) override;
     void setNickname(int64_t id, int64_t targetId) override;
 
@@ -78,9 +80,11 @@ class SqliteStorage : public Storage {
     std::vector<ProfileEntry> profile(int64_t ownerId) override;
 
     uint32_t addNonce(const NonceRecord& rec) override;
+    void setNonceMac(uint32_t serial, const std::vector<uint8_t>& mac) override;
     std::optional<NonceRecord> findNonce(uint32_t serial) override;
     void pruneNonces(int64_t userId, size_t keep, uint32_t notBefore) override;
     size_t removeNonces(int64_t userId) override;
+    bool removeNonce(uint32_t serial) override;
 
     void addMessage(int64_t recipientId, const MessageRecord& rec, size_t keep) override;
     std::vector<MessageRecord> messages(int64_t recipientId) override;
@@ -141,6 +145,7 @@ class SqliteStorage : public Storage {
     void migrate();
     void migrateAttributesFrom1();
     void migrateEntriesFrom2();
+    void migrateUsersFrom3();
     void closeDb();
     [[noreturn]] void fail(const char* what);
 

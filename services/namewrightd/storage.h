@@ -47,9 +47,10 @@ struct Entry {
 };
 
 struct UserRecord {
-    PasswordHash password;
+    PasswordHash password;   // the verifier of the login exchange (kdf.h)
     std::string description; // UTF-8
     bool admin = false;      // may change any object
+    uint32_t epoch = 0;      // moved by logout and password changes: older sessions end
 };
 
 enum class ServiceClass : int { Other = 0, File = 1, Print = 2 };
@@ -65,12 +66,14 @@ struct ServerRecord {
     uint32_t serverId = 0; // the nonce word of the server (see session.h)
 };
 
+// A nonce as kept: never the nonce itself, only its keyed hash (nonces.h).
 struct NonceRecord {
-    uint32_t serial = 0; // the nonce's second word
-    std::array<uint8_t, 6> opaque{};
+    uint32_t serial = 0;      // the nonce's second word
+    std::vector<uint8_t> mac; // keyed hash of the nonce and what it is bound to
     uint32_t word1 = 0;
     int64_t userId = 0;
-    uint32_t issued = 0; // seconds since 1970
+    uint32_t issued = 0;      // seconds since 1970
+    uint32_t workstation = 0; // IPv4 address (host order) the login came from
 };
 
 struct MessageRecord {
@@ -160,6 +163,10 @@ class Storage {
     virtual std::optional<ServerRecord> server(int64_t id) = 0;
     virtual void setServer(int64_t id, const ServerRecord& rec) = 0;
     virtual std::optional<Entry> findServerById(uint32_t serverId) = 0;
+    // Whether a server of the directory has this IPv4 address (host order).
+    virtual bool isServerAddress(uint32_t address) = 0;
+    // The iteration count most users' verifiers have (0 without users).
+    virtual uint32_t commonIterations() = 0;
 
     virtual std::optional<int64_t> nicknameTarget(int64_t id) = 0;
     virtual void setNickname(int64_t id, int64_t targetId) = 0;
@@ -178,9 +185,11 @@ class Storage {
     // Nonces: addNonce assigns the serial. pruneNonces keeps the newest
     // `keep` of the user and drops every nonce issued before `notBefore`.
     virtual uint32_t addNonce(const NonceRecord& rec) = 0;
+    virtual void setNonceMac(uint32_t serial, const std::vector<uint8_t>& mac) = 0;
     virtual std::optional<NonceRecord> findNonce(uint32_t serial) = 0;
     virtual void pruneNonces(int64_t userId, size_t keep, uint32_t notBefore) = 0;
     virtual size_t removeNonces(int64_t userId) = 0;
+    virtual bool removeNonce(uint32_t serial) = 0;
 
     // Messages of a recipient, oldest first; addMessage keeps the newest `keep`.
     virtual void addMessage(int64_t recipientId, const MessageRecord& rec, size_t keep) = 0;

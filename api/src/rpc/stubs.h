@@ -39,9 +39,7 @@ QRDSTATUS nmServerPort(const QRD_PORT* port, Sid sid, const char* server, QRD_PO
 QRDSTATUS nmSetServicePort(const QRD_PORT* port, Sid sid, const char* service, uint16_t which,
                            const QRD_PORT& value); // 23
 QRDSTATUS nmReadServicePort(const QRD_PORT* port, Sid sid, const char* service, uint16_t which,
-                            QRD_PORT* out); // 24
-QRDSTATUS nmLogin(const QRD_PORT* port, const char* user, const char* password, QRD_NONCE* nonce,
-                  char canonical[kNameCap]);                                               // 12
+                            QRD_PORT* out);                                                // 24
 QRDSTATUS nmVerifyNonce(const QRD_PORT* port, const QRD_NONCE& nonce, uint16_t* valid);    // 55
 QRDSTATUS nmNonceOwner(const QRD_PORT* port, const QRD_NONCE& nonce, char user[kNameCap]); // 58
 QRDSTATUS errorText(const QRD_PORT* port, uint16_t code, char text[kTextCap]);             // 255
@@ -88,14 +86,13 @@ QRDSTATUS rpcGetTimeouts(const QRD_PORT* port, uint32_t ticks[3]);
 QRDSTATUS rpcSetTimeouts(const QRD_PORT* port, const uint32_t ticks[3]);
 
 // ---- Result decoders (reply bytes after the result offset) -------------
-void resultsU32(Xdr& x, uint32_t* value);                              // 111, 65 (first word)
-void resultsLongRevision(Xdr& x, uint32_t* revision);                  // 65
-void resultsSid(Xdr& x, uint8_t sid[4]);                               // 28
-void resultsName(Xdr& x, char name[kNameCap]);                         // 15, 58
-void resultsPort(Xdr& x, QRD_PORT* port);                              // 26, 24
-void resultsLogin(Xdr& x, QRD_NONCE* nonce, char canonical[kNameCap]); // 12
-void resultsU16(Xdr& x, uint16_t* value);                              // 55, 9
-void resultsText(Xdr& x, char text[kTextCap]);                         // 255
+void resultsU32(Xdr& x, uint32_t* value);             // 111, 65 (first word)
+void resultsLongRevision(Xdr& x, uint32_t* revision); // 65
+void resultsSid(Xdr& x, uint8_t sid[4]);              // 28
+void resultsName(Xdr& x, char name[kNameCap]);        // 15, 58
+void resultsPort(Xdr& x, QRD_PORT* port);             // 26, 24
+void resultsU16(Xdr& x, uint16_t* value);             // 55, 9
+void resultsText(Xdr& x, char text[kTextCap]);        // 255
 void resultsReadAttr(Xdr& x, uint32_t* type, uint32_t* index, uint32_t* count, uint32_t* flags,
                      AttrValue* value);                                         // 41
 void resultsWriteAttr(Xdr& x, uint32_t* index, uint32_t* flags);                // 42

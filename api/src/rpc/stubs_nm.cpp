@@ -21,7 +21,6 @@ constexpr ProcInfo kFormatName{np::kFormatName, 75, 0};
 constexpr ProcInfo kServerPort{np::kServerPort, 75, 0};
 constexpr ProcInfo kSetServicePort{np::kSetServicePort, 75, 0};
 constexpr ProcInfo kReadServicePort{np::kReadServicePort, 75, 0};
-constexpr ProcInfo kLogin{np::kLogin, 75, 0};
 constexpr ProcInfo kVerifyNonce{np::kVerifyNonce, 75, 0};
 constexpr ProcInfo kNonceOwner{np::kNonceOwner, 75, 0};
 constexpr ProcInfo kErrorText{np::kErrorText, 900, 0};
@@ -98,19 +97,6 @@ void resultsName(Xdr& x, char name[kNameCap]) {
 
 void resultsPort(Xdr& x, QRD_PORT* port) {
     _Opaque(x, port, sizeof *port);
-}
-
-void resultsLogin(Xdr& x, QRD_NONCE* nonce, char canonical[kNameCap]) {
-    QRD_NONCE n{};
-    uint32_t w1 = 0, w2 = 0;
-    _Opaque(x, n.opaque, sizeof n.opaque);
-    _U32(x, &w1);
-    _U32(x, &w2);
-    _PString(x, canonical, kNameCap);
-    if (x.failed()) return;
-    n.word1 = w1;
-    n.word2 = w2;
-    *nonce = n;
 }
 
 void resultsU16(Xdr& x, uint16_t* value) {
@@ -248,17 +234,6 @@ QRDSTATUS nmReadServicePort(const QRD_PORT* port, Sid sid, const char* service, 
             _U16(x, &which);
         },
         [&](Xdr& x) { resultsPort(x, out); });
-}
-
-QRDSTATUS nmLogin(const QRD_PORT* port, const char* user, const char* password, QRD_NONCE* nonce,
-                  char canonical[kNameCap]) {
-    return runStub(
-        port, kLogin,
-        [&](Xdr& x) {
-            putText(x, user, kNameCap);
-            putText(x, password, kPasswordCap);
-        },
-        [&](Xdr& x) { resultsLogin(x, nonce, canonical); });
 }
 
 QRDSTATUS nmVerifyNonce(const QRD_PORT* port, const QRD_NONCE& nonce, uint16_t* valid) {

@@ -23,9 +23,12 @@ enum Proc : uint16_t {
     kListNames = 6,
     kMembership = 9,
     kListMembers = 10,
-    kLogin = 12, // verify a password; answers a nonce
+    kPasswordLogin = 12, // the password in clear: no longer served (1099)
     kEndSession = 14,
     kFormatName = 15,
+    kLoginStart = 16,  // the login exchange (qrd/loginwire.h)
+    kLoginFinish = 17, // answers the login nonce
+    kLogout = 18,      // revokes a login nonce
     kSetServicePort = 23,
     kReadServicePort = 24,
     kServerPort = 26,

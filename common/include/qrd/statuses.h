@@ -30,6 +30,7 @@ namespace qrd::nm {
     X(kWrongPassword, 1020, "Wrong password")                                                      \
     X(kTooManyAttempts, 1021, "Too many wrong passwords; try again later")                         \
     X(kNonceInvalid, 1025, "Login credential not valid")                                           \
+    X(kServerUnproven, 1027, "The directory service could not prove it knows the user")            \
     X(kAttrsRemoved, 1032, "The object's attributes were removed")                                 \
     X(kAccessDenied, 1033, "Access denied")                                                        \
     X(kSessionLost, 1039, "Session lost during a transfer")                                        \

@@ -3,9 +3,21 @@
 // plainly and exit with the documented codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
 #include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 #include "nwd_process.h"
+#include "qrd/bytes.h"
+#include "qrd/loginwire.h"
+#include "qrd/nmproto.h"
+#include "qrd/portrecord.h"
 #include "qrdapi.h"
 
 using nwdtest::Outcome;
@@ -82,6 +94,22 @@ TEST_F(LoginCommand, AUtf8NameLogsInAndIsShownAsTyped) {
                        "b@Sales@Demo\n");
 }
 
+// Logout ends the nonce at the service: a copy kept by anyone starts no
+// session afterwards.
+TEST_F(LoginCommand, LogoutRevokesTheNonceAtTheService) {
+    ASSERT_EQ(qrdlogin({"login", "alice@Sales@Demo"}, "alice-pw\n").exitCode, 0);
+    QRD_NONCE copy{};
+    ASSERT_EQ(QrdGetNonce(&copy), QRD_OK);
+    QRD_NM_SESS sess;
+    ASSERT_EQ(QrdStartNmSession(nullptr, QRD_CHARSET_LATIN1, &copy, &sess), 0);
+    QrdEndNmSession(&sess);
+
+    Outcome out = qrdlogin({"logout"});
+    ASSERT_EQ(out.exitCode, 0) << out.err;
+    EXPECT_EQ(QrdStartNmSession(nullptr, QRD_CHARSET_LATIN1, &copy, &sess), 1025)
+        << "the nonce outlived the logout";
+}
+
 TEST_F(LoginCommand, NamesThatCannotBeSentAreRefusedBeforeAskingTheService) {
     struct Case {
         std::string name, expect;
@@ -109,6 +137,81 @@ TEST_F(LoginCommand, NamesThatCannotBeSentAreRefusedBeforeAskingTheService) {
     // None of these counted as a wrong password: the right one still works.
     Outcome ok = qrdlogin({"login", "alice@Sales@Demo"}, "alice-pw\n");
     EXPECT_EQ(ok.exitCode, 0) << ok.err;
+}
+
+// Anyone may bind the broadcast port and answer the search. Such a
+// spoofer, answering the login exchange as well as it can, never sees the
+// password, cannot sign the exchange, and the login fails cleanly.
+TEST(SpoofedSearch, TheAnswererGetsNoPasswordAndTheLoginFails) {
+    const uint16_t port = uint16_t(qrdtest::workstation().portBase + qrd::nm::kServiceNamewright);
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+
+    std::atomic<bool> stop{false};
+    std::vector<std::vector<uint8_t>> seen;
+    int exchanges = 0;
+    std::thread spoofer([&] {
+        std::vector<uint8_t> buf(2048);
+        while (!stop) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            ssize_t n =
+                recvfrom(fd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n < 2) continue;
+            std::vector<uint8_t> d(buf.begin(), buf.begin() + n);
+            seen.push_back(d);
+            qrd::BeWriter w;
+            if (qrd::getBe16(d.data()) == qrd::nm::kQueryFindSvc) { // a search: "here I am"
+                w.u16(qrd::nm::kAnswerKind);
+                w.u16(qrd::nm::kServiceNamewright);
+                w.u16(uint16_t(71000));
+                qrd::port::Bytes me = qrd::port::native(0x7F000001, 1, qrd::nm::kServiceNamewright);
+                w.bytes(me.data(), me.size());
+                w.u32(71000);
+            } else if (n >= 12 && qrd::getBe16(d.data()) == 0) {
+                ++exchanges;
+                w.u16(qrd::nm::kReturn);
+                w.u16(0);
+                if (qrd::getBe16(d.data() + 10) == qrd::nm::kLoginStart) {
+                    qrd::loginwire::StartReply r;
+                    r.exchange = 1;
+                    r.salt.assign(16, 0x42);
+                    r.iterations = 1000;
+                    qrd::loginwire::encode(r, w.data());
+                } else {
+                    qrd::loginwire::FinishReply r;
+                    r.nonce = {9, 9, 9, 9, 9, 9, 0, 0, 0, 1, 0, 0, 0, 1};
+                    r.canonical = "alice@Sales@Demo";
+                    qrd::loginwire::encode(r, w.data());
+                }
+            } else {
+                continue;
+            }
+            sendto(fd, w.data().data(), w.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+        }
+    });
+    Outcome o = qrdlogin({"login", "alice@Sales@Demo"}, "alice-pw\n");
+    stop = true;
+    spoofer.join();
+    close(fd);
+
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find("could not prove"), std::string::npos) << o.err;
+    EXPECT_EQ(exchanges, 2) << "the spoofer was asked; the test would prove nothing otherwise";
+    const std::string password = "alice-pw";
+    for (const std::vector<uint8_t>& d : seen)
+        EXPECT_EQ(std::search(d.begin(), d.end(), password.begin(), password.end()), d.end())
+            << "the password reached the spoofer";
+    EXPECT_EQ(qrdlogin({"status"}).out.rfind("Nobody is logged in", 0), 0u);
 }
 
 TEST(LoginUsage, MistakesSayWhatWasWrongThenShowTheUsage) {

@@ -229,14 +229,29 @@ TEST_F(AdminTest, MessagesAreShownWithControlCharactersEscaped) {
     EXPECT_EQ(run("messages bob@Sales@Demo"), "");
 }
 
-TEST_F(AdminTest, LogoutForgetsTheUsersNonces) {
+// Logout and a new password both end the user's nonces and move the epoch
+// that ends the sessions opened before; other users keep theirs.
+TEST_F(AdminTest, LogoutAndNewPasswordsEndTheUsersNoncesAndSessions) {
     seed(nwdtest::testSeed());
-    Resolved bob = find("bob@Sales@Demo");
+    Resolved bob = find("bob@Sales@Demo"), alice = find("alice@Sales@Demo");
     NonceRecord n;
     n.userId = bob.entry.id;
     uint32_t serial = storage.addNonce(n);
-    EXPECT_EQ(run("user logout bob@Sales@Demo"), "1 nonce(s) removed\n");
+    n.userId = alice.entry.id;
+    uint32_t aliceSerial = storage.addNonce(n);
+    const uint32_t epoch = storage.user(bob.entry.id)->epoch;
+    EXPECT_EQ(run("user logout bob@Sales@Demo"), "1 nonce(s) removed, sessions ended\n");
     EXPECT_FALSE(storage.findNonce(serial));
+    EXPECT_EQ(storage.user(bob.entry.id)->epoch, epoch + 1);
+
+    n.userId = bob.entry.id;
+    serial = storage.addNonce(n);
+    nextPassword = "new-pw";
+    EXPECT_EQ(run("user password bob@Sales@Demo"), "");
+    EXPECT_FALSE(storage.findNonce(serial)) << "the old password's nonces end with it";
+    EXPECT_EQ(storage.user(bob.entry.id)->epoch, epoch + 2);
+    EXPECT_TRUE(verifyPassword("new-pw", storage.user(bob.entry.id)->password));
+    EXPECT_TRUE(storage.findNonce(aliceSerial)) << "other users keep theirs";
 }
 
 } // namespace

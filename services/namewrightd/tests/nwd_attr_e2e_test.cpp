@@ -34,7 +34,7 @@ QRD_PORT serverPort(uint8_t lastByte) {
 void login(const QRD_PORT& at, const char* user, const char* password) {
     QRD_NONCE nonce{};
     char canonical[NMNAMELEN];
-    ASSERT_EQ(qrd::rpc::nmLogin(&at, user, password, &nonce, canonical), 0);
+    ASSERT_EQ(QrdNmLogin(&at, user, password, &nonce, canonical), 0);
     ASSERT_EQ(QrdSetNonce(&nonce), 0);
 }
 

@@ -405,6 +405,7 @@ TEST_F(AttrTest, UsersWriteTheirOwnAndTheirGroupsObjectsAndPublishToOthers) {
     // A session whose user this directory does not know writes nothing.
     Session stranger;
     stranger.user = "eve@Else@Where";
+    stranger.source = source;
     SessionId sid;
     ASSERT_TRUE(sessions.open(stranger, now, sid));
     std::vector<uint8_t> eve(sid.begin(), sid.end());

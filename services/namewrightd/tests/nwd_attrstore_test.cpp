@@ -232,6 +232,7 @@ class Schema1 : public ::testing::Test {
             nwdtest::seed(s);
             bob = bobOf(s);
         }
+        nwdtest::downgradeUsersToSchema3(path);
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
         const char* sql = "DROP TABLE attr_chunks; DROP TABLE attributes;"

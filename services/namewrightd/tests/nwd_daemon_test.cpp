@@ -43,7 +43,7 @@ class DaemonTest : public ::testing::Test {
         QRD_PORT port = nwdtest::localService();
         QRD_NONCE nonce{};
         char canonical[NMNAMELEN] = {};
-        ASSERT_EQ(qrd::rpc::nmLogin(&port, user, password, &nonce, canonical), 0);
+        ASSERT_EQ(QrdNmLogin(&port, user, password, &nonce, canonical), 0);
         ASSERT_EQ(QrdSetNonce(&nonce), 0);
     }
 
@@ -82,8 +82,9 @@ TEST_F(DaemonTest, TheClientLibraryLogsInStartsSessionsAndFormatsNames) {
     QRD_PORT port = nwdtest::localService();
     QRD_NONCE none{};
     char canonical[NMNAMELEN];
-    EXPECT_EQ(qrd::rpc::nmLogin(&port, "erin@Support@Demo", "wrong", &none, canonical), 1020);
-    EXPECT_EQ(qrd::rpc::nmLogin(&port, "nobody@Support@Demo", "x", &none, canonical), 1002);
+    EXPECT_EQ(QrdNmLogin(&port, "erin@Support@Demo", "wrong", &none, canonical), 1020);
+    EXPECT_EQ(QrdNmLogin(&port, "nobody@Support@Demo", "x", &none, canonical), 1020)
+        << "unknown users are told apart from wrong passwords by nobody";
 
     QrdEndNmSession(&sess);
     QrdEndNmSession(&erin);

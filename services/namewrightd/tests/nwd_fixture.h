@@ -25,8 +25,10 @@ class FakePeer : public PeerClient {
     std::string user;
     int calls = 0;
     uint32_t askedAddress = 0;
+    uint32_t askedWorkstation = 0;
     uint16_t verifyNonce(const Entry&, const ServerRecord& where, const Nonce&,
-                         std::string& out) override {
+                         uint32_t workstation, std::string& out) override {
+        askedWorkstation = workstation;
         ++calls;
         askedAddress = where.address;
         out = user;
@@ -68,29 +70,31 @@ class HandlerTest : public ::testing::Test {
     }
 
     Reply call(Call c, Road road = Road::Native) {
-        Handler::Reply r =
-            handler->handle(road, ServiceKind::Namewright, c.data().data(), c.data().size());
+        Handler::Reply r = handler->handle(road, ServiceKind::Namewright, c.data().data(),
+                                           c.data().size(), Source{source});
         EXPECT_TRUE(r.has_value()) << "a call must be answered";
         return r ? Reply::of(*r) : Reply{};
     }
     // The raw result of any datagram.
     Handler::Reply raw(const std::vector<uint8_t>& d, ServiceKind svc = ServiceKind::Namewright,
                        Road road = Road::Native) {
-        return handler->handle(road, svc, d.data(), d.size());
+        return handler->handle(road, svc, d.data(), d.size(), Source{source});
     }
 
+    // The login exchange from `source`: its status (0 on success).
+    LoginOutcome tryLogin(const std::string& user, const std::string& pw) {
+        return scramLogin([this](Call c) { return call(c); }, user, pw);
+    }
     Nonce login(const std::string& user, const std::string& pw, std::string* canonical = nullptr) {
-        Reply r = call(Call(qrd::nm::kLogin).str(user).str(pw));
-        EXPECT_TRUE(r.ok()) << "login of " << user << " refused with " << r.code;
-        qrd::BeReader rd = r.reader();
+        LoginOutcome o = tryLogin(user, pw);
+        EXPECT_EQ(o.status, 0) << "login of " << user << " refused";
         Nonce n;
+        if (o.status) return n;
+        qrd::BeReader rd(o.nonce.data(), o.nonce.size());
         rd.bytes(n.opaque.data(), 6);
         n.word1 = rd.u32();
         n.word2 = rd.u32();
-        std::string name;
-        rd.string(name, 63);
-        EXPECT_TRUE(rd.ok());
-        if (canonical) *canonical = name;
+        if (canonical) *canonical = o.canonical;
         return n;
     }
     static std::vector<uint8_t> nonceBytes(const Nonce& n) {
@@ -122,6 +126,7 @@ class HandlerTest : public ::testing::Test {
     SessionTable sessions;
     FakePeer peer;
     uint32_t now = 1700000000;
+    uint32_t source = kOwnAddress; // where the test's datagrams come from
     std::unique_ptr<Handler> handler;
 };
 

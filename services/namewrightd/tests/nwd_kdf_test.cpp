@@ -61,13 +61,13 @@ TEST(Kdf, Pbkdf2MatchesPublishedVectors) {
               "f171eaf2b00b6d44f06edec2e31b61451157109eacdc8727fc65d691d70f673e");
 }
 
-// Hashes stored before the daemon used libcrypto, as its own PBKDF2 wrote
-// them: they must still let their users in, unchanged.
-TEST(Kdf, HashesStoredByEarlierVersionsAreStillAccepted) {
-    PasswordHash latin1;
-    latin1.salt = unhex("a0a7aeb5bcc3cad1d8dfe6edf4fb0209");
-    latin1.iterations = 1000;
-    latin1.hash = unhex("ec9e2ed46bb75df8453a7bc9d40d78f5d969e3142b75a8993aef7603ef4cd036");
+// Hashes stored by earlier versions (PBKDF2 of the password) are the salted
+// passwords of the login exchange: the verifiers made from them must let
+// their users in, unchanged.
+TEST(Kdf, HashesStoredByEarlierVersionsBecomeVerifiersOfTheSamePasswords) {
+    PasswordHash latin1 = qrd::scram::verifierFromSalted(
+        unhex("a0a7aeb5bcc3cad1d8dfe6edf4fb0209"), 1000,
+        unhex("ec9e2ed46bb75df8453a7bc9d40d78f5d969e3142b75a8993aef7603ef4cd036"));
     EXPECT_TRUE(verifyPassword("b\xF8"
                                "b s3cret",
                                latin1));
@@ -76,20 +76,44 @@ TEST(Kdf, HashesStoredByEarlierVersionsAreStillAccepted) {
                                 latin1))
         << "Latin-1 bytes, not UTF-8";
 
-    PasswordHash demo;
-    demo.salt = std::vector<uint8_t>(16, 0x5A);
-    demo.iterations = 100000;
-    demo.hash = unhex("120153089f6c3bdf5fe10c926497a8beb2050ba129c4b2fbb3958dcecd86c641");
+    PasswordHash demo = qrd::scram::verifierFromSalted(
+        std::vector<uint8_t>(16, 0x5A), 100000,
+        unhex("120153089f6c3bdf5fe10c926497a8beb2050ba129c4b2fbb3958dcecd86c641"));
     EXPECT_TRUE(verifyPassword("alice-demo", demo));
     EXPECT_FALSE(verifyPassword("alice-demO", demo));
 }
 
-TEST(Kdf, StoredHashesAcceptOnlyTheirPassword) {
+// The example exchange of RFC 7677 (user "user", password "pencil").
+TEST(Kdf, TheExchangeComputesTheStandardProofAndSignature) {
+    const std::vector<uint8_t> salt = unhex("5b6d99689d12358eeca04b141236fa81");
+    const std::string message =
+        "n=user,r=rOprNGfwEbeRWgbNEkqO,r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)hNlF$k0,"
+        "s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096,c=biws,r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)"
+        "hNlF$k0";
+    const std::vector<uint8_t> salted = pbkdf2Sha256("pencil", salt, 4096, 32);
+    qrd::scram::ClientSide c = qrd::scram::clientSide(salted, message);
+    EXPECT_EQ(hex(c.proof), "747cdb65aa56224e2352137e52d7bdcad6a0f738df30782caa69a2cfb0277554");
+    EXPECT_EQ(hex(c.serverSignature),
+              "eabae24d1062db75a9451ff0b6ea7e98c8546549ff741e672d3251b2397de46e");
+    PasswordHash v = qrd::scram::verifierFromSalted(salt, 4096, salted);
+    EXPECT_TRUE(qrd::scram::proofValid(v, message, c.proof));
+    EXPECT_EQ(qrd::scram::serverSignature(v, message), c.serverSignature);
+    // A proof for another exchange, or with one bit changed, fails.
+    EXPECT_FALSE(qrd::scram::proofValid(v, message + "x", c.proof));
+    std::vector<uint8_t> bent = c.proof;
+    bent[31] ^= 1;
+    EXPECT_FALSE(qrd::scram::proofValid(v, message, bent));
+    // The name is escaped where it would break the message apart.
+    EXPECT_EQ(qrd::scram::authMessage("a,b=c", {1}, {2}, {3}, 1000).substr(0, 12), "n=a=2Cb=3Dc,");
+}
+
+TEST(Kdf, VerifiersAcceptOnlyTheirPassword) {
     PasswordHash a, b;
     ASSERT_TRUE(makePasswordHash("secret", 1000, a));
     ASSERT_TRUE(makePasswordHash("secret", 1000, b));
-    EXPECT_NE(a.salt, b.salt) << "every hash gets its own salt";
-    EXPECT_NE(a.hash, b.hash);
+    EXPECT_NE(a.salt, b.salt) << "every verifier gets its own salt";
+    EXPECT_NE(a.storedKey, b.storedKey);
+    EXPECT_NE(a.storedKey, a.serverKey);
     EXPECT_TRUE(verifyPassword("secret", a));
     EXPECT_FALSE(verifyPassword("Secret", a));
     EXPECT_FALSE(verifyPassword("", a));
@@ -97,10 +121,11 @@ TEST(Kdf, StoredHashesAcceptOnlyTheirPassword) {
     PasswordHash weak;
     ASSERT_TRUE(makePasswordHash("x", 1, weak));
     EXPECT_EQ(weak.iterations, kMinIterations);
-    // Damaged records never match: a cut hash, a zero or absurd work factor.
+    // Damaged records never match: a cut key, a zero or absurd work factor.
     PasswordHash cut = a;
-    cut.hash.pop_back();
+    cut.storedKey.pop_back();
     EXPECT_FALSE(verifyPassword("secret", cut));
+    EXPECT_FALSE(usableVerifier(cut));
     PasswordHash zero = a;
     zero.iterations = 0;
     EXPECT_FALSE(verifyPassword("secret", zero));

@@ -16,7 +16,9 @@
 
 using namespace nwd;
 using nwdtest::Call;
+using nwdtest::LoginOutcome;
 using nwdtest::Reply;
+using nwdtest::scramLogin;
 
 namespace {
 
@@ -54,9 +56,9 @@ class NameCacheTest : public ::testing::Test {
         return r ? Reply::of(*r) : Reply{};
     }
     std::vector<uint8_t> session(const std::string& user, const std::string& pw) {
-        Reply login = call(Call(qrd::nm::kLogin).str(user).str(pw));
-        EXPECT_TRUE(login.ok());
-        std::vector<uint8_t> nonce(login.results.begin(), login.results.begin() + 14);
+        LoginOutcome login = scramLogin([this](Call c) { return call(c); }, user, pw);
+        EXPECT_EQ(login.status, 0);
+        std::vector<uint8_t> nonce = login.nonce;
         Reply s = call(Call(qrd::nm::kStartSession).bytes(nonce));
         EXPECT_TRUE(s.ok());
         return s.results;

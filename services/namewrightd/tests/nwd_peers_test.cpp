@@ -64,7 +64,7 @@ TEST_F(PeersTest, ANonceOfOneServerOpensASessionAtTheOther) {
     QRD_PORT atA = serverPort(1), atB = serverPort(2);
     QRD_NONCE nonce{};
     char canonical[NMNAMELEN];
-    ASSERT_EQ(qrd::rpc::nmLogin(&atA, "alice@Sales@Demo", "alice-pw", &nonce, canonical), 0);
+    ASSERT_EQ(QrdNmLogin(&atA, "alice@Sales@Demo", "alice-pw", &nonce, canonical), 0);
 
     uint8_t sid[4];
     ASSERT_EQ(qrd::rpc::nmStartSession(&atB, nonce, sid), 0);

@@ -49,8 +49,7 @@ TEST(PrivateFiles, WhatTheDaemonMakesIsPrivateWithAPermissiveUmaskAndNobodyCopie
         QRD_PORT port = nwdtest::localService();
         QRD_NONCE nonce{};
         char canonical[NMNAMELEN];
-        ASSERT_EQ(qrd::rpc::nmLogin(&port, "carol@Support@Demo", "carol-demo", &nonce, canonical),
-                  0);
+        ASSERT_EQ(QrdNmLogin(&port, "carol@Support@Demo", "carol-demo", &nonce, canonical), 0);
         for (const char* suffix : {"", "-wal", "-shm", ".lock"})
             EXPECT_EQ(modeOf(db + suffix), 0600) << db + suffix;
 

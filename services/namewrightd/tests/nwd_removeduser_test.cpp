@@ -16,7 +16,9 @@
 
 using namespace nwd;
 using nwdtest::Call;
+using nwdtest::LoginOutcome;
 using nwdtest::Reply;
+using nwdtest::scramLogin;
 
 namespace {
 
@@ -38,16 +40,17 @@ class RemovedUser : public ::testing::Test {
     }
 
     Reply call(Call c) {
+        // From the address of a server of the directory (NW1), which may
+        // also ask about nonces.
         Handler::Reply r = handler->handle(Road::Native, ServiceKind::Namewright, c.data().data(),
-                                           c.data().size());
+                                           c.data().size(), Source{0x7F000001});
         EXPECT_TRUE(r.has_value());
         return r ? Reply::of(*r) : Reply{};
     }
     std::vector<uint8_t> login(const std::string& user, const std::string& pw) {
-        Reply r = call(Call(qrd::nm::kLogin).str(user).str(pw));
-        EXPECT_TRUE(r.ok()) << user << ": " << r.code;
-        return r.ok() ? std::vector<uint8_t>(r.results.begin(), r.results.begin() + 14)
-                      : std::vector<uint8_t>(14, 0);
+        LoginOutcome o = scramLogin([this](Call c) { return call(c); }, user, pw);
+        EXPECT_EQ(o.status, 0) << user;
+        return o.status == 0 ? o.nonce : std::vector<uint8_t>(14, 0);
     }
     Reply start(const std::vector<uint8_t>& nonce) {
         return call(Call(qrd::nm::kStartSession).bytes(nonce));
@@ -163,7 +166,7 @@ TEST_F(RemovedUser, ASessionWhoseIdNowNamesSomeoneElseIsRefused) {
         "PRAGMA foreign_keys = ON; DELETE FROM entries WHERE id = " + std::to_string(bobId) +
         "; INSERT INTO entries VALUES (" + std::to_string(bobId) + ", " + std::to_string(sales) +
         ", 1, 'eve', 'EVE'); INSERT INTO users VALUES (" + std::to_string(bobId) +
-        ", x'00', x'00', 1, '', 1);";
+        ", x'00', 1, x'00', x'00', '', 1, 0);";
     ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
         << sqlite3_errmsg(db);
     sqlite3_close(db);

@@ -27,7 +27,7 @@ TEST(DaemonRestart, AcknowledgedWritesAndIssuedNoncesSurviveSigkill) {
     QRD_PORT port = nwdtest::localService();
     QRD_NONCE nonce{};
     char canonical[NMNAMELEN];
-    ASSERT_EQ(qrd::rpc::nmLogin(&port, "carol@Support@Demo", "carol-demo", &nonce, canonical), 0);
+    ASSERT_EQ(QrdNmLogin(&port, "carol@Support@Demo", "carol-demo", &nonce, canonical), 0);
     ASSERT_EQ(QrdSetNonce(&nonce), 0);
     QRD_NM_SESS sess;
     ASSERT_EQ(QrdStartNmSession(nullptr, QRD_CHARSET_LATIN1, nullptr, &sess), 0);

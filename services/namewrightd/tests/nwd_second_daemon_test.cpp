@@ -53,7 +53,7 @@ class SecondDaemon : public ::testing::Test {
         port.subnet[1] = 1;
         QRD_NONCE nonce{};
         char canonical[NMNAMELEN];
-        EXPECT_EQ(qrd::rpc::nmLogin(&port, "bob@Sales@Demo", "bob-demo", &nonce, canonical), 0);
+        EXPECT_EQ(QrdNmLogin(&port, "bob@Sales@Demo", "bob-demo", &nonce, canonical), 0);
     }
 
     std::string db;

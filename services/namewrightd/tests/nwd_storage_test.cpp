@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sqlite3.h>
 #include <thread>
 
@@ -31,7 +32,7 @@ int64_t idOf(Storage& s, const std::string& name, uint16_t kind = kNameKindObjec
 
 NonceRecord nonceFor(int64_t user, uint32_t issued) {
     NonceRecord r;
-    r.opaque = {1, 2, 3, 4, 5, 6};
+    r.mac = {1, 2, 3, 4, 5, 6};
     r.word1 = 99;
     r.userId = user;
     r.issued = issued;
@@ -175,7 +176,7 @@ TEST(Storage, TheFileKeepsEverythingAndIsSharedWithAnotherConnection) {
     SqliteStorage again(path);
     std::optional<NonceRecord> n = again.findNonce(serial);
     ASSERT_TRUE(n);
-    EXPECT_EQ(n->opaque, (std::array<uint8_t, 6>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(n->mac, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
     std::optional<UserRecord> u = again.user(idOf(again, "alice@Sales@Demo"));
     ASSERT_TRUE(u);
     EXPECT_TRUE(u->admin);
@@ -212,8 +213,12 @@ void downgradeToSchema2(const std::string& path) {
         "CREATE UNIQUE INDEX entries_top ON entries(name_key) WHERE parent_id IS NULL;"
         "DELETE FROM sqlite_sequence WHERE name = 'entries';"
         "ALTER TABLE attributes DROP COLUMN version;"
-        "PRAGMA user_version = 2; COMMIT;";
+        "COMMIT;";
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    nwdtest::downgradeUsersToSchema3(path);
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA user_version = 2", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
 
@@ -252,7 +257,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_EQ(idOf(s, "bob@Sales@Demo"), bob);
         EXPECT_EQ(idOf(s, "carol@Sales@Demo"), carol);
         EXPECT_EQ(s.members(team), std::vector<int64_t>{bob});
-        EXPECT_EQ(s.findNonce(serial)->userId, bob);
+        EXPECT_FALSE(s.findNonce(serial)) << "nonces in clear are not kept";
         EXPECT_EQ(s.attribute(bob, {52, 1})->bytes, (std::vector<uint8_t>{1, 2, 3}));
         // Value heads count their writes from here on.
         const AttrVersion before = s.attributeSlice(bob, {52, 1}, 0, 10)->version;
@@ -274,7 +279,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_TRUE(s.messages(bob).empty());
         EXPECT_TRUE(s.members(team).empty());
     }
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
     EXPECT_EQ(queryText(path, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                               "instr(sql, 'entries_') > 0"),
               "0")
@@ -282,6 +287,43 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
     EXPECT_NE(queryText(path, "SELECT sql FROM sqlite_master WHERE name = 'entries'")
                   .find("AUTOINCREMENT"),
               std::string::npos);
+}
+
+// The hashes of schema 3 are the salted passwords of the login exchange:
+// every user logs in as before, and nothing that logs in stays in the file.
+TEST(Storage, ASchema3FileKeepsEveryPasswordAndLosesEverySecret) {
+    std::string path = tempDb("schema3.db");
+    {
+        SqliteStorage s(path);
+        nwdtest::seed(s);
+    }
+    nwdtest::downgradeUsersToSchema3(path);
+    const std::string oldHash = queryText(path, "SELECT hex(hash) FROM users LIMIT 1");
+    ASSERT_EQ(oldHash.size(), 64u);
+    {
+        SqliteStorage s(path);
+        for (auto [name, pw] : {std::pair{"alice@Sales@Demo", "alice-pw"},
+                                {"bob@Sales@Demo", "bob-pw"},
+                                {"jos\xE9@Support@Demo", "jos\xE9-pw"}}) {
+            std::optional<UserRecord> u = s.user(idOf(s, name));
+            ASSERT_TRUE(u) << name;
+            EXPECT_TRUE(verifyPassword(pw, u->password)) << name;
+            EXPECT_FALSE(verifyPassword("wrong", u->password)) << name;
+        }
+        EXPECT_TRUE(s.user(idOf(s, "alice@Sales@Demo"))->admin);
+    }
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+    EXPECT_EQ(queryText(path, "SELECT count(*) FROM nonces"), "0");
+    EXPECT_EQ(
+        queryText(path, "SELECT count(*) FROM pragma_table_info('users') WHERE name = 'hash'"),
+        "0");
+    // Not in a live row, and not in a freed page either.
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string raw;
+    for (size_t i = 0; i < oldHash.size(); i += 2)
+        raw += char(std::stoi(oldHash.substr(i, 2), nullptr, 16));
+    EXPECT_EQ(bytes.find(raw), std::string::npos) << "the old hash is still in the file";
 }
 
 TEST(Storage, ASchema2FileWithBrokenReferencesIsRefusedAndLeftAsItWas) {
