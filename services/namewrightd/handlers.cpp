@@ -178,7 +178,7 @@ uint16_t Handler::nonceUser(const Nonce& n, Session& out) {
     if (!where || !peer_) return kNonceInvalid;
     std::string user;
     uint16_t st = peer_->verifyNonce(*server, *where, n, user);
-    if (st == kNonceInvalid) return kNonceInvalid;
+    if (st == kNonceInvalid || st == kStillAsking) return st;
     if (st != 0) {
         logLine(LogLevel::Error, "the issuer of a nonce, %s, did not answer (status %u)",
                 latin1ToUtf8(dir_.fullName(server->id)).c_str(), st);
@@ -195,7 +195,7 @@ Handler::Reply Handler::startSession(Call& c) {
     Nonce n;
     if (!readNonce(c.args, n)) return refusal(kBadRequest);
     Session s;
-    if (uint16_t st = nonceUser(n, s)) return refusal(st);
+    if (uint16_t st = nonceUser(n, s)) return st == kStillAsking ? Reply() : refusal(st);
     SessionId id;
     if (!sessions_.open(s, clock_(), id)) return refusal(kStorageFailure);
     logLine(LogLevel::Info, "session started for %s", latin1ToUtf8(s.user).c_str());

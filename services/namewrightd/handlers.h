@@ -34,13 +34,18 @@ enum class Road { Native = 0, Internet = 1 };
 enum class ServiceKind { Namewright = 0, Message = 1 };
 enum class Opening : uint8_t;
 
+// What a peer question answers while the issuer's answer is still to come:
+// the call gets no reply now, and the client's next copy of it the answer.
+constexpr uint16_t kStillAsking = 0xFFFF;
+
 // Asks the server that issued a nonce whether it is valid and whose it is
 // (procedures 55 and 58 of that server).
 class PeerClient {
   public:
     virtual ~PeerClient() = default;
     // 0 with the owner's Latin-1 name, 1025 when the issuer refuses the
-    // nonce, or a transport status (163 ...) when it did not answer.
+    // nonce, a transport status (163 ...) when it did not answer, or
+    // kStillAsking.
     virtual uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
                                  std::string& user) = 0;
 };

@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
@@ -25,6 +26,7 @@
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
 #include "qrdapi.h"
+#include "replycache.h"
 #include "sqlite_storage.h"
 
 namespace nwd {
@@ -51,8 +53,9 @@ class Endpoint {
     Road road() const { return road_; }
     ServiceKind service() const { return service_; }
     virtual std::string describe() const = 0;
-    // Serves datagrams until `stop` is set.
-    virtual void run(Handler& h, const std::atomic<bool>& stop) = 0;
+    // Serves datagrams until `stop` is set; repeated calls are answered from
+    // `replies`.
+    virtual void run(Handler& h, ReplyCache& replies, const std::atomic<bool>& stop) = 0;
 
   private:
     Road road_;
@@ -95,7 +98,7 @@ class UdpEndpoint : public Endpoint {
     uint16_t port() const { return port_; }
     std::string describe() const override { return "UDP port " + std::to_string(port_); }
 
-    void run(Handler& h, const std::atomic<bool>& stop) override {
+    void run(Handler& h, ReplyCache& replies, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         while (!stop) {
             pollfd p{fd_, POLLIN, 0};
@@ -106,7 +109,11 @@ class UdpEndpoint : public Endpoint {
             ssize_t n = recvfrom(fd_, buf.data(), buf.size(), MSG_DONTWAIT,
                                  reinterpret_cast<sockaddr*>(&from), &len);
             if (n < 0) continue;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), size_t(n));
+            ReplyCache::Source src{uint8_t(road()), {}};
+            std::memcpy(src.address.data(), &from, std::min(sizeof from, src.address.size()));
+            Handler::Reply reply = replies.answer(src, buf.data(), size_t(n), [&] {
+                return h.handle(road(), service(), buf.data(), size_t(n));
+            });
             int out = fd_;
             if (reply && sibling_ && answerService(*reply) == sibling_->service())
                 out = sibling_->fd_;
@@ -158,7 +165,7 @@ class NativeEndpoint : public Endpoint {
     }
     std::string describe() const override { return "native port " + std::to_string(wellKnown_); }
 
-    void run(Handler& h, const std::atomic<bool>& stop) override {
+    void run(Handler& h, ReplyCache& replies, const std::atomic<bool>& stop) override {
         std::vector<uint8_t> buf(kDatagramMax);
         unsigned errors = 0;
         while (!stop) {
@@ -178,7 +185,11 @@ class NativeEndpoint : public Endpoint {
                 continue;
             }
             errors = 0;
-            Handler::Reply reply = h.handle(road(), service(), buf.data(), req.count);
+            ReplyCache::Source src{uint8_t(road()), {}};
+            std::memcpy(src.address.data(), &req.remote, src.address.size());
+            Handler::Reply reply = replies.answer(src, buf.data(), req.count, [&] {
+                return h.handle(road(), service(), buf.data(), req.count);
+            });
             if (!reply) continue;
             QRD_SOCK_REQ out{};
             out.socket = socket_;
@@ -300,11 +311,13 @@ int serve(const ServeOptions& opt) {
     SessionTable sessions;
     NativePeerClient nativePeer;
     Handler handler(*storage, sessions, opt.native ? &nativePeer : nullptr, cfg);
+    ReplyCache replies;
 
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
     for (auto& e : endpoints)
-        threads.emplace_back([&handler, &stop, ep = e.get()] { ep->run(handler, stop); });
+        threads.emplace_back(
+            [&handler, &replies, &stop, ep = e.get()] { ep->run(handler, replies, stop); });
 
     logLine(LogLevel::Info, "serving %s, revision %u", latin1ToUtf8(cfg.serverName).c_str(),
             cfg.revision);
