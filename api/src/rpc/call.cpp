@@ -193,7 +193,7 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
     const int64_t deadline = limit < 0 ? -1 : sentAt / 1000 + limit;
     int64_t interval = firstInterval(dest);
     int64_t nextSend = sentAt / 1000 + interval;
-    bool resent = false;
+    int64_t lastSentAt = sentAt;
 
     for (;;) {
         const int64_t now = qrd::monotonicMillis();
@@ -204,7 +204,7 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
             // is not the end; the receive tells whether the socket still works.
             QRD_SOCK_REQ again{};
             (void)sendRequest(table, sock, dest, request, requestLength, again);
-            resent = true;
+            lastSentAt = monotonicMicros();
             interval = nextInterval(interval);
             nextSend = now + interval;
             continue;
@@ -282,7 +282,10 @@ extern "C" QRDAPI QRDSTATUS _CallRemoteDg(const QRD_PORT* port, uint16_t procedu
         } else {
             continue; // not a reply type: keep waiting
         }
-        if (!resent) recordRoundTrip(dest, monotonicMicros() - sentAt);
+        // The time since the last send: the round trip itself when the
+        // request went once, else a lower bound of it (which transmission was
+        // answered is not known). Under steady loss that still measures.
+        recordRoundTrip(dest, monotonicMicros() - lastSentAt);
         std::free(request);
         if (trace) {
             std::printf("(_CallRemoteDg) Rcvd %d bytes, status %d\n", int(got), int(status));

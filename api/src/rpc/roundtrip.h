@@ -1,5 +1,6 @@
 // When the call routine sends a request again: a smoothed round trip and its
-// variation per destination, measured on calls answered at the first send.
+// variation per destination, measured from the last send of each call to its
+// answer.
 // The first interval of a call is srtt + 4 * variation, within the bounds
 // below; each further one doubles, up to the largest.
 #pragma once
@@ -22,7 +23,7 @@ int64_t firstInterval(const QRD_PORT& dest);
 inline int64_t nextInterval(int64_t interval) {
     return interval * 2 < kMaxIntervalMs ? interval * 2 : kMaxIntervalMs;
 }
-// A call to `dest` answered `micros` after its only send.
+// A call to `dest` answered `micros` after its last send.
 void recordRoundTrip(const QRD_PORT& dest, int64_t micros);
 // Forgets every measurement (tests).
 void forgetRoundTrips();

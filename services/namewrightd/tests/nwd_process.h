@@ -138,6 +138,7 @@ class Daemon {
         return ready_.rfind("namewrightd ready:", 0) == 0;
     }
     const std::string& readyLine() const { return ready_; }
+    pid_t pid() const { return pid_; }
 
     void kill(int sig) {
         if (pid_ > 0) ::kill(pid_, sig);
