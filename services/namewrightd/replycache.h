@@ -27,7 +27,7 @@ struct ReplyLimits {
     size_t entries = 8192;
     size_t bytes = 16u << 20;
     // Longer than a client goes on sending one call after its first reply
-    // was lost (its intervals stop growing at two seconds).
+    // was lost (its intervals stop growing at one second).
     int64_t lifetimeMs = 30000;
 };
 

@@ -13,7 +13,7 @@ namespace qrd::rpc {
 
 constexpr int64_t kUnmeasuredIntervalMs = 100; // a destination never answered yet
 constexpr int64_t kMinIntervalMs = 10;
-constexpr int64_t kMaxIntervalMs = 2000;
+constexpr int64_t kMaxIntervalMs = 1000;
 // Destinations remembered; the least recently used is forgotten beyond.
 constexpr int kRoundTripSlots = 16;
 
