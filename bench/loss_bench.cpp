@@ -152,20 +152,8 @@ class Worker {
     }
 
     bool login(std::string& error) {
-        lib_.setPortNull(&service_);
-        if (QRDSTATUS st = lib_.easyFindSvc(QRD_SVC_NAMEWRIGHT, &service_)) {
-            error = "no Namewright service found: " + lib_.describe(st);
-            return false;
-        }
-        lib_.servicePort = &service_;
         QRD_NONCE nonce{};
-        char canonical[NMNAMELEN] = {};
-        if (QRDSTATUS st = lib_.nmLogin(&service_, kBenchUser, kBenchPassword, &nonce, canonical)) {
-            error = "login: " + lib_.describe(st);
-            return false;
-        }
-        canonical[NMNAMELEN - 1] = '\0';
-        user_ = canonical;
+        if (!lib_.findAndLogIn(service_, nonce, user_, error)) return false;
         QRDSTATUS st = lib_.setNonce(&nonce);
         if (!st) st = lib_.startNmSession(&service_, QRD_CHARSET_LATIN1, nullptr, &session_);
         if (st) {
@@ -213,7 +201,8 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
             unsigned long n = std::strtoul(v.c_str(), &end, 10);
             if (*end || n == 0 || n > 100000) return false;
             o.ops = n;
-        } else if (!(a == "--daemon" && value(o.daemon)) && !(a == "--library" && value(o.library))) {
+        } else if (!(a == "--daemon" && value(o.daemon)) &&
+                   !(a == "--library" && value(o.library))) {
             return false;
         }
     }

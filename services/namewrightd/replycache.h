@@ -1,6 +1,6 @@
 // Recent replies by (source, call identity): a call that arrives again (its
 // client sent it once more after a loss) gets the reply of its first arrival
-// instead of running again, so a session start, a message or a write runs
+// instead of running again, so a session start, a login or a write runs
 // once however often it arrives. The one place where the daemon stamps the
 // echo of the call identity into its replies.
 //

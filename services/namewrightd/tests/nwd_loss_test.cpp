@@ -210,6 +210,7 @@ TEST_F(LossTest, SpoofedRepliesSprayedAtTheClientNeverPass) {
         w.u16(0);
         return w.data();
     });
+    ASSERT_TRUE(attacker.waitSent(200)) << "the attack is under way";
     int good = 0;
     for (int i = 0; i < 300; ++i) {
         std::vector<uint8_t> back(200);
@@ -220,7 +221,7 @@ TEST_F(LossTest, SpoofedRepliesSprayedAtTheClientNeverPass) {
         }
     }
     EXPECT_EQ(good, 300) << "legitimate reads go on";
-    EXPECT_GT(attacker.sent(), 1000u);
+    EXPECT_GT(attacker.sent(), 200u);
     QrdEndNmSession(&s);
 }
 

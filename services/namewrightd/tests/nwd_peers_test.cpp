@@ -112,6 +112,7 @@ TEST_F(PeersTest, AForgedIssuerAnswerIsDropped) {
             w.string("alice@Sales@Demo"); // 58: whose
         return w.data();
     });
+    ASSERT_TRUE(attacker.waitSent(200)) << "the attack is under way";
     uint8_t sid[4];
     for (int i = 0; i < 10; ++i) {
         QRD_NONCE madeUp = nonce;
@@ -119,7 +120,7 @@ TEST_F(PeersTest, AForgedIssuerAnswerIsDropped) {
         EXPECT_EQ(qrd::rpc::nmStartSession(&atB, madeUp, sid), 1025) << "attempt " << i;
     }
     EXPECT_EQ(qrd::rpc::nmStartSession(&atB, nonce, sid), 0) << "the real nonce still works";
-    EXPECT_GT(attacker.sent(), 1000u);
+    EXPECT_GT(attacker.sent(), 200u);
 }
 
 // Session starts whose issuer does not answer do not hold B's road: a plain

@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
@@ -64,6 +65,14 @@ class Sprayer {
         close(fd_);
     }
     uint64_t sent() const { return sent_; }
+    // Waits until `n` datagrams went out (false after `timeoutMs`).
+    bool waitSent(uint64_t n, int timeoutMs = 5000) const {
+        for (int waited = 0; sent_ < n; ++waited) {
+            if (waited >= timeoutMs) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
 
   private:
     void run() {
