@@ -12,7 +12,9 @@
 namespace qrd::rpc {
 
 constexpr int64_t kUnmeasuredIntervalMs = 100; // a destination never answered yet
-constexpr int64_t kMinIntervalMs = 10;
+// Below this a busy machine (a scheduling delay, a sync in the daemon) makes
+// copies of calls that were not lost, and their answers cost both sides.
+constexpr int64_t kMinIntervalMs = 50;
 constexpr int64_t kMaxIntervalMs = 1000;
 // Destinations remembered; the least recently used is forgotten beyond.
 constexpr int kRoundTripSlots = 16;
