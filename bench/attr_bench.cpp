@@ -176,19 +176,10 @@ class Worker {
     // The workstation login, as the login command does it, then a session on
     // the service found.
     bool login(std::string& error) {
-        lib_.setPortNull(&service_);
-        if (QRDSTATUS st = lib_.easyFindSvc(QRD_SVC_NAMEWRIGHT, &service_)) {
-            error = "no Namewright service found: " + lib_.describe(st);
-            return false;
-        }
-        lib_.servicePort = &service_;
         QRD_NONCE nonce{};
+        if (!lib_.findAndLogIn(service_, nonce, user_, error)) return false;
         char canonical[NMNAMELEN] = {};
-        if (QRDSTATUS st = lib_.nmLogin(&service_, kBenchUser, kBenchPassword, &nonce, canonical)) {
-            error = std::string("login of ") + kBenchUser + " failed: " + lib_.describe(st);
-            return false;
-        }
-        canonical[NMNAMELEN - 1] = '\0';
+        std::snprintf(canonical, sizeof canonical, "%s", user_.c_str());
         uint32_t revision = 0;
         if (QRDSTATUS st = lib_.getSvrLRev(&service_, &revision)) {
             error = "the service's revision cannot be read: " + lib_.describe(st);
@@ -202,7 +193,6 @@ class Worker {
             error = "the login cannot be stored: " + lib_.describe(st);
             return false;
         }
-        user_ = canonical;
         if ((st = lib_.startNmSession(&service_, QRD_CHARSET_LATIN1, nullptr, &session_))) {
             error = "no session: " + lib_.describe(st);
             return false;

@@ -1,5 +1,7 @@
 #include "qrdlib.h"
 
+#include "setup.h"
+
 #include <dlfcn.h>
 
 namespace bench {
@@ -41,6 +43,24 @@ std::string QrdLib::describe(QRDSTATUS status) const {
     text[QRD_ERRTEXT_LEN - 1] = '\0';
     std::string s = text[0] ? text : "unknown status";
     return s + " (status " + std::to_string(status) + ")";
+}
+
+bool QrdLib::findAndLogIn(QRD_PORT& service, QRD_NONCE& nonce, std::string& user,
+                          std::string& error) {
+    setPortNull(&service);
+    if (QRDSTATUS st = easyFindSvc(QRD_SVC_NAMEWRIGHT, &service)) {
+        error = "no Namewright service found: " + describe(st);
+        return false;
+    }
+    servicePort = &service;
+    char canonical[NMNAMELEN] = {};
+    if (QRDSTATUS st = nmLogin(&service, kBenchUser, kBenchPassword, &nonce, canonical)) {
+        error = std::string("login of ") + kBenchUser + " failed: " + describe(st);
+        return false;
+    }
+    canonical[NMNAMELEN - 1] = '\0';
+    user = canonical;
+    return true;
 }
 
 } // namespace bench

@@ -28,6 +28,11 @@ struct QrdLib {
     // message otherwise. The library stays loaded until the process ends.
     bool load(const std::string& path, std::string& error);
 
+    // Finds the Namewright service into `service` (and servicePort) and logs
+    // the bench user in there: its nonce and canonical name. False with a
+    // message.
+    bool findAndLogIn(QRD_PORT& service, QRD_NONCE& nonce, std::string& user, std::string& error);
+
     // "text (status N)" for messages. Texts of the service's statuses come
     // from the service at `servicePort` once it is known (else a search).
     std::string describe(QRDSTATUS status) const;

@@ -78,11 +78,11 @@ class FakeTextService {
             auto it = answers_.find(code);
             if (it == answers_.end() || it->second.refusal) {
                 w.u16(QRD_RPC_REFUSED);
-                w.u16(0);
+                w.u16(qrd::getBe16(buf + 6)); // the echo of the call identity
                 w.u16(it == answers_.end() ? 5001 : it->second.refusal);
             } else {
                 w.u16(QRD_RPC_RETURN);
-                w.u16(0);
+                w.u16(qrd::getBe16(buf + 6));
                 w.string(it->second.text);
             }
             sendto(fd_, w.data().data(), w.size(), 0, reinterpret_cast<sockaddr*>(&from), fl);

@@ -307,9 +307,11 @@ class FakeNw {
                 std::lock_guard<std::mutex> lock(mu_);
                 received_.push_back(r);
             }
-            for (const Bytes& reply : answer(r))
+            for (const Bytes& crafted : answer(r)) {
+                const Bytes reply = echoed(r, crafted);
                 sendto(fd_, reply.data(), reply.size(), 0,
                        reinterpret_cast<const sockaddr*>(&r.from), sizeof r.from);
+            }
         }
     }
 

@@ -62,7 +62,9 @@ TEST_F(RpcCall, RequestCarriesHeaderAndArgumentsAndReturnsResults) {
     ASSERT_EQ(calls.size(), 1u);
     const Bytes& d = calls[0].data;
     ASSERT_EQ(d.size(), 16u);
-    EXPECT_EQ(Bytes(d.begin(), d.begin() + 12), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 111}));
+    EXPECT_EQ(Bytes(d.begin(), d.begin() + 4), (Bytes{0, 0, 0, 0}));
+    EXPECT_NE(qrd::getBe16(&d[6]), 0) << "every call carries an identity";
+    EXPECT_EQ(Bytes(d.begin() + 8, d.begin() + 12), (Bytes{0, 1, 0, 111}));
     EXPECT_EQ(calls[0].args(), be32(0x11223344));
 }
 
@@ -75,6 +77,44 @@ TEST_F(RpcCall, IgnoresOtherReplyTypesAndKeepsWaiting) {
     Bytes results;
     ASSERT_EQ(rawCall(port_, 5, 10, results), QRD_OK);
     EXPECT_EQ(results, be32(2));
+}
+
+// Only the answer to this call counts: a late answer to an earlier call, an
+// answer that does not echo the identity, one from another port and one of a
+// server that never echoes are all dropped, and none of them moves the
+// deadline.
+TEST_F(RpcCall, OnlyTheAnswerToThisCallFromItsDestinationIsTaken) {
+    FakeServer other(301, /*withExtraSocket=*/true);
+    Bytes previous;
+    server_.setEcho(false);
+    server_.onDatagram([&](const Received& r) {
+        Bytes late = echoed(r, returnReply(be32(666)));
+        late[2] ^= 0x01; // an echo of another call
+        Bytes noEcho = returnReply(be32(667));
+        // The right echo, but sent from another port of this host.
+        sockaddr_in to = r.from;
+        other.sendTo(echoed(r, returnReply(be32(668))), to);
+        std::vector<Bytes> out{late, noEcho};
+        if (!previous.empty()) out.push_back(previous); // a replay of the last answer
+        Bytes right = echoed(r, returnReply(be32(1)));
+        previous = right;
+        out.push_back(right);
+        return out;
+    });
+    for (int i = 0; i < 3; ++i) {
+        Bytes results;
+        ASSERT_EQ(rawCall(port_, 5, 10, results), QRD_OK);
+        EXPECT_EQ(results, be32(1));
+    }
+
+    // A server that never echoes is never heard, and junk does not keep the
+    // call alive beyond its time-out.
+    server_.onDatagram(
+        [](const Received&) { return std::vector<Bytes>(50, returnReply(be32(2))); });
+    Bytes results;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(rawCall(port_, 5, 2, results), QRDERR_TIMEOUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
 }
 
 TEST_F(RpcCall, RefusalsReturnTheServiceCodeUnchanged) {
@@ -124,23 +164,31 @@ TEST_F(RpcCall, ReceiveBufferGrowsForALargeReplyAndShrinksAfterASmallOne) {
 }
 
 TEST_F(RpcCall, TimeOutGives163AndTheNextCallWorksOnAFreshSocket) {
-    std::atomic<int> n{0};
-    server_.onDatagram([&](const Received&) {
-        if (n++ == 0) return std::vector<Bytes>{};
+    // The first call is never answered, however often it is sent.
+    std::atomic<uint32_t> silent{0};
+    server_.onDatagram([&](const Received& r) {
+        const uint32_t id = qrd::getBe32(&r.data[4]);
+        uint32_t none = 0;
+        silent.compare_exchange_strong(none, id);
+        if (id == silent) return std::vector<Bytes>{};
         return std::vector<Bytes>{returnReply(be32(9))};
     });
     Bytes results;
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(rawCall(port_, 41, 2, results), QRDERR_TIMEOUT);
     auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, 300ms);
+    EXPECT_GE(took, 390ms); // two ticks, counted in whole milliseconds
     EXPECT_LT(took, 3s);
+    const size_t sentFirst = server_.calls(41).size();
+    EXPECT_GE(sentFirst, 2u) << "sent again within its time-out";
 
     ASSERT_EQ(rawCall(port_, 41, 10, results), QRD_OK);
     EXPECT_EQ(results, be32(9));
     auto calls = server_.calls(41);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_NE(calls[0].from.sin_port, calls[1].from.sin_port)
+    ASSERT_EQ(calls.size(), sentFirst + 1);
+    for (size_t i = 1; i < sentFirst; ++i)
+        EXPECT_EQ(Bytes(calls[i].data), Bytes(calls[0].data)) << "the same request each time";
+    EXPECT_NE(calls[0].from.sin_port, calls.back().from.sin_port)
         << "the socket that timed out is destroyed, not reused";
 }
 

@@ -60,6 +60,15 @@ inline Bytes be32(uint32_t v) {
     return b;
 }
 
+// A reply to `r` as a server sends it: a reply to a call echoes the call's
+// identity in bytes 2-3 (anything else is sent as crafted).
+inline Bytes echoed(const Received& r, Bytes reply) {
+    const uint16_t type = reply.size() >= 4 ? qrd::getBe16(reply.data()) : 0;
+    if (r.type() == 0 && r.data.size() >= 12 && type >= 1 && type <= 3)
+        qrd::putBe16(reply.data() + 2, qrd::getBe16(&r.data[6]));
+    return reply;
+}
+
 class FakeServer {
   public:
     // Answers to one datagram: each is sent back to its source.
@@ -86,6 +95,8 @@ class FakeServer {
         std::lock_guard<std::mutex> lock(mu_);
         handler_ = std::move(h);
     }
+    // Off: replies leave exactly as the handler crafted them (no echo).
+    void setEcho(bool on) { echo_ = on; }
 
     // The UDP port of the extra socket (for Internet-road destinations).
     uint16_t extraPort() const {
@@ -168,9 +179,11 @@ class FakeServer {
                 // Replies leave from the unicast socket the request reached
                 // (the well-known one for broadcasts).
                 const int out = fds_[i == 1 ? 0 : i];
-                for (const Bytes& reply : h(r))
+                for (const Bytes& crafted : h(r)) {
+                    const Bytes reply = echo_ ? echoed(r, crafted) : crafted;
                     sendto(out, reply.data(), reply.size(), 0,
                            reinterpret_cast<const sockaddr*>(&r.from), sizeof r.from);
+                }
             }
         }
     }
@@ -180,6 +193,7 @@ class FakeServer {
     std::thread thread_;
     mutable std::mutex mu_;
     std::condition_variable cv_;
+    std::atomic<bool> echo_{true};
     Handler handler_;                // guarded by mu_
     std::vector<Received> received_; // guarded by mu_
 };

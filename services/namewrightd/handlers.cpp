@@ -173,7 +173,7 @@ uint16_t Handler::nonceUser(const Nonce& n, uint32_t from, Session& out) {
     if (!where || !peer_) return kNonceInvalid;
     std::string user;
     uint16_t st = peer_->verifyNonce(*server, *where, n, from, user);
-    if (st == kNonceInvalid) return kNonceInvalid;
+    if (st == kNonceInvalid || st == kStillAsking) return st;
     if (st != 0) {
         logLine(LogLevel::Error, "the issuer of a nonce, %s, did not answer (status %u)",
                 latin1ToUtf8(dir_.fullName(server->id)).c_str(), st);
@@ -192,7 +192,8 @@ Handler::Reply Handler::startSession(Call& c) {
     if (!readNonce(c.args, n)) return refusal(kBadRequest);
     Session s;
     names_.sync(storage_.directoryStamp());
-    if (uint16_t st = nonceUser(n, c.from.address, s)) return refusal(st);
+    if (uint16_t st = nonceUser(n, c.from.address, s))
+        return st == kStillAsking ? Reply() : refusal(st);
     s.source = c.from.address;
     s.nonce = n;
     SessionId id;

@@ -38,6 +38,10 @@ enum class Road { Native = 0, Internet = 1 };
 enum class ServiceKind { Namewright = 0, Message = 1 };
 enum class Opening : uint8_t;
 
+// What a peer question answers while the issuer's answer is still to come:
+// the call gets no reply now, and the client's next copy of it the answer.
+constexpr uint16_t kStillAsking = 0xFFFF;
+
 // Asks the server that issued a nonce whether it is valid and whose it is
 // (procedures 55 and 58 of that server).
 class PeerClient {
@@ -45,8 +49,8 @@ class PeerClient {
     virtual ~PeerClient() = default;
     // 0 with the owner's Latin-1 name, 1025 when the issuer refuses the
     // nonce (also when it was issued to another workstation than
-    // `workstation`, the address that presented it here), or a transport
-    // status (163 ...) when it did not answer.
+    // `workstation`, the address that presented it here), a transport status
+    // (163 ...) when it did not answer, or kStillAsking.
     virtual uint16_t verifyNonce(const Entry& server, const ServerRecord& where, const Nonce& n,
                                  uint32_t workstation, std::string& user) = 0;
 };

@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
@@ -31,6 +32,7 @@
 #include "qrd/portrecord.h"
 #include "qrd/rpcheader.h"
 #include "qrdapi.h"
+#include "replycache.h"
 #include "secretkey.h"
 #include "sqlite_storage.h"
 
@@ -76,7 +78,8 @@ struct Job {
     Endpoint* endpoint = nullptr;
     std::vector<uint8_t> data;
     ReplyTo to;
-    Source origin; // the sender's address, which sessions are bound to
+    Source origin;               // the sender's address, which sessions are bound to
+    ReplyCache::Source cacheKey; // who sent it, for the answers to repeated calls
 };
 
 // Workers fed by a queue (the login lane): a slow request holds one worker,
@@ -84,7 +87,7 @@ struct Job {
 // its client sends again.
 class WorkerPool {
   public:
-    explicit WorkerPool(Handler& h) : handler_(h) {}
+    WorkerPool(Handler& h, ReplyCache& replies) : handler_(h), replies_(replies) {}
     ~WorkerPool() { stop(); }
     // `background`: the workers run at a lower priority.
     void start(size_t n, bool background = false) {
@@ -118,6 +121,7 @@ class WorkerPool {
     void work();
 
     Handler& handler_;
+    ReplyCache& replies_;
     std::mutex mu_;
     std::condition_variable cv_;
     std::deque<Job> queue_; // guarded by mu_
@@ -133,6 +137,7 @@ class WorkerPool {
 // their threads and the CPU.
 struct Lanes {
     Handler& handler;
+    ReplyCache& replies;
     WorkerPool& logins;
     // False when the request was dropped (the login lane is full).
     bool serve(Job job) {
@@ -165,11 +170,19 @@ class Endpoint {
     ServiceKind service_;
 };
 
-void Lanes::run(Job& job) {
+// Serves one datagram: a repeated call is answered from the reply cache, so
+// a call that is not idempotent runs once however often it arrives.
+void serveJob(Handler& handler, ReplyCache& replies, Job& job) {
     Endpoint& ep = *job.endpoint;
-    Handler::Reply reply =
-        handler.handle(ep.road(), ep.service(), job.data.data(), job.data.size(), job.origin);
+    Handler::Reply reply = replies.answer(job.cacheKey, job.data.data(), job.data.size(), [&] {
+        return handler.handle(ep.road(), ep.service(), job.data.data(), job.data.size(),
+                              job.origin);
+    });
     if (reply) ep.reply(job.to, *reply);
+}
+
+void Lanes::run(Job& job) {
+    serveJob(handler, replies, job);
 }
 
 void WorkerPool::work() {
@@ -182,10 +195,7 @@ void WorkerPool::work() {
             job = std::move(queue_.front());
             queue_.pop_front();
         }
-        Endpoint& ep = *job.endpoint;
-        Handler::Reply reply =
-            handler_.handle(ep.road(), ep.service(), job.data.data(), job.data.size(), job.origin);
-        if (reply) ep.reply(job.to, *reply);
+        serveJob(handler_, replies_, job);
     }
 }
 
@@ -239,6 +249,9 @@ class UdpEndpoint : public Endpoint {
             if (n < 0) continue;
             job.data.assign(buf.begin(), buf.begin() + n);
             job.origin = Source{ntohl(job.to.from.sin_addr.s_addr)};
+            job.cacheKey.road = uint8_t(road());
+            std::memcpy(job.cacheKey.address.data(), &job.to.from,
+                        std::min(sizeof job.to.from, job.cacheKey.address.size()));
             if (!pool.serve(std::move(job)))
                 logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
@@ -319,6 +332,8 @@ class NativeEndpoint : public Endpoint {
             job.data.assign(buf.begin(), buf.begin() + req.count);
             job.to.remote = req.remote;
             job.origin = sourceOf(req.remote);
+            job.cacheKey.road = uint8_t(road());
+            std::memcpy(job.cacheKey.address.data(), &req.remote, job.cacheKey.address.size());
             if (!pool.serve(std::move(job)))
                 logLine(LogLevel::Debug, "%s: busy, a request was dropped", describe().c_str());
         }
@@ -448,11 +463,12 @@ int serve(const ServeOptions& opt) {
     SessionTable sessions;
     NativePeerClient nativePeer;
     Handler handler(*storage, sessions, opt.native ? &nativePeer : nullptr, cfg);
+    ReplyCache replies;
 
     std::atomic<bool> stop{false};
-    WorkerPool logins(handler);
+    WorkerPool logins(handler, replies);
     logins.start(kLoginWorkers, true);
-    Lanes lanes{handler, logins};
+    Lanes lanes{handler, replies, logins};
     std::vector<std::thread> threads;
     for (auto& e : endpoints)
         for (size_t i = 0; i < kWorkers; ++i)

@@ -342,7 +342,7 @@ QRDSTATUS opReceive(Device& d, Call& c, QRD_SOCK_REQ* req) {
     if (!req->buffer && req->length) return QRDERR_BAD_ARG;
     s->notified = false;
     registerCall(d, c, req, s->handle);
-    const int64_t limit = ticksToMillis(req->timeout);
+    const int64_t limit = receiveLimitMillis(*req);
     const int64_t deadline = limit < 0 ? -1 : monotonicMillis() + limit;
     for (;;) {
         if (c.cancelled || s->closed) return QRDERR_ABORTED;
@@ -605,6 +605,17 @@ bool pending(const void* request) {
     for (const Call* c : d->calls)
         if (c->request == request) return true;
     return false;
+}
+
+bool sameEndpoint(const QRD_PORT& dest, const QRD_PORT& source) {
+    auto d = currentDevice(false);
+    if (!d || !isNativePort(dest) || !isNativePort(source)) return false;
+    const sockaddr_in to = udpDestination(d->map, dest);
+    const sockaddr_in from = udpDestination(d->map, source);
+    if (to.sin_port != from.sin_port) return false;
+    uint32_t network = 0;
+    std::memcpy(&network, dest.network, sizeof network);
+    return network == 0xFFFFFFFFu || to.sin_addr.s_addr == from.sin_addr.s_addr;
 }
 
 } // namespace qrd::commstack

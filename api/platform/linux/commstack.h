@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "qrdapi.h"
+
 namespace qrd::commstack {
 
 constexpr size_t kEventPoolSize = 32;
@@ -29,6 +31,10 @@ struct PoolUse {
 PoolUse poolUse();
 // True while a blocking call on `request` (a QRD_SOCK_REQ) can be woken.
 bool pending(const void* request);
+// Whether a datagram whose source record is `source` came from the UDP
+// endpoint that `dest` is sent to (for a broadcast `dest`: from any address,
+// same port). False while the device is closed.
+bool sameEndpoint(const QRD_PORT& dest, const QRD_PORT& source);
 
 } // namespace qrd::commstack
 

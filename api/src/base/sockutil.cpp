@@ -57,6 +57,10 @@ int64_t ticksToMillis(uint32_t ticks) {
     return int64_t(ticks) * 200;
 }
 
+int64_t receiveLimitMillis(const QRD_SOCK_REQ& req) {
+    return req.reserved ? int64_t(req.reserved) : ticksToMillis(req.timeout);
+}
+
 int64_t monotonicMillis() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -19,6 +19,10 @@ QRDSTATUS statusFromErrno(int linuxErrno);
 // A time-out in ticks of 1/5 second as milliseconds for poll(); -1 (no limit)
 // for 0x7FFFFFFF and above.
 int64_t ticksToMillis(uint32_t ticks);
+// How long a receive waits, in milliseconds (-1: no limit): the request's
+// reserved word when it is set (the RPC layer's retransmission timer needs
+// finer steps than ticks), else its time-out in ticks.
+int64_t receiveLimitMillis(const QRD_SOCK_REQ& req);
 // Milliseconds left until `deadlineMs` of a CLOCK_MONOTONIC clock (never
 // negative), or -1 when there is no deadline (-1).
 int pollMillisLeft(int64_t deadlineMs);

@@ -124,7 +124,7 @@ QRDSTATUS inetReceive(QRD_SOCK_REQ* req) {
     }
     if (!req->buffer && req->length) return fail(req, QRDERR_BAD_ARG);
     const bool connected = req->flags & QRD_SOCK_CONNECTED;
-    const int64_t limit = qrd::ticksToMillis(req->timeout);
+    const int64_t limit = qrd::receiveLimitMillis(*req);
     const int64_t deadline = limit < 0 ? -1 : qrd::monotonicMillis() + limit;
     for (;;) {
         if (s->closed) {

@@ -18,6 +18,7 @@
 #include "qrd/loginwire.h"
 #include "qrd/nmproto.h"
 #include "qrd/portrecord.h"
+#include "qrd/rpcheader.h"
 #include "qrdapi.h"
 
 using nwdtest::Outcome;
@@ -180,7 +181,7 @@ TEST(SpoofedSearch, TheAnswererGetsNoPasswordAndTheLoginFails) {
             } else if (n >= 12 && qrd::getBe16(d.data()) == 0) {
                 ++exchanges;
                 w.u16(qrd::nm::kReturn);
-                w.u16(0);
+                w.u16(qrd::rpcwire::echoOf(qrd::getBe32(d.data() + 4))); // as a server would
                 if (qrd::getBe16(d.data() + 10) == qrd::nm::kLoginStart) {
                     qrd::loginwire::StartReply r;
                     r.exchange = 1;
