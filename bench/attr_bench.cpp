@@ -515,11 +515,7 @@ int supervise(const Options& o) {
     }
     code = waitForWorker(worker, life[0], nowMs() + int64_t(o.timeoutSec) * 1000, "attr_bench");
     close(life[0]);
-    std::printf("load average at the end: %s\n", loadAverage().c_str());
-    if (code != 0 && code != 130) {
-        std::string tail = fileTail(log, 2000);
-        if (!tail.empty()) std::fprintf(stderr, "daemon log (last lines):\n%s\n", tail.c_str());
-    }
+    reportEnd(code, log);
     return finish(code);
 }
 

@@ -111,4 +111,11 @@ int waitForWorker(pid_t worker, int life, int64_t deadline, const char* program)
     return 1;
 }
 
+void reportEnd(int code, const std::string& daemonLog) {
+    std::printf("load average at the end: %s\n", loadAverage().c_str());
+    if (code == 0 || code == 130) return;
+    const std::string tail = fileTail(daemonLog, 2000);
+    if (!tail.empty()) std::fprintf(stderr, "daemon log (last lines):\n%s\n", tail.c_str());
+}
+
 } // namespace bench

@@ -40,4 +40,8 @@ Placement placeProcesses(const std::string& asked);
 // or a crash (said on standard error after `program`).
 int waitForWorker(pid_t worker, int life, int64_t deadline, const char* program);
 
+// Prints the load average at the end and, when the run failed (`code` not 0
+// nor 130), the last lines of the daemon's log.
+void reportEnd(int code, const std::string& daemonLog);
+
 } // namespace bench

@@ -125,11 +125,7 @@ int supervise(const Options& o) {
         return finish(1);
     }
     int code = runWorker(worker, o, place.clientCpu);
-    std::printf("load average at the end: %s\n", loadAverage().c_str());
-    if (code != 0 && code != 130) {
-        std::string tail = fileTail(log, 2000);
-        if (!tail.empty()) std::fprintf(stderr, "daemon log (last lines):\n%s\n", tail.c_str());
-    }
+    reportEnd(code, log);
     return finish(code);
 }
 
