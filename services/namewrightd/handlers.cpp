@@ -69,7 +69,14 @@ Handler::Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, Han
       clock_(clock ? std::move(clock) : Clock([] { return uint32_t(std::time(nullptr)); })),
       dir_(storage),
       issuer_(storage, serverIdOf(config_.serverName), config_.nonces, config_.secretKey),
-      messageRate_(config_.messageRate) {}
+      messageRate_(config_.messageRate) {
+    // Transfers of a session end with it, also when the table evicts it.
+    sessions_.setOnEnd([this](const SessionId& id) { transfers_.dropSession(id); });
+}
+
+Handler::~Handler() {
+    sessions_.setOnEnd(nullptr);
+}
 
 Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* data, size_t size,
                                Source from) {

@@ -88,6 +88,9 @@ class Handler {
 
     Handler(Storage& storage, SessionTable& sessions, PeerClient* peer, HandlerConfig config,
             Clock clock = {});
+    ~Handler();
+    Handler(const Handler&) = delete;
+    Handler& operator=(const Handler&) = delete;
 
     // One datagram that arrived on the socket of `service` on `road` from
     // `from` (sessions answer only the address that started them).

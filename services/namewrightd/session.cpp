@@ -36,6 +36,16 @@ void SessionTable::erase(uint32_t k) {
     s.sourceOrder->erase(s.inSource);
     if (s.sourceOrder->empty()) bySource_.erase(s.session.source);
     slots_.erase(it);
+    if (onEnd_) {
+        SessionId id;
+        qrd::putBe32(id.data(), k);
+        onEnd_(id);
+    }
+}
+
+void SessionTable::setOnEnd(std::function<void(const SessionId&)> onEnd) {
+    std::lock_guard<std::mutex> lock(mu_);
+    onEnd_ = std::move(onEnd);
 }
 
 void SessionTable::expire(uint32_t now) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -89,6 +90,9 @@ class SessionTable {
     // Whether `from` holds any live session.
     bool anyAt(Source from, uint32_t now);
     size_t size();
+    // Called (under the table's lock) for every session that ends, however it
+    // ends, so that what belongs to it can go too. Empty: nothing is called.
+    void setOnEnd(std::function<void(const SessionId&)> onEnd);
 
   private:
     using Order = std::list<uint32_t>; // keys, most recently used first
@@ -121,6 +125,7 @@ class SessionTable {
     std::unordered_map<std::string, Order> byUser_;
     std::unordered_map<uint32_t, Order> bySource_;
     SourceThrottle throttle_;
+    std::function<void(const SessionId&)> onEnd_; // guarded by mu_
 };
 
 } // namespace nwd

@@ -31,6 +31,29 @@ TEST(SessionTableTest, ASessionAnswersOnlyTheAddressThatStartedIt) {
     EXPECT_FALSE(t.find(id, Source{kOwner}, kT0));
 }
 
+// What belongs to a session (its open transfers) goes with it, also when
+// the table evicts or expires it rather than a client ending it.
+TEST(SessionTableTest, EverySessionThatEndsIsReportedHoweverItEnds) {
+    SessionLimits lim;
+    lim.perUser = 1;
+    lim.idleSeconds = 100;
+    SessionTable t(lim);
+    std::vector<SessionId> ended;
+    t.setOnEnd([&](const SessionId& id) { ended.push_back(id); });
+    SessionId first, second, third;
+    ASSERT_TRUE(t.open(sessionFor("bob@Sales@Demo", 7, kOwner), kT0, first));
+    ASSERT_TRUE(t.open(sessionFor("bob@Sales@Demo", 7, kOwner), kT0, second));
+    ASSERT_EQ(ended, std::vector<SessionId>{first}) << "the user's older session was evicted";
+    EXPECT_FALSE(t.find(second, Source{kOwner}, kT0 + 101)) << "an idle session expires";
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[1], second);
+    ASSERT_TRUE(t.open(sessionFor("ann@Sales@Demo", 8, kOwner), kT0 + 200, third));
+    EXPECT_TRUE(t.close(third, Source{kOwner}, kT0 + 200));
+    ASSERT_EQ(ended.size(), 3u);
+    EXPECT_EQ(ended[2], third);
+    t.setOnEnd(nullptr);
+}
+
 TEST(SessionTableTest, FailedLookUpsThrottleTheirAddressOnlyAndWearOff) {
     SessionLimits lim;
     lim.failures.burst = 8;
