@@ -232,7 +232,12 @@ TEST_F(ConcurrencyTest, AWriterThatStopsMidwayLeavesTheOldValueAndAFloodLeavesMe
     ASSERT_GT(afterSecond, 0);
     std::printf("daemon RSS after two floods %ld KiB, after three %ld KiB\n", afterSecond,
                 afterThird);
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(afterThird - afterSecond, 4096) << "memory grows with abandoned transfers";
+#else
+    // AddressSanitizer keeps freed memory in quarantine: its daemon's RSS
+    // says nothing about what the tables hold, so only the answer counts.
+#endif
     // The daemon still answers, with the value untouched.
     ASSERT_EQ(get(&s, got), 0);
     EXPECT_EQ(got.size(), kMaxValue);
