@@ -27,7 +27,7 @@ namespace {
 
 struct World {
     SqliteStorage storage{":memory:"};
-    SessionTable sessions{64};
+    SessionTable sessions;
     std::unique_ptr<Handler> handler;
     uint32_t exchange = 0;
 
