@@ -1,0 +1,34 @@
+// UIApplication: starts the desktop. It checks that someone is logged in,
+// builds the frame with its two views over the document, and, for a
+// screenshot run, renders the frame into a PNG once the desktop is shown.
+#pragma once
+
+#include "options.h"
+
+#include <QObject>
+#include <memory>
+
+namespace desk::ui {
+class UIDesktopFrame;
+}
+
+namespace desk::app {
+
+class UIApplication : public QObject {
+    Q_OBJECT
+  public:
+    explicit UIApplication(const Options& options);
+    ~UIApplication() override;
+
+    // Runs the program; its exit status.
+    int run();
+
+  private:
+    void about();
+    bool saveScreenshot();
+
+    Options options_;
+    std::unique_ptr<ui::UIDesktopFrame> frame_;
+};
+
+} // namespace desk::app
