@@ -4,7 +4,9 @@
 
 #include <namedir/records.h>
 
+#include "folders/usrfoldernode.h"
+
 const USRNodeKind kUSRNodeKinds[] = {
-    {DIR_TYPE_NONE, nullptr}, // placeholder: a type without a row is a plain USRNode
+    {DIR_TYPE_FOLDER, USRMakeFolderNode},
 };
 const size_t kUSRNodeKindCount = sizeof kUSRNodeKinds / sizeof kUSRNodeKinds[0];
