@@ -164,10 +164,10 @@ void UICopyDialog::refreshTexts() {
     const int current = std::max(index_, 0) + 1;
     const double fraction = length_ > 0 ? double(done_) / double(length_) : 0.0;
     const int percent = int(((current - 1) + fraction) / count * 100.0);
-    fileLabel_->setText(uiString(kStrFileOf).arg(current).arg(count));
+    fileLabel_->setText(uiFormat(kStrFileOf, {QString::number(current), QString::number(count)}));
     if (index_ >= 0)
-        pathLabel_->setText(uiString(kStrCopying).arg(sources_[index_], destinations_[index_]));
-    percentLabel_->setText(uiString(kStrComplete).arg(percent));
+        pathLabel_->setText(uiFormat(kStrCopying, {sources_[index_], destinations_[index_]}));
+    percentLabel_->setText(uiFormat(kStrComplete, {QString::number(percent)}));
     filesBar_->setRange(0, count);
     filesBar_->setValue(current - 1);
     bytesBar_->setRange(0, 100);

@@ -1,10 +1,6 @@
-// The one text every window shows for a failed directory, file or system
-// call, and the message box that carries it.
-//
-// Codes below 33 are the host's error numbers (errno), shown after string
-// 5013. Other codes are the store's: their text is string 3500 + code; for
-// codes from 100 up the client library's last status is appended, because
-// those failures happen below the store and the status tells which.
+// The message box every window shows for a failed directory, file or system
+// call: the shared error text (core/strings.h, USRErrorText) with the
+// exclamation icon and an OK button.
 #pragma once
 
 #include <QString>
@@ -13,16 +9,11 @@ class QWidget;
 
 namespace desk::ui {
 
-// The text of `code`. `brief` joins the parts on one line (for list cells);
-// `lastStatus` is the client library's last status to append where the rule
-// asks for it.
-QString errorText(long code, bool brief, unsigned lastStatus);
+// The shared error text of `code` as a QString.
+QString errorText(long code, bool brief = false, const QString& context = {});
 
-// The same with the calling thread's last client library status.
-QString errorText(long code, bool brief = false);
-
-// A message box with the exclamation icon and OK; `context` (an object's
-// name, say) goes on its own line after the text.
+// A message box with the error text; `context` (an object's name, say) goes
+// on its own line after it.
 void showError(QWidget* parent, long code, const QString& context = {});
 
 // A plain message in the same box (texts that are not error codes).

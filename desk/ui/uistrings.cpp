@@ -1,58 +1,56 @@
 #include "uistrings.h"
 
+#include "core/strings.h"
+
 namespace desk::ui {
 namespace {
 
 struct Entry {
-    int id;
+    long id;
     const char* text;
 };
 
-constexpr Entry kStrings[] = {
-    {kStrTabDesktop, "My Desktop"},
-    {kStrTabInbox, "My Inbox"},
-    {kStrColName, "Name"},
-    {kStrColType, "Type"},
-    {kStrColDescription, "Description"},
+// Texts that only windows show.
+constexpr Entry kWindowStrings[] = {
     {kStrTypeDocument, "Document"},
     {kStrTypeWeb, "Web"},
     {kStrTypeFolder, "Folder"},
     {kStrTypePeople, "People"},
     {kStrTypeGeneric, "Generic"},
-    {kStrContentsOf, "Contents of "},
-    {kStrDescriptionOf, "Description of "},
-    {kStrInboxRoot, "My Inbox"},
-    {kStrClipboardOpen, "Failed to open Clipboard!"},
-    {kStrDesktopRoot, "My Desktop"},
-    {kStrClipboardData, "Failed to get Clipboard data!"},
-    {kStrCancel, "&Cancel"},
-    {kStrPublish, "&Publish"},
-    {kStrRecipient, "Recipient"},
-    {kStrListGroupMember, "List/Group Member"},
-    {kStrStatus, "Status"},
-    {kStrSent, "Sent"},
-    {kStrPublishing, "Publishing..."},
-    {kStrDone, "Done"},
-    {kStrFileOf, "File %1 of %2"},
-    {kStrCopying, "Copying %1 to %2"},
-    {kStrComplete, "%1% complete"},
-    {kStrSystemError, "System  Error  "},
-    {kStrFolderExists, "Folder already exists."},
-    {kStrLockedNoPublish, "Folder is locked, cannot publish:"},
     {kStrBuildingList, "Building deletion list ...."},
     {kStrFinishedDeleting, "Finished deleting."},
-    {kStrHostError, "This following error was returned by the host operating system:"},
-    {kStrQordaError, "Qorda Error: "},
     {kStrDesktopToolbar, "Desktop Toolbar"},
-    {kStrAppTitle, "Namewright Desktop"},
 };
 
 } // namespace
 
-QString uiString(int id) {
-    for (const Entry& e : kStrings)
+QString uiString(long id) {
+    const std::string text = USRString(id);
+    if (!text.empty()) return QString::fromStdString(text);
+    for (const Entry& e : kWindowStrings)
         if (e.id == id) return QString::fromUtf8(e.text);
     return {};
+}
+
+QString uiFormat(long id, const QStringList& args) {
+    const QString in = uiString(id);
+    QString out;
+    int next = 0;
+    for (int i = 0; i < in.size(); ++i) {
+        const QChar c = in[i];
+        const QChar n = i + 1 < in.size() ? in[i + 1] : QChar();
+        if (c == QLatin1Char('%') && n == QLatin1Char('%')) {
+            out += QLatin1Char('%');
+            ++i;
+        } else if (c == QLatin1Char('%') && (n == QLatin1Char('s') || n == QLatin1Char('d')) &&
+                   next < args.size()) {
+            out += args[next++];
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 } // namespace desk::ui

@@ -1,13 +1,15 @@
-// The window texts of the desktop's string table, by their fixed numbers.
-// The store's error texts (3500 + code) come from DIRErrorText; everything a
-// window shows by number comes from here, so a text is changed in one place.
+// Window texts by their fixed numbers. The desktop's string table lives
+// with the logic (core/strings.h); the few texts only windows show (type
+// names, the deletion dialog's texts, the toolbar's caption) are kept here
+// and looked up after it.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace desk::ui {
 
-enum StringId : int {
+enum StringId : long {
     kStrTabDesktop = 115,
     kStrTabInbox = 116,
     kStrColName = 137,
@@ -35,18 +37,19 @@ enum StringId : int {
     kStrFileOf = 192,
     kStrCopying = 193,
     kStrComplete = 194,
-    kStrSystemError = 5000,
-    kStrFolderExists = 5001,
+    kStrLockedDelete = 5005,
     kStrLockedNoPublish = 5006,
     kStrBuildingList = 5007,
     kStrFinishedDeleting = 5008,
-    kStrHostError = 5013,
-    kStrQordaError = 5021,
     kStrDesktopToolbar = 32843,
     kStrAppTitle = 57344,
 };
 
-// The text of a window string; an empty string for a number the table lacks.
-QString uiString(int id);
+// The text of string `id`; empty for a number no table holds.
+QString uiString(long id);
+
+// uiString(id) with each "%s" or "%d" replaced by the next of `args`, and
+// "%%" by "%".
+QString uiFormat(long id, const QStringList& args);
 
 } // namespace desk::ui

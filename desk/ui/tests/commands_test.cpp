@@ -1,6 +1,9 @@
 // The command table's enabling rules and the shared error text.
 #include "commands.h"
 #include "errortext.h"
+#include "uistrings.h"
+
+#include "testmain.h"
 
 #include <QtTest>
 #include <cstring>
@@ -157,24 +160,17 @@ class CommandsTest : public QObject {
         QVERIFY(!actionButtonEnabled(0, s));
     }
 
-    void errorTextsFollowTheRule() {
-        // A host error: string 5013, two newlines, the system's text.
-        const QString host = errorText(5, false, 0);
-        QVERIFY(host.startsWith(
-            QStringLiteral("This following error was returned by the host operating system:\n\n")));
-        QVERIFY(host.endsWith(QString::fromLocal8Bit(std::strerror(5))));
-        // A store code below 100: its text alone.
-        QCOMPARE(errorText(36, false, 7), QStringLiteral("Object does not exist."));
-        // From 100 up the client status follows, on its own or after ": ".
-        QCOMPARE(
-            errorText(120, false, 1001),
-            QStringLiteral("The user's desktop has already been created.\n\n\nQorda Error: 1001"));
-        QCOMPARE(errorText(120, true, 1001),
-                 QStringLiteral("The user's desktop has already been created.: Qorda Error: 1001"));
-        // A number the table lacks.
-        QCOMPARE(errorText(999, true, 3), QStringLiteral("System  Error   : 999: Qorda Error: 3"));
+    void windowTextsComeFromOneTableWithTheirFormats() {
+        QCOMPARE(uiFormat(kStrFileOf, {QStringLiteral("2"), QStringLiteral("3")}),
+                 QStringLiteral("File 2 of 3"));
+        QCOMPARE(uiFormat(kStrComplete, {QStringLiteral("40")}), QStringLiteral("40% complete"));
+        QCOMPARE(uiString(kStrTypeFolder), QStringLiteral("Folder"));
+        QCOMPARE(uiString(kStrDesktopRoot), QStringLiteral("My Desktop"));
+        QVERIFY(uiString(4999).isEmpty());
+        QCOMPARE(errorText(36, false, QStringLiteral("Plans")),
+                 QStringLiteral("Object does not exist.\nPlans"));
     }
 };
 
-QTEST_MAIN(CommandsTest)
+DESK_TEST_MAIN(CommandsTest)
 #include "commands_test.moc"

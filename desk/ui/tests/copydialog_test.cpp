@@ -2,9 +2,11 @@
 #include "copydialog.h"
 #include "errortext.h"
 
+#include "testmain.h"
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 using namespace desk::ui;
@@ -115,5 +117,5 @@ class CopyDialogTest : public QObject {
     }
 };
 
-QTEST_MAIN(CopyDialogTest)
+DESK_TEST_MAIN(CopyDialogTest)
 #include "copydialog_test.moc"

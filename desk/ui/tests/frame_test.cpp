@@ -3,6 +3,7 @@
 #include "mainframe.h"
 #include "placement.h"
 
+#include "testmain.h"
 #include <QAction>
 #include <QLabel>
 #include <QScreen>
@@ -10,6 +11,7 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolBar>
+
 #include <QtTest>
 
 using namespace desk::ui;
@@ -202,5 +204,5 @@ class FrameTest : public QObject {
     }
 };
 
-QTEST_MAIN(FrameTest)
+DESK_TEST_MAIN(FrameTest)
 #include "frame_test.moc"
