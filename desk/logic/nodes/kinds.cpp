@@ -5,8 +5,10 @@
 #include <namedir/records.h>
 
 #include "folders/usrfoldernode.h"
+#include "people/usrpeoplenode.h"
 
 const USRNodeKind kUSRNodeKinds[] = {
     {DIR_TYPE_FOLDER, USRMakeFolderNode},
+    {DIR_TYPE_PERSON, USRMakePeopleNode},
 };
 const size_t kUSRNodeKindCount = sizeof kUSRNodeKinds / sizeof kUSRNodeKinds[0];
