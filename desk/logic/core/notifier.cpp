@@ -1,0 +1,2 @@
+// The notifier's moc output is built here.
+#include "core/notifier.h"
