@@ -13,6 +13,7 @@
 
 #include "loginclient.h"
 #include "qrd/config.h"
+#include "qrd/loginsignal.h"
 #include "qrd/nmproto.h"
 
 namespace {
@@ -42,7 +43,7 @@ void announce(int loggedIn) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return; // no session bus: nobody to tell
     QDBusMessage signal = QDBusMessage::createSignal(
-        "/net/halvex/Namewright", "net.halvex.Namewright.Workstation", "VM_LOGINLOGOUT");
+        qrd::kLoginSignalPath, qrd::kLoginSignalInterface, qrd::kLoginSignalName);
     signal << loggedIn;
     bus.send(signal);
     // A short-lived program must not exit with the signal still queued: a

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "qrd/drivemappings.h"
 #include "qrd/ini.h"
 #include "qrdapi.h"
 
@@ -45,17 +46,11 @@ constexpr uint16_t kSubfunctionClient = 4;
 // The drive is not in the mapping table (the system's "invalid drive").
 constexpr QRDSTATUS kNotMapped = 15;
 
-// One [DriveMappings] entry of QORDA.INI:
-//   F=FILESVC@GROUP@ORG,share\path,/local/mount/dir
-struct DriveMapping {
-    uint16_t drive = 0;   // A = 1
-    std::string service;  // the file service's full Namewright name
-    std::string root;     // the share path below the service
-    std::string mountDir; // where the service is mounted locally (may be empty)
-};
-
-// Reads the table; entries that do not fit the record are left out.
-std::vector<DriveMapping> readDriveMappings(const IniFile& ini);
+// The mapping table of QORDA.INI, as far as its entries fit the record.
+using DriveMapping = qrd::DriveMapping;
+inline std::vector<DriveMapping> readDriveMappings(const IniFile& ini) {
+    return qrd::readDriveMappings(ini, kServiceLen, QRD_ROOT_LEN);
+}
 
 // Builds a request record.
 QRD_FS_REQ globalVarRequest(uint8_t code, uint16_t id, uint16_t length, const void* buffer);
