@@ -99,12 +99,15 @@ USRWebNode* USRNewWebItem(USRContext& context, USRFolderNode& current, USRNotifi
 }
 
 bool USREditDocumentProperties(USRContext& context, USRDocNode& doc, USRNotifier* notifier) {
+    bool copied = false;
     if (doc.isShared() && !USRFile::isOnSharedArea(doc.filePath())) {
         std::string path = doc.filePath();
         if (!USROfferSharedCopy(context, path)) return false;
         doc.setFilePath(path);
+        copied = true;
     }
-    if (!doc.edit(true, false)) return false;
+    // The copy's path is saved even when the dialog changes nothing else.
+    if (!doc.edit(true, copied)) return false;
     long e = 0;
     if (!doc.write(e)) {
         context.prompter().showError(e);
