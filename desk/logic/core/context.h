@@ -13,6 +13,7 @@
 #include <string>
 
 class DIRDirectory;
+class USRActivation;
 class USRMembership;
 class USRNodeFactory;
 class USRNodeRegistry;
@@ -42,6 +43,11 @@ class USRContext {
     USRPrompter& prompter() { return *prompter_; }
     void setPrompter(USRPrompter* prompter);
 
+    // Opening and running items (nullptr until the launching code sets it;
+    // not owned).
+    USRActivation* activation() { return activation_; }
+    void setActivation(USRActivation* activation) { activation_ = activation; }
+
     // The logged-in user's name, cached by the first success; 53 when
     // nobody is logged in.
     bool loginName(std::string& name, long& error);
@@ -59,6 +65,7 @@ class USRContext {
     std::unique_ptr<USRPrompter> silent_;
     USRPrompter* prompter_;
     USRMembership* membership_;
+    USRActivation* activation_ = nullptr;
     std::mutex loginLock_;
     std::string login_; // guarded by loginLock_
 };

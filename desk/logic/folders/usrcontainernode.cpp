@@ -86,7 +86,8 @@ const std::vector<std::string>& USRContainerNode::subscribers() const {
 
 bool USRContainerNode::isSubscriber(const std::string& user) const {
     const auto& s = containerData().subscribers;
-    return std::any_of(s.begin(), s.end(), [&](const std::string& n) { return USRSameName(n, user); });
+    return std::any_of(s.begin(), s.end(),
+                       [&](const std::string& n) { return USRSameName(n, user); });
 }
 
 bool USRContainerNode::addSubscriber(const std::string& user, long& error) {

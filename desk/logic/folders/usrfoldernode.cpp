@@ -18,7 +18,9 @@ bool fail(long& error, long code) {
     return false;
 }
 
-const DIRFolder* asFolder(const DIRCommonInfo& r) { return dynamic_cast<const DIRFolder*>(&r); }
+const DIRFolder* asFolder(const DIRCommonInfo& r) {
+    return dynamic_cast<const DIRFolder*>(&r);
+}
 } // namespace
 
 std::unique_ptr<USRNode> USRMakeFolderNode(USRContext& context) {
@@ -62,9 +64,10 @@ void USRFolderNode::mergeInto(DIRCommonInfo& stored) const {
     // The other workstation's list, with this one's additions and removals.
     auto& list = folder->subscribers;
     for (const std::string& gone : subscribersRemoved_)
-        list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](const DIRSubscriber& s) { return USRSameName(s.name, gone); }),
-                   list.end());
+        list.erase(
+            std::remove_if(list.begin(), list.end(),
+                           [&](const DIRSubscriber& s) { return USRSameName(s.name, gone); }),
+            list.end());
     for (const std::string& added : subscribersAdded_)
         if (std::none_of(list.begin(), list.end(),
                          [&](const DIRSubscriber& s) { return USRSameName(s.name, added); }))
@@ -118,8 +121,8 @@ bool USRFolderNode::edit(bool editable, bool) {
     std::vector<USRAccessEntry> entries;
     for (const QVariant& row : v["rights"].toList()) {
         QVariantMap m = row.toMap();
-        entries.push_back({m["name"].toString().toStdString(), m["kind"].toInt(),
-                           m["role"].toInt(), m["mark"].toBool()});
+        entries.push_back({m["name"].toString().toStdString(), m["kind"].toInt(), m["role"].toInt(),
+                           m["mark"].toBool()});
     }
     bool same = entries.size() == data().accessRights.size() &&
                 std::equal(entries.begin(), entries.end(), data().accessRights.begin(),

@@ -1,0 +1,100 @@
+// The Delete command of the document (and the second half of a cut).
+#include <namedir/errors.h>
+
+#include "core/context.h"
+#include "core/prompter.h"
+#include "core/strings.h"
+#include "document/uidesktop.h"
+#include "folders/usrfoldernode.h"
+#include "nodes/usrnoderegistry.h"
+
+namespace {
+
+// Releases a node's busy lock when the deletion of the node ends.
+struct BusyLock {
+    USRNode* node;
+    ~BusyLock() { node->releaseBusyLock(); }
+};
+
+} // namespace
+
+bool UIDesktop::deleteOne(USRNode* node, bool silent, bool& yesToAll, bool& stop) {
+    USRPrompter& prompter = context_.prompter();
+    if (!node->takeBusyLock()) {
+        prompter.showMessage(USRString(USR_STR_LOCKED_DELETE) + " " + node->name(),
+                             USRIcon::Exclamation);
+        return true; // not a failure of the pass: the next node is tried
+    }
+    BusyLock lock{node};
+    if (!silent && !yesToAll) {
+        QVariantMap v{{"name", QString::fromStdString(node->name())},
+                      {"type", int(node->objectType())}};
+        USRReply reply = prompter.runDialog(USRDialog::DeleteConfirm, v);
+        if (reply == USR_REPLY_YES_TO_ALL) yesToAll = true;
+        if (reply == USR_REPLY_NO) return true;
+        if (reply != USR_REPLY_YES && reply != USR_REPLY_YES_TO_ALL) {
+            stop = true;
+            return true;
+        }
+    }
+    USRFolderNode* holder = node == current_ ? parentOfCurrent_ : current_;
+    if (!holder) return true;
+    long e = 0;
+    bool ok;
+    auto* folder = dynamic_cast<USRFolderNode*>(node);
+    if (!folder) {
+        if (!silent && holder->isModerator()) {
+            ok = USRFolderNode::deletePermanently(context_, *node, e);
+            if (!ok && (e == DIR_OBJECT_MISSING || e == DIR_ATTR_MISSING)) {
+                prompter.showMessage(USRString(USR_STR_ITEM_GONE), USRIcon::Exclamation);
+                long ignored = 0;
+                holder->removeChild(node->key(), ignored); // nothing is left to delete
+            } else if (!ok) {
+                prompter.showError(e);
+            }
+        } else {
+            ok = holder->removeNode(*node, e);
+            if (!ok) prompter.showError(e);
+        }
+    } else {
+        bool everyone = false;
+        if (!silent) {
+            QVariantMap v{{"name", QString::fromStdString(node->name())},
+                          {"moderator", folder->isShared() && folder->isModerator()}};
+            if (prompter.runDialog(USRDialog::FolderDelete, v) != USR_REPLY_OK) return true;
+            everyone = v.value("allSubscribers").toBool() && folder->isModerator();
+        }
+        ok = everyone ? USRFolderNode::deletePermanently(context_, *node, e)
+                      : holder->removeNode(*node, e);
+        if (!ok) prompter.showError(e);
+    }
+    if (!ok) return false;
+    notifier_.send(USR_HINT_NODE_REMOVED, node);
+    notifier_.send(USR_HINT_FOLDER_REREAD, holder);
+    return true;
+}
+
+void UIDesktop::deleteSelection(bool silent) {
+    std::vector<USRNode*> nodes = selection_;
+    selection_.clear();
+    busy_ = true;
+    bool yesToAll = false, stop = false;
+    for (USRNode* node : nodes) {
+        if (stop) break;
+        if (node == root_ || node->isStale()) continue;
+        if (deleteOne(node, silent, yesToAll, stop)) continue;
+        if (nodes.size() > 1 &&
+            !context_.prompter().askYesNo(USRFormat(USR_STR_DELETE_REMAINING, {node->name()}),
+                                          USRIcon::Question))
+            break;
+    }
+    busy_ = false;
+    notifier_.send(USR_HINT_DELETION_DONE);
+    long e = 0;
+    // The current folder itself may be among the purged: the parent follows.
+    if (current_ && current_->isStale()) {
+        current_ = parentOfCurrent_;
+        parentOfCurrent_ = nullptr;
+    }
+    if (!USRNode::purgeStale(context_, e)) context_.prompter().showError(e);
+}
