@@ -1,7 +1,6 @@
 #include "launch.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "commandline.h"
 #include "files/usrfile.h"
@@ -64,11 +63,6 @@ long openWithOpener(const std::string& target) {
     request.program = kOpener;
     request.arguments = {target};
     return launcher().start(request);
-}
-
-std::string systemErrorText(long code) {
-    char buffer[256] = {};
-    return strerror_r(int(code), buffer, sizeof buffer);
 }
 
 } // namespace usraction

@@ -35,7 +35,4 @@ long openWithDefaultProgram(const std::string& path);
 // Opens a URL or file with the desktop's opener.
 long openWithOpener(const std::string& target);
 
-// The system's text for a code below 33.
-std::string systemErrorText(long code);
-
 } // namespace usraction

@@ -4,11 +4,17 @@
 
 #include <namedir/records.h>
 
+#include "actions/usractionnode.h"
 #include "folders/usrfoldernode.h"
+#include "items/usrdocnode.h"
+#include "items/usrwebnode.h"
 #include "people/usrpeoplenode.h"
 
 const USRNodeKind kUSRNodeKinds[] = {
     {DIR_TYPE_FOLDER, USRMakeFolderNode},
+    {DIR_TYPE_DOCUMENT, USRMakeDocNode},
     {DIR_TYPE_PERSON, USRMakePeopleNode},
+    {DIR_TYPE_WEB, USRMakeWebNode},
+    {DIR_TYPE_ACTION, USRMakeActionNode},
 };
 const size_t kUSRNodeKindCount = sizeof kUSRNodeKinds / sizeof kUSRNodeKinds[0];
