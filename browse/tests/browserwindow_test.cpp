@@ -226,7 +226,8 @@ class BrowserWindowTest : public QObject {
         QCOMPARE(messages.shown.size(), size_t(1));
         QCOMPARE(messages.shown[0],
                  QString("Too many: No more than 5 attribute search criteria can be specified."));
-        QVERIFY(find<QLabel>(&d, "avdHistory")->text().contains("last updated by ADMIN@Sales@Demo"));
+        QVERIFY(
+            find<QLabel>(&d, "avdHistory")->text().contains("last updated by ADMIN@Sales@Demo"));
     }
 
     void viewingAttributesNamesValuesAndScans() {
@@ -251,8 +252,9 @@ class BrowserWindowTest : public QObject {
 
         backend.scanStatus = QRDERR_TIMEOUT;
         find<QPushButton>(&d, "scanButton")->click();
-        QCOMPARE(messages.shown.back(), QString("Error scanning for attributes: Unable to scan for "
-                                                "attributes with data due to the following error: 163"));
+        QCOMPARE(messages.shown.back(),
+                 QString("Error scanning for attributes: Unable to scan for "
+                         "attributes with data due to the following error: 163"));
     }
 
     void aMissingDefinitionFileIsReportedWithItsPathAndStatus() {
@@ -262,8 +264,9 @@ class BrowserWindowTest : public QObject {
                                   messages);
         QCOMPARE(d.fileStatus(), uint16_t(1206));
         QCOMPARE(messages.shown.size(), size_t(1));
-        QVERIFY(messages.shown[0].contains("the attribute definition file (/nonexistent/x.avd), due "
-                                           "to the following error: 1206"));
+        QVERIFY(
+            messages.shown[0].contains("the attribute definition file (/nonexistent/x.avd), due "
+                                       "to the following error: 1206"));
     }
 };
 

@@ -72,7 +72,7 @@ class ExportsTest : public QObject {
         QCOMPARE(length, 18u);
 
         choose({{true, 3}}); // another page, through the form without kinds
-        length = 64; // the buffer's size again, not the last name's length
+        length = 64;         // the buffer's size again, not the last name's length
         QCOMPARE(QrdDlgBrowseNmdaSingleSelect(0, "Pick one", &result, name, &length, ""),
                  QRDSTATUS(0));
         QCOMPARE(QString(name), QString("USER010@Sales@Demo"));

@@ -40,8 +40,8 @@ QRDSTATUS locate(const std::string& server, QRD_PORT& port, char (&serviceName)[
     char pattern[QRD_NMDA_PATTERN_LEN] = {};
     std::memcpy(pattern, server.data(), std::min(server.size(), sizeof pattern - 1));
     uint32_t word = 0;
-    return QrdOpenNmdaSocket(&port, 1, pattern, serviceName, kLocateTimeout, kLocateSpread,
-                             nullptr, &word);
+    return QrdOpenNmdaSocket(&port, 1, pattern, serviceName, kLocateTimeout, kLocateSpread, nullptr,
+                             &word);
 }
 
 std::string valueText(const QRD_NMDA_ATTR& a) {
@@ -96,8 +96,8 @@ class NmdaBackend : public DirectoryBackend {
     QRDSTATUS attribute(const std::string& name, AttrName attr, AttributeValue& out) override {
         std::string latin1 = qrd::utf8ToLatin1Lossy(name);
         auto record = std::make_unique<QRD_NMDA_ATTR>();
-        if (QRDSTATUS s = QrdGetNmdaAttr(handle_, latin1.c_str(), attr.category, attr.number,
-                                         record.get()))
+        if (QRDSTATUS s =
+                QrdGetNmdaAttr(handle_, latin1.c_str(), attr.category, attr.number, record.get()))
             return s;
         out.status = record->status;
         out.type = record->type;

@@ -21,9 +21,9 @@ namespace browse {
 
 namespace {
 
-constexpr int kKeysRole = Qt::UserRole;      // QPoint(group, item)
-constexpr int kListRole = Qt::UserRole + 1;  // offset of the entry's value list
-constexpr uint32_t kMostValueNames = 1000;   // values looked up per attribute
+constexpr int kKeysRole = Qt::UserRole;     // QPoint(group, item)
+constexpr int kListRole = Qt::UserRole + 1; // offset of the entry's value list
+constexpr uint32_t kMostValueNames = 1000;  // values looked up per attribute
 
 QVariant keys(AttrName a) {
     return QVariant::fromValue(QPair<uint, uint>(a.category, a.number));
@@ -60,9 +60,8 @@ AttributeDialog::AttributeDialog(Mode mode, const QString& avdFile, DirectoryBac
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tree_);
-    auto* buttons = new QDialogButtonBox(mode == View ? QDialogButtonBox::Close
-                                                      : QDialogButtonBox::Ok |
-                                                            QDialogButtonBox::Cancel);
+    auto* buttons = new QDialogButtonBox(
+        mode == View ? QDialogButtonBox::Close : QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -141,8 +140,9 @@ void AttributeDialog::openFile(const QString& avdFile) {
     }
     avd::History h;
     if (reader_.getHistory(&h) == avd::kOk)
-        history_->setText(QString::fromLatin1(texts::kAvdHistory)
-                              .arg(shown, QString::fromStdString(h.updater), historyTime(h.updated)));
+        history_->setText(
+            QString::fromLatin1(texts::kAvdHistory)
+                .arg(shown, QString::fromStdString(h.updater), historyTime(h.updated)));
     fillTree();
 }
 

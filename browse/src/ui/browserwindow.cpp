@@ -87,7 +87,8 @@ void BrowserWindow::build() {
                             "viewAttributesButton", texts::kViewAttributes);
     findByAttribute_ = named(new QPushButton(QString::fromLatin1(texts::kFindByAttribute)),
                              "findByAttributeButton", texts::kFindByAttribute);
-    auto* help = named(new QPushButton(QString::fromLatin1(texts::kHelp)), "helpButton", texts::kHelp);
+    auto* help =
+        named(new QPushButton(QString::fromLatin1(texts::kHelp)), "helpButton", texts::kHelp);
     viewAttributes_->setEnabled(!(options_.mode & kModeNoViewAttributes));
     findByAttribute_->setEnabled(!(options_.mode & kModeNoFindByAttribute));
 
@@ -117,8 +118,7 @@ void BrowserWindow::build() {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(refine, &QPushButton::clicked, this, &BrowserWindow::refineSearchClicked);
     connect(viewAttributes_, &QPushButton::clicked, this, &BrowserWindow::viewAttributesClicked);
-    connect(findByAttribute_, &QPushButton::clicked, this,
-            &BrowserWindow::findByAttributeClicked);
+    connect(findByAttribute_, &QPushButton::clicked, this, &BrowserWindow::findByAttributeClicked);
     connect(help, &QPushButton::clicked, this, [this] {
         messages_.inform(this, windowTitle(), QString::fromLatin1(texts::kHelpText));
     });
@@ -148,7 +148,8 @@ void BrowserWindow::build() {
 
 QRDSTATUS BrowserWindow::start() {
     QString server = fromUtf8(backend_.serverName());
-    if (!server.isEmpty()) connected_->setText(QString::fromLatin1(texts::kConnectedTo).arg(server));
+    if (!server.isEmpty())
+        connected_->setText(QString::fromLatin1(texts::kConnectedTo).arg(server));
     scroll_->setRange(0, 100);
     QRDSTATUS s = lookIn_->count() > 0 ? pager_.setKind(uint16_t(lookIn_->itemData(0).toInt()))
                                        : pager_.first();

@@ -14,7 +14,7 @@ inline constexpr char kViewAttributes[] = "&View attributes";
 inline constexpr char kFindByAttribute[] = "&Find by attribute";
 inline constexpr char kHelp[] = "&Help";
 // The rows of "Look in:"; a row's number is its kind code.
-inline constexpr const char* kKinds[] = {"Users",        "Lists",        "Print services",
+inline constexpr const char* kKinds[] = {"Users",         "Lists",        "Print services",
                                          "File services", "All services", "Nicknames"};
 inline constexpr char kConnectedTo[] = "Currently connected to NMDA on server: %1";
 inline constexpr char kCannotConnect[] =
