@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "charset/charset.h"
+#include "nm/session.h"
 #include "qrd/nmproto.h"
 #include "qrdapi.h"
 #include "rpc/stubs.h"
@@ -26,8 +27,17 @@ extern "C" QRDAPI QRDSTATUS QrdGetNmProfileEntry(const char* name, const char* k
     qrd::convertText(qrd::ConvSet::ToAscii, QRD_CHARSET_LATIN1, ascii);
     uint16_t status = 0;
     char text[QRD_PROFILE_VALUE_LEN] = {}, other[QRD_PROFILE_VALUE_LEN] = {};
-    if (QRDSTATUS st = qrd::rpc::profileEntry(&service, keyword, ascii, &status, text, other))
-        return st;
+    QRDSTATUS st = qrd::rpc::profileEntry(&service, keyword, ascii, &status, text, other);
+    if (st == QRDERR_NM_NO_SESSION) {
+        // The service no longer knows our session (it restarted): a call in
+        // the session starts it again, and the question is asked once more.
+        char canonical[NMNAMELEN];
+        qrd::nm::callInSession(0, sess, [&](const QRD_PORT* port, const uint8_t* sid) {
+            return qrd::rpc::nmFormatName(port, sid, OBJTYPE, ascii, canonical);
+        });
+        st = qrd::rpc::profileEntry(&service, keyword, ascii, &status, text, other);
+    }
+    if (st != QRD_OK) return st;
     std::memcpy(value, text, sizeof text);
     if (second) std::memcpy(second, other, sizeof other);
     return status;

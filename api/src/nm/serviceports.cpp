@@ -26,8 +26,11 @@ QRDAPI QRDSTATUS QrdGetRpcPort(char* serviceName, QRD_PORT* port, uint16_t flags
         return QRD_OK;
     QRD_NM_SESS* sess = nullptr;
     if (QRDSTATUS st = QrdGetImplicitNmSession(&sess)) return st;
+    // A service the directory does not list (a server's own directory
+    // assistance) keeps the name it was asked by.
     char canonical[NMNAMELEN];
-    if (QRDSTATUS st = QrdFormatSNmName(sess, serviceName, canonical, nullptr)) return st;
+    if (QrdFormatSNmName(sess, serviceName, canonical, nullptr) != QRD_OK)
+        std::strcpy(canonical, serviceName);
     QRD_PORT found;
     QRDSTATUS st = qrd::nm::callInSession(0, sess, [&](const QRD_PORT* at, const uint8_t* sid) {
         return qrd::rpc::nmReadServicePort(at, sid, canonical, kRpcPortRecord, &found);

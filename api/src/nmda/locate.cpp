@@ -12,6 +12,7 @@
 
 #include "base/port.h"
 #include "base/sockutil.h"
+#include "nm/search.h"
 #include "nm/session.h"
 #include "qrd/bytes.h"
 #include "rpc/stub.h"
@@ -107,15 +108,21 @@ QRDSTATUS locateNative(Socket& s, const QRD_PORT& dest, bool search, const wire:
 
 // Internet road: the search (when asked), then procedure 11.
 QRDSTATUS locateInternet(const QRD_PORT* given, bool search, const wire::Locate& ask,
-                         const QRD_NONCE& nonce, uint8_t spread, Found& out) {
+                         const QRD_NONCE& nonce, uint8_t spread, uint32_t ticks, Found& out) {
     QRD_PORT port = portOrNull(given);
     if (search) {
         const std::array<uint8_t, wire::kLocateSize> request = wire::encodeLocate(ask);
-        QRDSTATUS st = QrdFindSvcMP(
-            QRD_FAMILY_INET, wire::kService, &port, 1, spread, wire::kServiceRevision,
-            wire::kServiceRevision, uint16_t(request.size()),
-            reinterpret_cast<const char*>(request.data()), 0, nullptr, 0, nullptr, 0, nullptr);
-        if (st != QRD_OK) return st;
+        nm::SearchQuery q;
+        q.service = wire::kService;
+        q.flag = 1;
+        q.spread = spread;
+        q.minRevision = q.maxRevision = wire::kServiceRevision;
+        q.criteria[0] = {uint16_t(request.size()), reinterpret_cast<const char*>(request.data())};
+        q.broadcasts = 1; // the caller's time-out is the whole search
+        q.answerTicks = std::max<uint32_t>(ticks, 1);
+        std::vector<nm::SearchAnswer> answers;
+        if (QRDSTATUS st = nm::findServices(q, QRD_FAMILY_INET, answers)) return st;
+        port = answers.front().port;
     }
     wire::LocateRequest rq;
     rq.nonce = wireNonce(nonce);
@@ -198,7 +205,7 @@ extern "C" QRDAPI QRDSTATUS QrdOpenNmdaSocket(QRD_PORT* port, uint16_t search, c
         const QRD_PORT dest = search ? broadcastPort(spread) : *port;
         st = locateNative(s, dest, search != 0, ask, timeout, found);
     } else {
-        st = locateInternet(port, search != 0, ask, nonce, spread, found);
+        st = locateInternet(port, search != 0, ask, nonce, spread, timeout, found);
     }
     if (st != QRD_OK) return fail(st);
 
