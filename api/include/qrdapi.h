@@ -504,6 +504,206 @@ QRDAPI QRDSTATUS QrdGetNmUserAttrib(const char* name, char* description,
                                     uint16_t* word2, uint32_t* long1, uint32_t* long2);
 
 /* ------------------------------------------------------------------------
+ * NMDA: directory assistance (searching and paging through the directory)
+ * --------------------------------------------------------------------- */
+#define QRD_NMDA_WKP 22              /* the service's well-known port (native road) */
+#define QRD_NMDA_SESSION_WKP 23      /* port number kept at offset 14 of a handle */
+#define QRD_SVC_NMDA 35              /* the service's number on the Internet road */
+#define QRD_NMDA_SVC_REVISION 100    /* the revision it answers searches with */
+#define QRD_NMDA_REVISION 55028      /* revision a session assumes */
+#define QRD_NMDA_LOCATE_LEN 98       /* the locate datagram */
+#define QRD_NMDA_PATTERN_LEN 16      /* pattern field of the locate datagram */
+#define QRD_NMDA_TEXT_LEN 32         /* position text of a query context */
+#define QRD_NMDA_PAGE 7              /* names on a browser page */
+#define QRD_NMDA_MAX_ENTRIES 16      /* capacity of a result record */
+#define QRD_NMDA_MAX_CRITERIA 8      /* criteria of a query record */
+#define QRD_NMDA_ATTR_VALUE_MAX 4096 /* value bytes of an attribute record */
+#define QRD_NMDA_ATTR_LIMIT 5000     /* answer limit of an attribute query */
+#define QRD_NMDA_DEFAULT_PATTERN "*@*@*"
+#define QRD_NMDA_SERVICE_LEN 256  /* buffer of QrdGetDefaultNmdaService */
+#define QRD_PROFILE_KEY_LEN 16    /* profile keywords are shorter */
+#define QRD_PROFILE_VALUE_LEN 128 /* value and second text of a profile entry */
+#define QRD_PROFILE_SETNMDA "!SETNMDA"
+
+/* Character codes of a session (byte 46 of the handle). */
+#define QRD_NMDA_CHARS_ASCII 3 /* incoming Latin-1 texts become ASCII */
+#define QRD_NMDA_CHARS_PCM 4   /* PC code page out as Latin-1, in back to it */
+#define QRD_NMDA_CHARS_NONE 5  /* no conversion (what a session starts with) */
+
+/* Query operations and the position that stands for "just beside the
+ * current page". Relative positions are 0-100. */
+#define QRD_NMDA_OP_FIRST 1
+#define QRD_NMDA_OP_LAST 2
+#define QRD_NMDA_OP_NEXT 3
+#define QRD_NMDA_OP_PREVIOUS 4
+#define QRD_NMDA_OP_AT_TEXT 5
+#define QRD_NMDA_POS_BESIDE 101
+
+/* Name kinds (the rows of the browser's "Look in:" list). */
+#define QRD_NMDA_KIND_USERS 0
+#define QRD_NMDA_KIND_LISTS 1
+#define QRD_NMDA_KIND_PRINT 2
+#define QRD_NMDA_KIND_FILE 3
+#define QRD_NMDA_KIND_SERVICES 4
+#define QRD_NMDA_KIND_NICKNAMES 5
+#define QRD_NMDA_KIND_COUNT 6
+
+/* Criterion matches and value kinds. */
+#define QRD_NMDA_MATCH_PATTERN 2 /* the text holds '*' or '?' */
+#define QRD_NMDA_MATCH_EXACT 3
+#define QRD_NMDA_VALUE_TEXT 3
+/* The attribute that stands for a name's description in a criterion. */
+#define QRD_NMDA_DESC_CATEGORY 0
+#define QRD_NMDA_DESC_NUMBER 1
+
+/* Entry and attribute statuses in result and attribute records. */
+#define NMDA_ENTRY_STAT_FOUND 0
+#define NMDA_ENTRY_STAT_GONE 1
+#define NMDA_ATTR_STAT_NORMAL 0
+#define NMDA_ATTR_STAT_NOEXIST 1
+#define NMDA_ATTR_STAT_TRUNC 2
+
+#define QRDERR_NM_KEYWORD_TOO_LONG 1052
+#define QRDERR_NM_NO_USER_NAME 1832
+#define QRDERR_NMDA_LOGIN_CHANGED 1912
+#define QRDERR_NMDA_NO_ENTRY 1914
+#define QRDERR_NMDA_ENTRY_STATUS 1915
+
+#pragma pack(push, 1)
+/* The session block (51 bytes). A handle stands for one; each call locks it
+ * for its duration, so a handle may be used by several threads. */
+typedef struct QRD_NMDA_SESSION {
+    QRD_NONCE nonce;   /* the login at the time the session started */
+    QRD_PORT svcPort;  /* the service; port number 23 on the native road */
+    QRD_PORT rpcPort;  /* where the queries (procedure 7) go */
+    uint8_t charCode;  /* QRD_NMDA_CHARS_* */
+    uint32_t revision; /* QRD_NMDA_REVISION */
+} QRD_NMDA_SESSION;
+
+/* Query context: read and updated by the service on every data query.
+ * firstKey and lastKey name the current page's first and last names; the
+ * service pages from them (next, previous) so that a page stays right when
+ * names are added or removed between two queries. Callers start them
+ * empty and pass them back unchanged. */
+typedef struct QRD_NMDA_CONTEXT {
+    uint16_t operation;                   /* QRD_NMDA_OP_* */
+    uint16_t kind;                        /* QRD_NMDA_KIND_* */
+    uint16_t pageSize;                    /* names wanted; QRD_NMDA_PAGE from the browser */
+    uint16_t forward;                     /* position of the page's first name, or 101 */
+    uint16_t backward;                    /* position of the page's last name, or 101 */
+    char positionText[QRD_NMDA_TEXT_LEN]; /* operation 5; not NUL-terminated when full */
+    char firstKey[NMNAMELEN];
+    char lastKey[NMNAMELEN];
+} QRD_NMDA_CONTEXT;
+
+/* One criterion: 18 bytes in the 32-bit layout, 22 here (8-byte pointer).
+ * The attribute {0, 1} is the name's description. */
+typedef struct QRD_NMDA_CRITERION {
+    uint16_t match;     /* QRD_NMDA_MATCH_* */
+    AttrName attr;      /* which attribute's text is compared */
+    uint16_t valueKind; /* QRD_NMDA_VALUE_TEXT */
+    uint16_t length;    /* of the text, NUL included */
+    const char* text;
+} QRD_NMDA_CRITERION;
+
+/* Search query: the name pattern at 4, the criteria count at 68, the
+ * criteria from 70 (their pointers make the record 246 bytes here). */
+typedef struct QRD_NMDA_QUERY {
+    uint16_t attributeIndex; /* attribute queries only */
+    uint16_t selector;       /* attribute queries only */
+    char pattern[NMNAMELEN]; /* "" stands for "*@*@*" */
+    uint16_t criteriaCount;
+    QRD_NMDA_CRITERION criteria[QRD_NMDA_MAX_CRITERIA];
+} QRD_NMDA_QUERY;
+
+typedef struct QRD_NMDA_LIMITS {
+    uint16_t flags;      /* 0 */
+    uint16_t maxEntries; /* at most QRD_NMDA_MAX_ENTRIES */
+    uint32_t maxBytes;   /* 0: no limit of its own */
+} QRD_NMDA_LIMITS;
+
+typedef struct QRD_NMDA_ENTRY {
+    char name[NMNAMELEN];
+    uint16_t status;   /* NMDA_ENTRY_STAT_* */
+    uint16_t kind;     /* QRD_NMDA_KIND_* of the name */
+    uint16_t descKind; /* QRD_NMDA_VALUE_TEXT when description holds text */
+    char description[NMNAMELEN];
+} QRD_NMDA_ENTRY;
+
+typedef struct QRD_NMDA_RESULT {
+    uint16_t count;
+    QRD_NMDA_ENTRY entries[QRD_NMDA_MAX_ENTRIES];
+} QRD_NMDA_RESULT;
+
+/* An attribute of one name. In: type (value type wanted, 0 = any) and
+ * position (first element). Out: the rest. */
+typedef struct QRD_NMDA_ATTR {
+    char name[NMNAMELEN];
+    uint16_t status; /* NMDA_ATTR_STAT_* */
+    uint16_t type;   /* 1-5 */
+    uint32_t position;
+    uint32_t count;                         /* elements in value */
+    uint8_t value[QRD_NMDA_ATTR_VALUE_MAX]; /* type 4: u32 in host order */
+} QRD_NMDA_ATTR;
+#pragma pack(pop)
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_SESSION) == 51, "NMDA session block is 51 bytes");
+QRD_STATIC_ASSERT(offsetof(QRD_NMDA_SESSION, rpcPort) == 30, "RPC port at 30");
+QRD_STATIC_ASSERT(offsetof(QRD_NMDA_SESSION, revision) == 47, "revision at 47");
+QRD_STATIC_ASSERT(offsetof(QRD_NMDA_CONTEXT, positionText) == 10, "position text at 10");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_CONTEXT) == 170, "context is 170 bytes");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_CRITERION) == 22, "criterion: 18 + 4 pointer bytes");
+QRD_STATIC_ASSERT(offsetof(QRD_NMDA_QUERY, pattern) == 4, "pattern at 4");
+QRD_STATIC_ASSERT(offsetof(QRD_NMDA_QUERY, criteriaCount) == 68, "criteria count at 68");
+QRD_STATIC_ASSERT(offsetof(QRD_NMDA_QUERY, criteria) == 70, "criteria from 70");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_LIMITS) == 8, "limits are 8 bytes");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_ENTRY) == 134, "result entry is 134 bytes");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_ATTR) == 76 + QRD_NMDA_ATTR_VALUE_MAX, "attribute record");
+
+typedef struct QrdNmdaHandle* QRD_NMDA_HANDLE;
+
+/* servicePort NULL: search for a service. The handle is freed by
+ * QrdEndNmdaSession. */
+QRDAPI QRDSTATUS QrdStartNmdaSession(const QRD_PORT* servicePort, QRD_NMDA_HANDLE* handle);
+QRDAPI QRDSTATUS QrdEndNmdaSession(QRD_NMDA_HANDLE handle);
+/* A copy of the handle's session block. */
+QRDAPI QRDSTATUS QrdGetNmdaSession(QRD_NMDA_HANDLE handle, QRD_NMDA_SESSION* block);
+/* Sets the character code (3, 4 or 5) of a session. */
+QRDAPI QRDSTATUS QrdSetNmdaCharCode(QRD_NMDA_HANDLE handle, uint8_t code);
+
+/* Locates (search 1: broadcast; 0: ask `port`) an NMDA service whose name
+ * matches `pattern` (QRD_NMDA_PATTERN_LEN bytes in, the service's short
+ * name out; "" = any). On success `port` holds the service's port,
+ * serviceName (NMNAMELEN bytes) its full name, *word the reply word. With
+ * `socketOut` NULL the call only probes: the socket is closed; otherwise
+ * the caller closes it with QrdCloseSocket. timeout in ticks. */
+QRDAPI QRDSTATUS QrdOpenNmdaSocket(QRD_PORT* port, uint16_t search, char* pattern,
+                                   char* serviceName, uint32_t timeout, uint8_t spread,
+                                   uint32_t* socketOut, uint32_t* word);
+
+/* Data query (procedure 7): context, query and limits go out; the context
+ * comes back updated and the page lands in result. */
+QRDAPI QRDSTATUS QrdGetNmdaData(QRD_NMDA_HANDLE handle, QRD_NMDA_CONTEXT* context,
+                                QRD_NMDA_QUERY* query, const QRD_NMDA_LIMITS* limits,
+                                QRD_NMDA_RESULT* result);
+/* Attribute query (procedure 7): attribute {attributeIndex, selector} of
+ * `name`; record->type and record->position in, the value out. */
+QRDAPI QRDSTATUS QrdGetNmdaAttr(QRD_NMDA_HANDLE handle, const char* name, uint32_t attributeIndex,
+                                uint32_t selector, QRD_NMDA_ATTR* record);
+
+/* The default service's name (QRD_NMDA_SERVICE_LEN bytes, may be NULL) and
+ * the status of its resolution. */
+QRDAPI QRDSTATUS QrdGetDefaultNmdaService(char* name);
+/* The RPC port of a named service (NMNAMELEN bytes, replaced by its
+ * canonical name) through the implicit session; flags 0. */
+QRDAPI QRDSTATUS QrdGetRpcPort(char* serviceName, QRD_PORT* port, uint16_t flags);
+/* The name (NMNAMELEN bytes) of the server at a port. */
+QRDAPI QRDSTATUS QrdGetSvrName(const QRD_PORT* port, char* nameOut);
+/* One entry of a user's profile: value and second text, QRD_PROFILE_VALUE_LEN
+ * bytes each (second may be NULL). */
+QRDAPI QRDSTATUS QrdGetNmProfileEntry(const char* name, const char* keyword, char* value,
+                                      char* second);
+
+/* ------------------------------------------------------------------------
  * Character sets: in place on a NUL-terminated text; bytes below 0x80 stay.
  * Session codes: 0 ASCII, 1 and 2 Latin-1, 3 PC code page, 4 and 5 none.
  * --------------------------------------------------------------------- */

@@ -68,6 +68,15 @@ std::string toLatin1(const std::string& utf8, const char* what) {
     return l;
 }
 
+// A whole number from 1 to 1000000.
+bool parseCount(const std::string& text, long& out) {
+    if (text.empty() || text.size() > 7 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    out = std::stol(text);
+    return out >= 1 && out <= 1000000;
+}
+
 const char* nameForm(size_t parts) {
     switch (parts) {
     case 1:
@@ -229,6 +238,7 @@ class Admin {
     void userPassword(const Command&, Args&);
     void userSet(const Command&, Args&);
     void userLogout(const Command&, Args&);
+    void userBulk(const Command&, Args&);
     void userList(const Command&, Args&);
     void addObject(const Command&, Args&);
     void removeObject(const Command&, Args&);
@@ -498,6 +508,32 @@ void Admin::userSet(const Command&, Args& a) {
 
 // The user's nonces go, and the sessions they opened end at their next
 // request (the epoch moves), here and in a running service.
+void Admin::userBulk(const Command&, Args& a) {
+    const Entry group = resolve(a.pos[0], kNameKindGroup);
+    long count = 0;
+    if (!parseCount(a.pos[1], count))
+        throw AdminError("COUNT " + shown(a.pos[1]) + " is not a number from 1 to 1000000",
+                         AdminError::Usage);
+    const std::string prefix = a.has("--prefix") ? a.opts["--prefix"] : "user";
+    for (unsigned char c : prefix)
+        if (c >= 0x80 || !validNameChar(c))
+            throw AdminError("--prefix " + shown(prefix) +
+                                 " must be letters, digits or the "
+                                 "punctuation names allow (ASCII)",
+                             AdminError::Usage);
+    if (prefix.empty() || prefix.size() + 6 > kMaxNameBytes)
+        throw AdminError("--prefix must hold 1 to 40 characters", AdminError::Usage);
+    size_t added = 0;
+    try {
+        added = s_.addBulkUsers(group.id, prefix, size_t(count));
+    } catch (const StorageError& e) {
+        if (e.code != StorageError::Duplicate) throw;
+        throw AdminError("some of the names " + prefix + "000001 ... are taken in " +
+                         full(group.id) + "; choose another --prefix");
+    }
+    c_.out << added << " user(s) added to " << full(group.id) << "\n";
+}
+
 void Admin::userLogout(const Command&, Args& a) {
     int64_t id;
     UserRecord u = userRecord(a.pos[0], id);
@@ -707,6 +743,10 @@ const Command kCommands[] = {
     {"user", "logout", "NAME",
      "Forgets every nonce issued to the user. Its programs must log in again.",
      1, 1, kNone, kNone, &A::userLogout},
+    {"user", "bulk", "GROUP COUNT [--prefix TEXT]",
+     "Adds COUNT users TEXT000001, TEXT000002, ... (default prefix \"user\") to a group in one "
+     "batch, without passwords: nobody can log in as them. For benchmarks of large directories.",
+     2, 2, {"--prefix"}, kNone, &A::userBulk},
     {"user", "remove", "NAME", "Removes a user.", 1, 1, kNone, kNone, &A::removeObject,
      Kind::User},
     {"user", "list", "[ORG|GROUP]",

@@ -28,7 +28,18 @@ constexpr uint16_t kIssuerNotResponding = kIssuerSilent;
 
 HandlerConfig withKey(HandlerConfig c) {
     if (c.secretKey.empty()) c.secretKey = freshSecretKey();
+    if (c.nmdaName.empty() && !c.serverName.empty()) {
+        c.nmdaName = "NMDA-" + c.serverName;
+        if (c.nmdaName.size() > kMaxNameBytes)
+            c.nmdaName = "NMDA" + c.serverName.substr(c.serverName.find('@'));
+    }
     return c;
+}
+
+const char* serviceText(ServiceKind s) {
+    return s == ServiceKind::Namewright ? "namewright"
+           : s == ServiceKind::Message  ? "message"
+                                        : "nmda";
 }
 
 } // namespace
@@ -82,6 +93,8 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
                                Source from) {
     if (size < 2) return std::nullopt;
     if (qrd::getBe16(data) != kCall) {
+        if (service == ServiceKind::Nmda && data[0] == qrd::nmdawire::kLocateTag)
+            return nmdaLocateDatagram(data, size);
         if (looksLikeQuery(data, size)) return search(road, service, data, size);
         return std::nullopt;
     }
@@ -93,8 +106,7 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
     const size_t at = qrd::rpcwire::kRequestHeaderSize;
     Call c{head->procedure, qrd::BeReader(data + at, size - at), from};
     logLine(LogLevel::Debug, "%s road, %s service: procedure %u, %zu bytes",
-            road == Road::Native ? "native" : "internet",
-            service == ServiceKind::Namewright ? "namewright" : "message", c.procedure, size);
+            road == Road::Native ? "native" : "internet", serviceText(service), c.procedure, size);
     if (version != kProgramVersion)
         return service == ServiceKind::Message ? std::nullopt : Reply(refusal(kUnknownProcedure));
     try {
@@ -111,14 +123,32 @@ Handler::Reply Handler::handle(Road road, ServiceKind service, const uint8_t* da
 }
 
 Handler::Reply Handler::search(Road road, ServiceKind service, const uint8_t* data, size_t size) {
-    uint16_t arrivedFor = service == ServiceKind::Namewright ? kServiceNamewright : kServiceMessage;
+    namespace nw = qrd::nmdawire;
+    const uint16_t arrivedFor = service == ServiceKind::Namewright ? kServiceNamewright
+                                : service == ServiceKind::Message  ? kServiceMessage
+                                                                   : nw::kWellKnownPort;
     std::optional<SearchQuery> q = decodeQuery(data, size, arrivedFor, road == Road::Internet);
-    if (!q || !wantsAnswer(*q, config_.revision)) return std::nullopt;
-    int slot = q->service == kServiceNamewright ? 0 : q->service == kServiceMessage ? 1 : -1;
+    if (!q) return std::nullopt;
+    // The directory-assistance service is service 35 on the Internet road
+    // (well-known port 22 on the native one) at a revision of its own; a
+    // locate datagram among the criteria asks for a server by pattern.
+    const bool nmda = q->service == nw::kService || q->service == nw::kWellKnownPort;
+    const uint32_t revision = nmda ? nw::kServiceRevision : config_.revision;
+    if (!wantsAnswer(*q, revision)) return std::nullopt;
+    const int slot = q->service == kServiceNamewright ? 0
+                     : q->service == kServiceMessage  ? 1
+                     : nmda                           ? 2
+                                                      : -1;
     if (slot < 0) return std::nullopt;
     const std::optional<PortRecord>& port = config_.answerPorts[int(road)][slot];
     if (!port) return std::nullopt;
-    return encodeAnswer(q->service, config_.revision, *port);
+    if (nmda) {
+        const std::string& c = q->criteria[0];
+        std::optional<nw::Locate> ask =
+            nw::decodeLocate(reinterpret_cast<const uint8_t*>(c.data()), c.size());
+        if (ask && !nmdaPatternMatches(ask->pattern)) return std::nullopt;
+    }
+    return encodeAnswer(q->service, revision, *port);
 }
 
 std::optional<Session> Handler::liveSession(const SessionId& id, Source from) {
@@ -252,6 +282,9 @@ Handler::Reply Handler::formatName(Call& c) {
 Handler::Reply Handler::serverPort(Call& c) {
     std::string name;
     if (!readName(c.args, name)) return refusal(kBadRequest);
+    // An empty name followed by a port asks the other way round: the name
+    // of the server at that port (the client's QrdGetSvrName).
+    if (name.empty()) return serverAtPort(c);
     Resolved r = dir_.resolve(name, kNameKindObject);
     std::optional<ServerRecord> rec;
     if (r.status == 0 && r.entry.kind == Kind::Server) rec = storage_.server(r.entry.id);
@@ -266,6 +299,27 @@ Handler::Reply Handler::serverPort(Call& c) {
     qrd::BeWriter w = returnWriter();
     PortRecord p = nativeServerPort(address);
     w.bytes(p.data(), p.size());
+    return done(w);
+}
+
+Handler::Reply Handler::serverAtPort(Call& c) {
+    PortRecord p;
+    if (!c.args.bytes(p.data(), p.size())) return refusal(kBadRequest);
+    // Native ports carry the address as their network number, Internet
+    // ports (a socket address) at bytes 4-7.
+    const uint16_t family = uint16_t(p[0] << 8 | p[1]);
+    const uint32_t address = family == qrd::port::kFamilyNative
+                                 ? qrd::getBe32(&p[qrd::port::kNetworkAt])
+                                 : qrd::getBe32(&p[qrd::port::kInetAddressAt]);
+    std::string found;
+    if (address == config_.nativeAddress) {
+        found = config_.serverName;
+    } else if (std::optional<Entry> server = storage_.findServerByAddress(address)) {
+        found = dir_.fullName(server->id);
+    }
+    if (found.empty()) return refusal(kNoSuchObject);
+    qrd::BeWriter w = returnWriter(2 + found.size() + 1);
+    w.string(found);
     return done(w);
 }
 
@@ -314,6 +368,16 @@ Handler::Reply Handler::readServicePort(Call& c) {
     if (!c.args.ok() || (which != kPortRpc && which != kPortSpp)) return refusal(kBadRequest);
     uint16_t st = 0;
     std::optional<Entry> svc = serviceEntry(name, st);
+    // This server's directory-assistance service answers for itself when
+    // the directory does not list it: its port is where it listens.
+    if (!svc && which == kPortRpc && nameKey(name) == nameKey(config_.nmdaName)) {
+        for (const auto& road : config_.answerPorts) {
+            if (!road[int(ServiceKind::Nmda)]) continue;
+            qrd::BeWriter w = returnWriter();
+            w.bytes(road[int(ServiceKind::Nmda)]->data(), 16);
+            return done(w);
+        }
+    }
     if (!svc) return refusal(st);
     std::optional<ServiceRecord> rec = storage_.service(svc->id);
     if (!rec) return refusal(kNoSuchObject);

@@ -26,6 +26,7 @@
 #include "namecache.h"
 #include "nonces.h"
 #include "qrd/bytes.h"
+#include "qrd/nmdawire.h"
 #include "qrd/nmproto.h"
 #include "session.h"
 #include "sourcethrottle.h"
@@ -35,7 +36,8 @@
 namespace nwd {
 
 enum class Road { Native = 0, Internet = 1 };
-enum class ServiceKind { Namewright = 0, Message = 1 };
+enum class ServiceKind { Namewright = 0, Message = 1, Nmda = 2 };
+constexpr int kServiceKinds = 3;
 enum class Opening : uint8_t;
 
 // What a peer question answers while the issuer's answer is still to come:
@@ -70,7 +72,10 @@ struct HandlerConfig {
     uint32_t revision = 71000;  // answered by 111, 65 and the searches
     uint32_t nativeAddress = 0; // IPv4 of this server on the native road (procedure 26)
     // Ports announced in search answers, [road][service]; unset = not offered.
-    std::optional<PortRecord> answerPorts[2][2];
+    std::optional<PortRecord> answerPorts[2][kServiceKinds];
+    // The directory-assistance service's full name (Latin-1); "" = the
+    // default, "NMDA-<server>@<group>@<organisation>".
+    std::string nmdaName;
     NonceLimits nonces;
     size_t messagesPerUser = 100;
     // Messages (one per recipient) an address may store at once, and how
@@ -117,6 +122,7 @@ class Handler {
     Reply endSession(Call& c);
     Reply formatName(Call& c);
     Reply serverPort(Call& c);
+    Reply serverAtPort(Call& c);
     Reply setServicePort(Call& c);
     Reply readServicePort(Call& c);
     // The login exchange and the nonce procedures (login.cpp).
@@ -133,6 +139,16 @@ class Handler {
     Reply errorText(Call& c);
     Reply userMessage(Call& c);
     Reply profileEntry(Call& c);
+
+    // Directory assistance (nmda_service.cpp): the locate datagram of the
+    // native road, procedure 7 (data and attribute queries) and 11 (locate
+    // on the Internet road).
+    Reply nmdaLocateDatagram(const uint8_t* data, size_t size);
+    Reply nmdaQuery(Call& c);
+    Reply nmdaLocate(Call& c);
+    Reply nmdaAttr(const qrd::nmdawire::AttrRequest& rq);
+    // Whether a locate pattern names this server or its NMDA service.
+    bool nmdaPatternMatches(const std::string& pattern) const;
 
     // Attributes and association records (attrs.cpp).
     Reply readAttr(Call& c);

@@ -52,6 +52,11 @@ const char kServeUsage[] = R"(usage: namewrightd serve --db FILE --server-name N
                        SearchPort; 0 switches the Internet road off)
   --ip-message-port N  UDP port of the message service on the Internet road
                        (default: any free port; the searches announce it)
+  --ip-nmda-port N     UDP port of the directory-assistance service on the
+                       Internet road (default: any free port; the searches
+                       announce it as service 35)
+  --nmda-name NAME     the directory-assistance service's full name (default
+                       NMDA-<server name>)
   --ip-address A       the address announced for the Internet road (default
                        [CommStack] ServerAddress)
   --ip-bind A          the address the Internet road listens on (default: the
@@ -269,6 +274,12 @@ int cmdServe(const std::vector<std::string>& args) {
             if (!number(0, 65535, n))
                 return usageError("--ip-message-port needs a UDP port", kServeUsage);
             o.ipMessagePort = int(n);
+        } else if (a == "--ip-nmda-port") {
+            if (!number(0, 65535, n))
+                return usageError("--ip-nmda-port needs a UDP port", kServeUsage);
+            o.ipNmdaPort = int(n);
+        } else if (a == "--nmda-name") {
+            if (!value(o.nmdaName)) return usageError("--nmda-name needs a name", kServeUsage);
         } else if (a == "--ip-address") {
             if (!value(o.ipAddress))
                 return usageError("--ip-address needs an address", kServeUsage);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "qrd/nmdawire.h"
 #include "qrd/nmproto.h"
 #include "replies.h"
 
@@ -12,7 +13,9 @@ using namespace qrd::nm;
 
 namespace {
 
-constexpr ServiceKind kNw = ServiceKind::Namewright, kMsg = ServiceKind::Message;
+constexpr ServiceKind kNw = ServiceKind::Namewright, kMsg = ServiceKind::Message,
+                      kNmda = ServiceKind::Nmda;
+constexpr uint16_t kNmdaQuery = qrd::nmdawire::kProcQuery, kNmdaLocate = qrd::nmdawire::kProcLocate;
 
 } // namespace
 
@@ -47,6 +50,9 @@ const Handler::Procedure Handler::kProcedures[] = {
     // Never answered, not even a refusal: the handler finds the sender's
     // session at the datagram's address itself.
     {kProcUserMessage,  kMsg, Opening::None,              false, &Handler::userMessage},
+    // Directory assistance: each call carries the user's nonce.
+    {kNmdaQuery,        kNmda, Opening::None,             false, &Handler::nmdaQuery},
+    {kNmdaLocate,       kNmda, Opening::None,             false, &Handler::nmdaLocate},
 };
 // clang-format on
 

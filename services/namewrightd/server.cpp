@@ -28,6 +28,7 @@
 #include "peer.h"
 #include "qrd/bytes.h"
 #include "qrd/config.h"
+#include "qrd/nmdawire.h"
 #include "qrd/nmproto.h"
 #include "qrd/portrecord.h"
 #include "qrd/rpcheader.h"
@@ -396,6 +397,15 @@ int serve(const ServeOptions& opt) {
 
     HandlerConfig cfg;
     cfg.revision = opt.revision;
+    if (!opt.nmdaName.empty()) {
+        std::vector<std::string> nmdaParts;
+        if (!utf8ToLatin1(opt.nmdaName, cfg.nmdaName) || !splitName(cfg.nmdaName, nmdaParts) ||
+            nmdaParts.size() != 3) {
+            std::fprintf(stderr, "namewrightd: --nmda-name must be a full name "
+                                 "(service@group@organisation)\n");
+            return 2;
+        }
+    }
     cfg.nativeAddress = comm.serverAddress;
     cfg.nonces.nonceLifetime = opt.nonceLifetimeDays * 86400u;
     if (std::string keyError; !loadSecretKey(opt.db, cfg.secretKey, keyError)) {
@@ -428,21 +438,27 @@ int serve(const ServeOptions& opt) {
         auto nw =
             std::make_unique<NativeEndpoint>(ServiceKind::Namewright, qrd::nm::kServiceNamewright);
         auto msg = std::make_unique<NativeEndpoint>(ServiceKind::Message, qrd::nm::kServiceMessage);
-        if (!nw->open(error) || !msg->open(error)) {
+        auto nmda =
+            std::make_unique<NativeEndpoint>(ServiceKind::Nmda, qrd::nmdawire::kWellKnownPort);
+        if (!nw->open(error) || !msg->open(error) || !nmda->open(error)) {
             std::fprintf(stderr, "namewrightd: cannot open the native road: %s\n", error.c_str());
             return 1;
         }
         cfg.answerPorts[int(Road::Native)][0] = nw->localPort();
         cfg.answerPorts[int(Road::Native)][1] = msg->localPort();
+        cfg.answerPorts[int(Road::Native)][2] = nmda->localPort();
         nativeText = dotted(comm.serverAddress) + " port base " + std::to_string(comm.portBase);
         endpoints.push_back(std::move(nw));
         endpoints.push_back(std::move(msg));
+        endpoints.push_back(std::move(nmda));
     }
     if (opt.internet && ipPort > 0) {
         auto nw = std::make_unique<UdpEndpoint>(Road::Internet, ServiceKind::Namewright);
         auto msg = std::make_unique<UdpEndpoint>(Road::Internet, ServiceKind::Message);
+        auto nmda = std::make_unique<UdpEndpoint>(Road::Internet, ServiceKind::Nmda);
         if (!nw->open(bindAddress, uint16_t(ipPort), error) ||
-            !msg->open(bindAddress, uint16_t(opt.ipMessagePort), error)) {
+            !msg->open(bindAddress, uint16_t(opt.ipMessagePort), error) ||
+            !nmda->open(bindAddress, uint16_t(opt.ipNmdaPort), error)) {
             std::fprintf(stderr, "namewrightd: cannot open the Internet road: %s\n", error.c_str());
             return 1;
         }
@@ -450,10 +466,12 @@ int serve(const ServeOptions& opt) {
         msg->setSibling(nw.get());
         cfg.answerPorts[int(Road::Internet)][0] = internetPort(ipAddress, nw->port());
         cfg.answerPorts[int(Road::Internet)][1] = internetPort(ipAddress, msg->port());
+        cfg.answerPorts[int(Road::Internet)][2] = internetPort(ipAddress, nmda->port());
         ipText = dotted(ipAddress) + ":" + std::to_string(nw->port()) + " messages " +
-                 std::to_string(msg->port());
+                 std::to_string(msg->port()) + " nmda " + std::to_string(nmda->port());
         endpoints.push_back(std::move(nw));
         endpoints.push_back(std::move(msg));
+        endpoints.push_back(std::move(nmda));
     }
     if (endpoints.empty()) {
         std::fprintf(stderr, "namewrightd: both roads are switched off; nothing to serve\n");

@@ -2,10 +2,11 @@
 // several threads that run the Handler on what they receive, so that
 // requests are served side by side; logins go to a worker of their own.
 //
-// Native road: the Namewright (15) and message (19) well-known ports,
-// opened through the client library's transport. Internet road: a plain UDP
-// socket on the configured port for the Namewright service and the service
-// searches, and a second one for the message service (announced by the
+// Native road: the Namewright (15), message (19) and directory-assistance
+// (22) well-known ports, opened through the client library's transport.
+// Internet road: a plain UDP socket on the configured port for the
+// Namewright service and the service searches, a second one for the message
+// service and a third for directory assistance (both announced by the
 // searches). Every socket waits at most a second per receive, so that a stop
 // request is seen within a second.
 #pragma once
@@ -23,6 +24,8 @@ struct ServeOptions {
     bool internet = true;
     int ipPort = -1;       // -1: [Internet] SearchPort of QORDA.INI
     int ipMessagePort = 0; // 0: any free port
+    int ipNmdaPort = 0;    // 0: any free port
+    std::string nmdaName;  // UTF-8; "": NMDA-<server name>
     std::string ipAddress; // announced Internet address; "": [CommStack] ServerAddress
     std::string ipBind;    // address the Internet sockets bind; "": the announced one
     uint32_t nonceLifetimeDays = 30;

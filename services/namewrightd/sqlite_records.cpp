@@ -197,6 +197,19 @@ std::optional<Entry> SqliteStorage::findServerById(uint32_t serverId) {
     return readEntry(s.i64(0), s.i64(1), s.i64(2), s.text(3));
 }
 
+std::optional<Entry> SqliteStorage::findServerByAddress(uint32_t address) {
+    int64_t id = 0;
+    {
+        Lock l(mutex_);
+        Stmt s =
+            prepare("SELECT entry_id FROM servers WHERE address = ? ORDER BY entry_id LIMIT 1");
+        s.bind(1, int64_t(address));
+        if (!s.step()) return std::nullopt;
+        id = s.i64(0);
+    }
+    return entry(id);
+}
+
 bool SqliteStorage::isServerAddress(uint32_t address) {
     Lock l(mutex_);
     Stmt s = prepare("SELECT 1 FROM servers WHERE address = ? LIMIT 1");

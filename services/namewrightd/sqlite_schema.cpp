@@ -136,6 +136,41 @@ CREATE TRIGGER attributes_drop_chunks AFTER DELETE ON attributes BEGIN
 END;
 )SQL";
 
+// The directory-assistance index: one row per user, service, list and
+// nickname with the key of its full name ("ITEM@GROUP@ORG", the parts'
+// keys), kept by triggers so that every writer (the service, an admin
+// command on another connection) keeps it right. Entries are never renamed
+// or moved; removing one removes its row by the cascade.
+const char* const kNmdaSchema = R"SQL(
+CREATE TABLE nmda_names (
+    entry_id    INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+    kind        INTEGER NOT NULL,
+    class       INTEGER NOT NULL DEFAULT 0,
+    sort_key    TEXT NOT NULL,
+    name        TEXT NOT NULL,
+    description TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX nmda_by_kind ON nmda_names(kind, sort_key);
+CREATE TRIGGER nmda_entry AFTER INSERT ON entries WHEN new.kind IN (1, 2, 3, 9) BEGIN
+    INSERT INTO nmda_names(entry_id, kind, sort_key, name)
+    SELECT new.id, new.kind, new.name_key || '@' || g.name_key || '@' || o.name_key,
+           new.name || '@' || g.name || '@' || o.name
+    FROM entries g JOIN entries o ON o.id = g.parent_id WHERE g.id = new.parent_id;
+END;
+CREATE TRIGGER nmda_user_add AFTER INSERT ON users BEGIN
+    UPDATE nmda_names SET description = new.description WHERE entry_id = new.entry_id;
+END;
+CREATE TRIGGER nmda_user_set AFTER UPDATE OF description ON users BEGIN
+    UPDATE nmda_names SET description = new.description WHERE entry_id = new.entry_id;
+END;
+CREATE TRIGGER nmda_service_add AFTER INSERT ON services BEGIN
+    UPDATE nmda_names SET class = new.class WHERE entry_id = new.entry_id;
+END;
+CREATE TRIGGER nmda_service_set AFTER UPDATE OF class ON services BEGIN
+    UPDATE nmda_names SET class = new.class WHERE entry_id = new.entry_id;
+END;
+)SQL";
+
 void SqliteStorage::migrate() {
     Transaction t(*this);
     int version;
@@ -152,6 +187,7 @@ void SqliteStorage::migrate() {
         exec(kSchema);
         exec(kUserSchema);
         exec(kAttributeSchema);
+        exec(kNmdaSchema);
     } else {
         if (version < 2) migrateAttributesFrom1();
         if (version < 3) migrateEntriesFrom2();
@@ -159,6 +195,7 @@ void SqliteStorage::migrate() {
         if (version >= 2 && version < 4)
             exec("ALTER TABLE attributes ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
         if (version < 5) migrateUsersFrom3();
+        if (version < 6) addNmdaIndex();
     }
     if (version < kSchemaVersion)
         exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -246,6 +283,22 @@ void SqliteStorage::migrateUsersFrom3() {
     }
     exec("DROP TABLE users_3");
     exec("PRAGMA secure_delete = OFF");
+}
+
+// Files before schema 6 get the index built from what they hold.
+void SqliteStorage::addNmdaIndex() {
+    exec(kNmdaSchema);
+    exec("INSERT INTO nmda_names(entry_id, kind, sort_key, name) "
+         "SELECT i.id, i.kind, i.name_key || '@' || g.name_key || '@' || o.name_key, "
+         "       i.name || '@' || g.name || '@' || o.name "
+         "FROM entries i JOIN entries g ON g.id = i.parent_id JOIN entries o ON o.id = g.parent_id "
+         "WHERE i.kind IN (1, 2, 3, 9);"
+         "UPDATE nmda_names SET description = "
+         "  (SELECT description FROM users u WHERE u.entry_id = nmda_names.entry_id) "
+         "WHERE kind = 1 AND entry_id IN (SELECT entry_id FROM users);"
+         "UPDATE nmda_names SET class = "
+         "  (SELECT class FROM services s WHERE s.entry_id = nmda_names.entry_id) "
+         "WHERE kind = 2 AND entry_id IN (SELECT entry_id FROM services)");
 }
 
 } // namespace nwd

@@ -14,8 +14,8 @@ namespace nwd {
 // a newer one refused. 1: attribute values whole in one row; 2: in chunks;
 // 3: entry ids never reused; 4: value heads count their writes; 5: password
 // verifiers of the login exchange, nonces as keyed hashes bound to a
-// workstation, user epochs.
-constexpr int kSchemaVersion = 5;
+// workstation, user epochs; 6: the directory-assistance index.
+constexpr int kSchemaVersion = 6;
 
 // The entries (organisations, groups, objects).
 extern const char* const kEntriesSchema;
@@ -25,6 +25,8 @@ extern const char* const kSchema;
 extern const char* const kUserSchema;
 // Attribute value heads and their chunks.
 extern const char* const kAttributeSchema;
+// The directory-assistance index and the triggers that keep it.
+extern const char* const kNmdaSchema;
 
 // Chunk k of the value whose head is A is row A * kChunksPerValue + k of
 // attr_chunks, holding at most kChunkBytes.

@@ -22,7 +22,7 @@
 // Files: sqlite_storage.cpp (open, batches, stamp), sqlite_schema.* (tables
 // and migrations), sqlite_statement.* (prepared statements),
 // sqlite_records.cpp (entries and records), sqlite_chunks.cpp (attribute
-// values in chunks).
+// values in chunks), sqlite_nmda.cpp (the directory-assistance index).
 #pragma once
 
 #include <atomic>
@@ -66,6 +66,7 @@ class SqliteStorage : public Storage {
     std::optional<ServerRecord> server(int64_t id) override;
     void setServer(int64_t id, const ServerRecord& rec) override;
     std::optional<Entry> findServerById(uint32_t serverId) override;
+    std::optional<Entry> findServerByAddress(uint32_t address) override;
     bool isServerAddress(uint32_t address) override;
     uint32_t commonIterations() override;
     std::optional<int64_t> nicknameTarget(int64_t id) override;
@@ -103,6 +104,11 @@ class SqliteStorage : public Storage {
     std::optional<std::vector<uint8_t>> assocRecord(int64_t ownerId, uint16_t record) override;
     void setAssocRecord(int64_t ownerId, uint16_t record,
                         const std::vector<uint8_t>& data) override;
+
+    std::vector<NmdaRow> nmdaNames(const NmdaFilter& f, const std::string& from,
+                                   const std::string& below, bool descending,
+                                   size_t limit) override;
+    size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t count) override;
 
     uint64_t directoryStamp() override;
 
@@ -146,6 +152,7 @@ class SqliteStorage : public Storage {
     void migrateAttributesFrom1();
     void migrateEntriesFrom2();
     void migrateUsersFrom3();
+    void addNmdaIndex();
     void closeDb();
     [[noreturn]] void fail(const char* what);
 

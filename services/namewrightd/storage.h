@@ -128,6 +128,30 @@ struct ProfileEntry {
     std::string value;
 };
 
+// Directory assistance: the names of one kind in the order of their keys
+// (the full name's key, "ITEM@GROUP@ORG"), from an index the storage keeps
+// up to date with the entries, users and services. nmda.h builds the
+// filters and pages with them.
+constexpr size_t kNmdaMatchMax = 8;
+struct NmdaMatch {
+    bool description = false; // the user's description, else the text attribute `attr`
+    AttrId attr;
+    std::string like; // a LIKE pattern with '\' escapes (ASCII case ignored)
+};
+struct NmdaFilter {
+    Kind kind = Kind::User;
+    int serviceClass = -1;          // services only: -1 any, else a ServiceClass
+    std::string glob;               // GLOB over the key; "" matches every name
+    std::vector<NmdaMatch> matches; // all must hold; at most kNmdaMatchMax
+};
+struct NmdaRow {
+    std::string key;  // UTF-8
+    std::string name; // full name, UTF-8
+    Kind kind = Kind::User;
+    int serviceClass = 0;
+    std::string description; // users only, UTF-8
+};
+
 class StorageError : public std::runtime_error {
   public:
     enum Code { Failure, Duplicate, Missing, Damaged };
@@ -163,6 +187,8 @@ class Storage {
     virtual std::optional<ServerRecord> server(int64_t id) = 0;
     virtual void setServer(int64_t id, const ServerRecord& rec) = 0;
     virtual std::optional<Entry> findServerById(uint32_t serverId) = 0;
+    // The server of the directory at an IPv4 address (host order).
+    virtual std::optional<Entry> findServerByAddress(uint32_t address) = 0;
     // Whether a server of the directory has this IPv4 address (host order).
     virtual bool isServerAddress(uint32_t address) = 0;
     // The iteration count most users' verifiers have (0 without users).
@@ -223,6 +249,19 @@ class Storage {
     virtual std::optional<std::vector<uint8_t>> assocRecord(int64_t ownerId, uint16_t record) = 0;
     virtual void setAssocRecord(int64_t ownerId, uint16_t record,
                                 const std::vector<uint8_t>& data) = 0;
+
+    // Names that pass `f` with keys from `from` (included) to `below`
+    // (excluded; "" = no bound), at most `limit`, in ascending order or,
+    // with `descending`, from the highest down. Walks the index in order and
+    // stops at `limit`: a page costs what its rows cost.
+    virtual std::vector<NmdaRow> nmdaNames(const NmdaFilter& f, const std::string& from,
+                                           const std::string& below, bool descending,
+                                           size_t limit) = 0;
+    // Adds `count` users PREFIX000001... to a group in one batch, with the
+    // description "PREFIX n" and no password (nobody can log in as them):
+    // directories for benchmarks. Returns the number added.
+    // `prefix` is ASCII.
+    virtual size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t count) = 0;
 
     // A number that changes whenever names may resolve differently: entries,
     // nicknames, the servers of groups or users changed, through this object

@@ -36,7 +36,7 @@ PortSlot reservePortSlot() {
         if (fd < 0) continue;
         uint16_t base = uint16_t(kFirstBase + slot * kSlotSize);
         if (flock(fd, LOCK_EX | LOCK_NB) == 0 && udpPortFree(base + 15) && udpPortFree(base + 19) &&
-            udpPortFree(base + 511))
+            udpPortFree(base + 22) && udpPortFree(base + 511))
             return PortSlot{base, fd};
         close(fd);
     }

@@ -26,13 +26,7 @@ constexpr int32_t kTimeout = 75;
 // One call of the exchange: `args` after the header, the results back.
 QRDSTATUS call(const QRD_PORT* port, uint16_t procedure, std::vector<uint8_t>& args,
                std::vector<uint8_t>& results) {
-    const qrd::rpc::ProcInfo info{procedure, kTimeout, 0};
-    return qrd::rpc::runStub(
-        port, info, [&](qrd::rpc::Xdr& x) { qrd::rpc::_Opaque(x, args.data(), args.size()); },
-        [&](qrd::rpc::Xdr& x) {
-            results.assign(x.data + x.pos, x.data + x.size);
-            x.pos = x.size;
-        });
+    return qrd::rpc::callOpaque(port, qrd::rpc::ProcInfo{procedure, kTimeout, 0}, args, results);
 }
 
 QRDSTATUS loginExchange(const QRD_PORT* port, const char* user, const char* password,

@@ -22,6 +22,11 @@ static_assert(QRDERR_NM_BAD_ARG == kBadRequest);
 static_assert(QRDERR_NM_REPLACE_INDEX == kReplaceNeedsIndex0);
 static_assert(QRDERR_NM_BUFFER_SMALL == kBufferTooSmall);
 static_assert(QRDERR_NM_NOT_LOGGED_IN == kNotLoggedIn);
+static_assert(QRDERR_NM_KEYWORD_TOO_LONG == kKeywordTooLong);
+static_assert(QRDERR_NM_NO_USER_NAME == kNoUserName);
+static_assert(QRDERR_NMDA_LOGIN_CHANGED == kNmdaLoginChanged);
+static_assert(QRDERR_NMDA_NO_ENTRY == kNmdaNoEntry);
+static_assert(QRDERR_NMDA_ENTRY_STATUS == kNmdaEntryStatus);
 static_assert(QRDERR_NOT_RESPONDING == kIssuerSilent);
 
 } // namespace qrd::nm

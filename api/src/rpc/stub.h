@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <vector>
 
 #include "qrdapi.h"
 #include "rpc/marshal.h"
@@ -59,5 +60,17 @@ QRDSTATUS runStub(const QRD_PORT* port, const ProcInfo& info, Encode&& encode, D
 
 // For procedures without results.
 inline void noResults(Xdr&) {}
+
+// A call whose arguments and results are encoded elsewhere (the layouts of
+// common/include/qrd/): `args` after the header, the reply's results back.
+inline QRDSTATUS callOpaque(const QRD_PORT* port, const ProcInfo& info,
+                            const std::vector<uint8_t>& args, std::vector<uint8_t>& results) {
+    return runStub(
+        port, info, [&](Xdr& x) { _Opaque(x, const_cast<uint8_t*>(args.data()), args.size()); },
+        [&](Xdr& x) {
+            results.assign(x.data + x.pos, x.data + x.size);
+            x.pos = x.size;
+        });
+}
 
 } // namespace qrd::rpc

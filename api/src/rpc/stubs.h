@@ -39,7 +39,9 @@ QRDSTATUS nmServerPort(const QRD_PORT* port, Sid sid, const char* server, QRD_PO
 QRDSTATUS nmSetServicePort(const QRD_PORT* port, Sid sid, const char* service, uint16_t which,
                            const QRD_PORT& value); // 23
 QRDSTATUS nmReadServicePort(const QRD_PORT* port, Sid sid, const char* service, uint16_t which,
-                            QRD_PORT* out);                                                // 24
+                            QRD_PORT* out); // 24
+// 26 asked the other way round: the name of the server at `at`.
+QRDSTATUS nmServerName(const QRD_PORT* port, Sid sid, const QRD_PORT& at, char out[kNameCap]);
 QRDSTATUS nmVerifyNonce(const QRD_PORT* port, const QRD_NONCE& nonce, uint16_t* valid);    // 55
 QRDSTATUS nmNonceOwner(const QRD_PORT* port, const QRD_NONCE& nonce, char user[kNameCap]); // 58
 QRDSTATUS errorText(const QRD_PORT* port, uint16_t code, char text[kTextCap]);             // 255
@@ -81,6 +83,11 @@ QRDSTATUS nmWriteAssoc(const QRD_PORT* port, Sid sid, const char* name, uint16_t
 // User message (message service, procedure 8), sent without waiting.
 QRDSTATUS userMessage(const QRD_PORT* port, const char* sender, const char* recipient,
                       const char* text);
+// A profile entry (user service, procedure 4): the reply's status word and
+// its two texts (kProfileCap bytes each).
+constexpr size_t kProfileKeyCap = 16, kProfileCap = 128;
+QRDSTATUS profileEntry(const QRD_PORT* port, const char* keyword, const char* name,
+                       uint16_t* status, char value[kProfileCap], char second[kProfileCap]);
 // RPC time-out control (247, sub-operations 7 and 8), values in ticks.
 QRDSTATUS rpcGetTimeouts(const QRD_PORT* port, uint32_t ticks[3]);
 QRDSTATUS rpcSetTimeouts(const QRD_PORT* port, const uint32_t ticks[3]);

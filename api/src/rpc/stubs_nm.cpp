@@ -35,6 +35,7 @@ constexpr ProcInfo kMembership{np::kMembership, 300, 0};
 constexpr ProcInfo kReadAssoc{np::kReadAssoc, 75, 1024};
 constexpr ProcInfo kWriteAssoc{np::kWriteAssoc, 75, 0};
 constexpr ProcInfo kUserMessage{np::kProcUserMessage, -1, 0};
+constexpr ProcInfo kProfileEntry{4, 600, 0};
 constexpr ProcInfo kRpcControl{kRpcControlProc, 75, 1664};
 
 // Qualifier entries of the attribute procedures: the client sends none.
@@ -236,6 +237,18 @@ QRDSTATUS nmReadServicePort(const QRD_PORT* port, Sid sid, const char* service, 
         [&](Xdr& x) { resultsPort(x, out); });
 }
 
+QRDSTATUS nmServerName(const QRD_PORT* port, Sid sid, const QRD_PORT& at, char out[kNameCap]) {
+    QRD_PORT copy = at;
+    return runStub(
+        port, kServerPort,
+        [&](Xdr& x) {
+            sidArg(x, sid);
+            putText(x, "", kNameCap);
+            _Opaque(x, &copy, sizeof copy);
+        },
+        [&](Xdr& x) { resultsName(x, out); });
+}
+
 QRDSTATUS nmVerifyNonce(const QRD_PORT* port, const QRD_NONCE& nonce, uint16_t* valid) {
     return runStub(
         port, kVerifyNonce, [&](Xdr& x) { nonceArg(x, nonce); },
@@ -409,6 +422,25 @@ QRDSTATUS userMessage(const QRD_PORT* port, const char* sender, const char* reci
             putText(x, text, kMessageCap);
         },
         noResults);
+}
+
+QRDSTATUS profileEntry(const QRD_PORT* port, const char* keyword, const char* name,
+                       uint16_t* status, char value[kProfileCap], char second[kProfileCap]) {
+    return runStub(
+        port, kProfileEntry,
+        [&](Xdr& x) {
+            uint16_t one = 1, which = 22, zero = 0;
+            _U16(x, &one);
+            _U16(x, &which);
+            putText(x, keyword, kProfileKeyCap);
+            _U16(x, &zero);
+            putText(x, name, kNameCap);
+        },
+        [&](Xdr& x) {
+            _U16(x, status);
+            _PStringPE(x, value, kProfileCap);
+            _PStringPE(x, second, kProfileCap);
+        });
 }
 
 QRDSTATUS rpcGetTimeouts(const QRD_PORT* port, uint32_t ticks[3]) {

@@ -35,6 +35,7 @@ namespace qrd::nm {
     X(kAccessDenied, 1033, "Access denied")                                                        \
     X(kSessionLost, 1039, "Session lost during a transfer")                                        \
     X(kNoMoreNames, 1041, "No more names")                                                         \
+    X(kKeywordTooLong, 1052, "Profile keyword too long")                                           \
     X(kDescriptionTooSmall, 1053, "Description buffer too small")                                  \
     X(kNoAttribute, 1055, "No such attribute")                                                     \
     X(kRecordDamaged, 1064, "Attribute record damaged")                                            \
@@ -43,6 +44,10 @@ namespace qrd::nm {
     X(kBufferTooSmall, 1080, "Buffer too small")                                                   \
     X(kUnknownProcedure, 1099, "Unknown procedure")                                                \
     X(kNotLoggedIn, 1801, "Not logged in")                                                         \
+    X(kNoUserName, 1832, "No user name")                                                           \
+    X(kNmdaLoginChanged, 1912, "The login changed since the directory session started")            \
+    X(kNmdaNoEntry, 1914, "No directory entry for the name")                                       \
+    X(kNmdaEntryStatus, 1915, "The directory entry is not in its normal state")                    \
     X(kBadErrorCode, 5001, "BAD ERROR CODE")                                                       \
     X(kNoTranslation, 5029, "Translation Not Available")
 

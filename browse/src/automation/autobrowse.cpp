@@ -1,0 +1,48 @@
+#include "autobrowse.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QTimer>
+
+#include "texts.h"
+
+namespace browse {
+
+AutoBrowse::AutoBrowse(std::unique_ptr<DialogRunner> runner, QObject* parent)
+    : QObject(parent), runner_(std::move(runner)) {}
+
+QVariant AutoBrowse::later(std::function<QVariant()> work) {
+    if (!calledFromDBus()) return work();
+    // The window runs outside the bus's dispatch; the answer goes when it closes.
+    setDelayedReply(true);
+    QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    if (busy_) busy_(true);
+    QTimer::singleShot(0, this, [this, call, bus, work]() mutable {
+        QVariant answer = work();
+        bus.send(answer.isValid() ? call.createReply(answer) : call.createReply());
+        if (busy_) busy_(false);
+    });
+    return QVariant();
+}
+
+void AutoBrowse::Configure() {
+    later([this] {
+        BrowserSettings edited = settings_;
+        if (runner_->configure(edited)) settings_ = edited;
+        return QVariant();
+    });
+}
+
+QString AutoBrowse::RunBrowser() {
+    return later([this] {
+               // Always a single selection, whatever MultipleSelections says.
+               QString title = settings_.title.isEmpty()
+                                   ? QString::fromLatin1(texts::kAutomationTitle)
+                                   : settings_.title;
+               return QVariant(runner_->runSingle(title, settings_.avdPath));
+           })
+        .toString();
+}
+
+} // namespace browse

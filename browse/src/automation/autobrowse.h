@@ -1,0 +1,55 @@
+// CAutoBrowse: the browser as an object on the session bus, for scripts and
+// other programs. Properties DialogTitle, AVDFilePath and MultipleSelections;
+// methods Configure and RunBrowser. Windows run through a DialogRunner, and
+// answers wait for the window (delayed replies), so the bus stays free.
+#pragma once
+
+#include <QDBusContext>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "dialogrunner.h"
+
+namespace browse {
+
+inline constexpr char kBusName[] = "com.halvex.namebrowse";
+inline constexpr char kObjectPath[] = "/namebrowse";
+
+class AutoBrowse : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.halvex.namebrowse.CAutoBrowse")
+    Q_PROPERTY(QString DialogTitle READ dialogTitle WRITE setDialogTitle)
+    Q_PROPERTY(QString AVDFilePath READ avdFilePath WRITE setAvdFilePath)
+    Q_PROPERTY(bool MultipleSelections READ multipleSelections WRITE setMultipleSelections)
+  public:
+    explicit AutoBrowse(std::unique_ptr<DialogRunner> runner, QObject* parent = nullptr);
+
+    QString dialogTitle() const { return settings_.title; }
+    void setDialogTitle(const QString& t) { settings_.title = t; }
+    QString avdFilePath() const { return settings_.avdPath; }
+    void setAvdFilePath(const QString& p) { settings_.avdPath = p; }
+    // Kept as "single selection", true after creation: reads false then.
+    bool multipleSelections() const { return !settings_.single; }
+    void setMultipleSelections(bool m) { settings_.single = !m; }
+
+    // Called with true when a bus request starts its window and with false
+    // when it has answered (the service's idle timer).
+    void onBusy(std::function<void(bool)> f) { busy_ = std::move(f); }
+
+  public slots:
+    Q_SCRIPTABLE void Configure();
+    Q_SCRIPTABLE QString RunBrowser();
+
+  private:
+    // Runs `work` now for a local caller (its answer), or after this call
+    // returns for a bus caller, who gets the answer then (an invalid QVariant
+    // here).
+    QVariant later(std::function<QVariant()> work);
+
+    std::unique_ptr<DialogRunner> runner_;
+    BrowserSettings settings_;
+    std::function<void(bool)> busy_;
+};
+
+} // namespace browse

@@ -1,0 +1,12 @@
+#include "backend.h"
+
+namespace browse {
+
+BackendFactory& backendFactory() {
+    static BackendFactory factory = [](std::unique_ptr<DirectoryBackend>&) {
+        return QRDSTATUS(QRDERR_NOT_AVAILABLE);
+    };
+    return factory;
+}
+
+} // namespace browse
