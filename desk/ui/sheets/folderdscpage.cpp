@@ -1,0 +1,310 @@
+#include "folderdscpage.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "formrows.h"
+#include "sheetstrings.h"
+
+namespace desk::sheets {
+namespace {
+
+// The colour menu's swatches: the default palette's entries in menu order,
+// then the automatic colour (an invalid colour).
+struct Swatch {
+    int id;
+    QColor color;
+};
+const Swatch kSwatches[] = {
+    {32792, QColor(0, 0, 0)},
+    {32793, QColor(128, 0, 0)},
+    {32794, QColor(0, 128, 0)},
+    {32795, QColor(128, 128, 0)},
+    {32796, QColor(0, 0, 128)},
+    {32797, QColor(128, 0, 128)},
+    {32798, QColor(0, 128, 128)},
+    {32799, QColor(128, 128, 128)},
+    {32800, QColor(192, 192, 192)},
+    {32801, QColor(255, 0, 0)},
+    {32802, QColor(0, 255, 0)},
+    {32803, QColor(255, 255, 0)},
+    {32804, QColor(0, 0, 255)},
+    {32805, QColor(255, 0, 255)},
+    {32806, QColor(0, 255, 255)},
+    {32807, QColor(255, 255, 255)},
+    {32808, QColor()},
+};
+
+QIcon swatchIcon(const QColor& c) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(Qt::black);
+    p.setBrush(c.isValid() ? QBrush(c) : QBrush(Qt::NoBrush));
+    p.drawRect(1, 1, 13, 13);
+    return QIcon(pm);
+}
+
+constexpr int kAlignIds[] = {1063, 1064, 1065};
+constexpr Qt::Alignment kAligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+
+} // namespace
+
+QString usableFace(const QString& face) {
+    QString f = face;
+    const qsizetype paren = f.indexOf(QLatin1Char('('));
+    if (f.size() > 32 && paren > 0) f = f.left(paren - 1);
+    return f.left(31);
+}
+
+UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description,
+                                 const QString& notes, bool shared, bool editable, QWidget* parent)
+    : QWidget(parent), name_(name), description_(description), notesText_(notes) {
+    setObjectName(QStringLiteral("171"));
+    setAccessibleName(QStringLiteral("Folder Description"));
+    auto* form = new QFormLayout;
+    nameEdit_ = addLineRow(form, this, 1005, QStringLiteral("&Folder Name:"), 50);
+    descriptionEdit_ = addLineRow(form, this, 1032, QStringLiteral("&Brief description:"), 80);
+    nameEdit_->setText(name);
+    descriptionEdit_->setText(description);
+    nameEdit_->setReadOnly(!editable);
+    descriptionEdit_->setReadOnly(!editable);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(form, 1);
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("1043"));
+    if (shared) {
+        icon->setPixmap(QIcon::fromTheme(QStringLiteral("folder-publicshare")).pixmap(32, 32));
+        icon->setAccessibleName(QStringLiteral("Shared folder"));
+    }
+    top->addWidget(icon, 0, Qt::AlignTop);
+
+    auto* box = new QGroupBox(QStringLiteral("&Notes"), this);
+    auto* boxLayout = new QVBoxLayout(box);
+    auto* bar = new QWidget(box);
+    bar->setObjectName(QStringLiteral("formatBar"));
+    notes_ = new QTextEdit(box);
+    nameControl(notes_, 1053, QStringLiteral("Notes"));
+    notes_->setLineWrapMode(QTextEdit::WidgetWidth);
+    notes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    notes_->setReadOnly(!editable);
+    notes_->setTabChangesFocus(true);
+    QFont base(sheetString(kStrDefaultFont));
+    base.setPointSize(10);
+    notes_->document()->setDefaultFont(base);
+    if (Qt::mightBeRichText(notes))
+        notes_->setHtml(notes);
+    else
+        notes_->setPlainText(notes);
+    notes_->document()->setModified(false);
+    connect(notes_->document(), &QTextDocument::contentsChanged, this,
+            [this] { notesEdited_ = true; });
+    buildFormatBar(bar);
+    bar->setEnabled(editable);
+    boxLayout->addWidget(bar);
+    boxLayout->addWidget(notes_, 1);
+    // The box's Alt key reaches the editor.
+    auto* notesLabel = new QLabel(this);
+    notesLabel->hide();
+    notesLabel->setBuddy(notes_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(box, 1);
+
+    sync_.setInterval(500);
+    connect(&sync_, &QTimer::timeout, this, &UIFolderDscPage::syncFormatBar);
+    connect(notes_, &QTextEdit::selectionChanged, this, &UIFolderDscPage::syncFormatBar);
+    notes_->installEventFilter(this);
+}
+
+QToolButton* UIFolderDscPage::formatButton(int id, const QString& tip, const QString& icon,
+                                           bool checkable) {
+    auto* b = new QToolButton(this);
+    nameControl(b, id, plainLabel(tip.section(QLatin1Char(' '), 0, 0)));
+    b->setToolTip(tip);
+    b->setIcon(QIcon::fromTheme(icon));
+    if (b->icon().isNull()) b->setText(tip.left(1));
+    b->setFixedSize(22, 22);
+    b->setCheckable(checkable);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+void UIFolderDscPage::buildFormatBar(QWidget* bar) {
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    cut_ = formatButton(1055, QStringLiteral("Cut (Ctrl+X)"), QStringLiteral("edit-cut"), false);
+    copy_ = formatButton(1056, QStringLiteral("Copy (Ctrl+C)"), QStringLiteral("edit-copy"), false);
+    paste_ =
+        formatButton(1057, QStringLiteral("Paste (Ctrl+V)"), QStringLiteral("edit-paste"), false);
+    fontBox_ = new QFontComboBox(bar);
+    nameControl(fontBox_, 1058, sheetString(kStrFontBox));
+    fontBox_->setToolTip(sheetString(kStrFontBox));
+    fontBox_->setFocusPolicy(Qt::ClickFocus);
+    sizeBox_ = new QComboBox(bar);
+    nameControl(sizeBox_, 1059, sheetString(kStrFontSizeBox));
+    sizeBox_->setToolTip(sheetString(kStrFontSizeBox));
+    sizeBox_->setEditable(true);
+    sizeBox_->addItems({QStringLiteral("8"), QStringLiteral("10")});
+    sizeBox_->setFocusPolicy(Qt::ClickFocus);
+    auto* color = formatButton(1067, QStringLiteral("Text Color"),
+                               QStringLiteral("format-text-color"), false);
+    bold_ = formatButton(1060, QStringLiteral("Bold"), QStringLiteral("format-text-bold"), true);
+    italic_ =
+        formatButton(1061, QStringLiteral("Italic"), QStringLiteral("format-text-italic"), true);
+    underline_ = formatButton(1062, QStringLiteral("Underline"),
+                              QStringLiteral("format-text-underline"), true);
+    const char* alignTips[] = {"Align Left", "Align Center", "Align Right"};
+    const char* alignIcons[] = {"format-justify-left", "format-justify-center",
+                                "format-justify-right"};
+    auto* aligns = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        align_[i] = formatButton(kAlignIds[i], QString::fromUtf8(alignTips[i]),
+                                 QString::fromUtf8(alignIcons[i]), true);
+        aligns->addButton(align_[i], i);
+    }
+    for (QWidget* w : {static_cast<QWidget*>(cut_), static_cast<QWidget*>(copy_),
+                       static_cast<QWidget*>(paste_), static_cast<QWidget*>(fontBox_),
+                       static_cast<QWidget*>(sizeBox_), static_cast<QWidget*>(color),
+                       static_cast<QWidget*>(bold_), static_cast<QWidget*>(italic_),
+                       static_cast<QWidget*>(underline_), static_cast<QWidget*>(align_[0]),
+                       static_cast<QWidget*>(align_[1]), static_cast<QWidget*>(align_[2])})
+        row->addWidget(w);
+    row->addStretch(1);
+    fontBox_->setCurrentFont(QFont(sheetString(kStrDefaultFont)));
+
+    auto back = [this] { notes_->setFocus(); };
+    connect(cut_, &QToolButton::clicked, this, [this, back] { notes_->cut(), back(); });
+    connect(copy_, &QToolButton::clicked, this, [this, back] { notes_->copy(), back(); });
+    connect(paste_, &QToolButton::clicked, this, [this, back] { notes_->paste(), back(); });
+    connect(bold_, &QToolButton::clicked, this, [this, back](bool on) {
+        notes_->setFontWeight(on ? QFont::Bold : QFont::Normal);
+        back();
+    });
+    connect(italic_, &QToolButton::clicked, this, [this, back](bool on) {
+        notes_->setFontItalic(on);
+        back();
+    });
+    connect(underline_, &QToolButton::clicked, this, [this, back](bool on) {
+        notes_->setFontUnderline(on);
+        back();
+    });
+    connect(aligns, &QButtonGroup::idClicked, this, [this, back](int i) {
+        notes_->setAlignment(kAligns[i]);
+        back();
+    });
+    connect(fontBox_, &QFontComboBox::textActivated, this, &UIFolderDscPage::applyFont);
+    connect(sizeBox_, &QComboBox::textActivated, this, [this, back](const QString& size) {
+        const double points = size.toDouble();
+        if (points > 0) notes_->setFontPointSize(points);
+        back();
+    });
+    connect(color, &QToolButton::clicked, this, &UIFolderDscPage::chooseColor);
+}
+
+void UIFolderDscPage::applyFont(const QString& face) {
+    const QString used = usableFace(face);
+    notes_->setFontFamily(used);
+    const QList<int> sizes = QFontDatabase::pointSizes(used);
+    sizeBox_->clear();
+    for (int s : sizes.isEmpty() ? QFontDatabase::standardSizes() : sizes)
+        sizeBox_->addItem(QString::number(s));
+    notes_->setFocus();
+}
+
+void UIFolderDscPage::chooseColor() {
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("colorMenu"));
+    for (const Swatch& s : kSwatches) {
+        QAction* a = menu.addAction(
+            swatchIcon(s.color), s.color.isValid() ? s.color.name() : QStringLiteral("Automatic"));
+        a->setObjectName(QString::number(s.id));
+        connect(a, &QAction::triggered, this, [this, c = s.color] {
+            QTextCharFormat f;
+            if (c.isValid())
+                f.setForeground(c);
+            else
+                f.clearForeground();
+            if (c.isValid())
+                notes_->mergeCurrentCharFormat(f);
+            else {
+                QTextCursor cur = notes_->textCursor();
+                QTextCharFormat current = cur.charFormat();
+                current.clearForeground();
+                cur.setCharFormat(current);
+                notes_->setTextCursor(cur);
+            }
+        });
+    }
+    auto* button = findChild<QToolButton*>(QStringLiteral("1067"));
+    menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+    notes_->setFocus();
+}
+
+void UIFolderDscPage::syncFormatBar() {
+    const QTextCursor c = notes_->textCursor();
+    const bool selected = c.hasSelection();
+    const QMimeData* clip = QApplication::clipboard()->mimeData();
+    paste_->setEnabled(!notes_->isReadOnly() && clip && clip->hasText());
+    cut_->setEnabled(!notes_->isReadOnly() && selected);
+    copy_->setEnabled(selected);
+    const QTextCharFormat f = c.charFormat();
+    bold_->setChecked(f.fontWeight() >= QFont::Bold);
+    italic_->setChecked(f.fontItalic());
+    underline_->setChecked(f.fontUnderline());
+    const QStringList families = f.fontFamilies().toStringList();
+    if (!families.isEmpty()) fontBox_->setCurrentFont(QFont(families.first()));
+    if (f.fontPointSize() > 0) sizeBox_->setEditText(QString::number(f.fontPointSize()));
+    const Qt::Alignment a = c.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    for (int i = 0; i < 3; ++i)
+        align_[i]->setChecked(a & kAligns[i] || (i == 0 && a == Qt::AlignLeading));
+}
+
+bool UIFolderDscPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == notes_) {
+        if (event->type() == QEvent::FocusIn) sync_.start();
+        if (event->type() == QEvent::FocusOut) sync_.stop();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString UIFolderDscPage::name() const {
+    return nameEdit_->text();
+}
+QString UIFolderDscPage::description() const {
+    return descriptionEdit_->text();
+}
+QString UIFolderDscPage::notes() const {
+    return notesEdited_ ? notes_->toHtml() : notesText_;
+}
+bool UIFolderDscPage::nameChanged() const {
+    return nameEdit_->text() != name_;
+}
+bool UIFolderDscPage::descriptionChanged() const {
+    return descriptionEdit_->text() != description_;
+}
+bool UIFolderDscPage::notesChanged() const {
+    return notesEdited_;
+}
+
+} // namespace desk::sheets

@@ -1,0 +1,63 @@
+// UIFolderDscPage ("Folder Description"): the folder's name, brief
+// description and rich-text notes, with the format bar over the notes. The
+// notes travel as rich text; plain notes stay plain until they are edited.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+class QComboBox;
+class QFontComboBox;
+class QLabel;
+class QLineEdit;
+class QTextEdit;
+class QToolButton;
+
+namespace desk::sheets {
+
+class UIFolderDscPage : public QWidget {
+    Q_OBJECT
+  public:
+    UIFolderDscPage(const QString& name, const QString& description, const QString& notes,
+                    bool shared, bool editable, QWidget* parent = nullptr);
+
+    QString name() const;
+    QString description() const;
+    QString notes() const; // rich text when edited, else as given
+    bool nameChanged() const;
+    bool descriptionChanged() const;
+    bool notesChanged() const;
+    QTextEdit* editor() const { return notes_; }
+    // Points the format bar at the editor's selection.
+    void syncFormatBar();
+
+  private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    QToolButton* formatButton(int id, const QString& tip, const QString& icon, bool checkable);
+    void buildFormatBar(QWidget* bar);
+    void applyFont(const QString& face);
+    void chooseColor();
+
+    QString name_, description_, notesText_;
+    QLineEdit* nameEdit_;
+    QLineEdit* descriptionEdit_;
+    QTextEdit* notes_;
+    QFontComboBox* fontBox_ = nullptr;
+    QComboBox* sizeBox_ = nullptr;
+    QToolButton* cut_ = nullptr;
+    QToolButton* copy_ = nullptr;
+    QToolButton* paste_ = nullptr;
+    QToolButton* bold_ = nullptr;
+    QToolButton* italic_ = nullptr;
+    QToolButton* underline_ = nullptr;
+    QToolButton* align_[3] = {};
+    QTimer sync_;
+    bool notesEdited_ = false;
+};
+
+// The face used for a chosen font name: a name longer than 32 characters
+// with "(" is cut before the character preceding the "("; at most 31
+// characters.
+QString usableFace(const QString& face);
+
+} // namespace desk::sheets
