@@ -13,8 +13,10 @@ enum class USRDialog {
     BusinessCardView,
     // The folder property sheet. in: "creating" (bool), "shared" (bool),
     // "name", "description", "notes", "rights" (QVariantList of QVariantMap
-    // {"name", "role" 0..3, "kind" 1/3/5, "mark" bool}), "editable" (bool).
-    // out: the same keys, and when creating a shared folder "publish":
+    // {"name", "role" 0..3, "kind" 1/3/5, "mark" bool}), "editable" (bool),
+    // for an existing folder "subscribers" (QStringList) and "moderator"
+    // (bool: the user moderates it). out: the same keys, and when creating a shared folder
+    // "publish":
     // 0 no, 1 all members, 2 selected members.
     FolderSheet,
     // The delete confirmation. in: "name", "type" (object type). Answers

@@ -1,5 +1,7 @@
 #include "folders/usrfoldernode.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 #include <namedir/directory.h>
@@ -109,6 +111,11 @@ bool USRFolderNode::edit(bool editable, bool) {
                                      {"kind", int(e.kind)},
                                      {"mark", e.mark}});
     v["rights"] = rights;
+    QStringList subscribed;
+    for (const std::string& s : subscribers())
+        subscribed << QString::fromStdString(s);
+    v["subscribers"] = subscribed;
+    v["moderator"] = isModerator();
     if (context().prompter().runDialog(USRDialog::FolderSheet, v) != USR_REPLY_OK || !editable)
         return false;
     setName(v["name"].toString().toStdString());

@@ -104,6 +104,14 @@ int UIFolderPropSheet::currentPage() const {
     return stack_ ? stack_->currentIndex() : tabs_->currentIndex();
 }
 
+void UIFolderPropSheet::showPage(QWidget* page) {
+    if (tabs_) tabs_->setCurrentWidget(page);
+    if (stack_) {
+        stack_->setCurrentWidget(page);
+        updateWizardButtons();
+    }
+}
+
 void UIFolderPropSheet::updateWizardButtons() {
     const int at = stack_->currentIndex();
     const bool last = at + 1 >= stack_->count();
@@ -116,9 +124,7 @@ void UIFolderPropSheet::updateWizardButtons() {
 bool UIFolderPropSheet::validate() {
     if (description_ && description_->name().trimmed().isEmpty()) {
         prompter_.showMessage(sheetString(kStrNameRequired).toStdString(), USRIcon::Exclamation);
-        if (stack_) stack_->setCurrentWidget(description_);
-        if (tabs_) tabs_->setCurrentWidget(description_);
-        if (stack_) updateWizardButtons();
+        showPage(description_);
         return false;
     }
     return true;

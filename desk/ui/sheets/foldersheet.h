@@ -41,6 +41,7 @@ class UIFolderPropSheet : public QDialog {
     const std::vector<QWidget*>& pages() const { return pages_; }
     bool isWizard() const { return stack_ != nullptr; }
     int currentPage() const;
+    void showPage(QWidget* page);
 
     void next();
     void back();

@@ -104,6 +104,8 @@ template <class T> void whenShown(std::function<void(T*)> act) {
             timer->deleteLater();
             delete clock;
             act(t);
+            // A check that failed inside `act` leaves the sheet open.
+            if (t->isVisible()) t->close();
             return;
         }
         if (clock->elapsed() > 10000) {
