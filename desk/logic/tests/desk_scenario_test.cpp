@@ -351,4 +351,45 @@ TEST_F(DeskScenario, ReReadingAnUnchangedFolderMakesExactlyOneStoreCall) {
     EXPECT_EQ(folder->name(), "Watched closely");
 }
 
+TEST_F(DeskScenario, NobodyLoggedInEndsTheProgramWithOneMessage) {
+    Station nobody("", "");
+    EXPECT_FALSE(nobody.desk.loadDesktop(false));
+    EXPECT_EQ(nobody.prompter.messages, std::vector<std::string>{"Please Login before using."});
+    EXPECT_EQ(nobody.exits, 1);
+    EXPECT_FALSE(nobody.desk.startInboxUpdate()); // no desktop, no update
+}
+
+TEST_F(DeskScenario, PreferencesRootViewModeAndExit) {
+    Station alice("alice@Sales@Demo", "alice-demo");
+    firstRun(alice, "Alice Archer");
+    USRFolderNode* root = alice.desk.rootFolder();
+
+    // Five minutes in the dialog: 300000 ms and the tree view's timer told.
+    alice.hints.clear();
+    alice.prompter.dialogs.push_back(ScriptPrompter::set("interval", 5));
+    ASSERT_TRUE(alice.desk.preferences());
+    EXPECT_EQ(alice.desk.updateInterval(), 300000);
+    EXPECT_TRUE(alice.sawHint(USR_HINT_INTERVAL_CHANGED));
+    // OK without a change writes nothing.
+    alice.store.reset();
+    alice.prompter.dialogs.push_back(ScriptPrompter::answer(USR_REPLY_OK));
+    ASSERT_TRUE(alice.desk.preferences());
+    EXPECT_EQ(alice.store.writes, 0);
+    // A restart starts with 15 minutes again until the command is used.
+    Station again("alice@Sales@Demo", "alice-demo");
+    ASSERT_TRUE(again.desk.loadDesktop(false));
+    EXPECT_EQ(again.desk.updateInterval(), 900000);
+
+    // The root has no description page.
+    alice.desk.setViewMode(UIDesktop::Description);
+    ASSERT_TRUE(alice.desk.setCurrentFolder(root, nullptr));
+    EXPECT_EQ(alice.desk.viewMode(), UIDesktop::Details);
+    EXPECT_TRUE(alice.desk.moderatorOfCurrent());
+
+    alice.desk.shutdown();
+    EXPECT_EQ(alice.ctx.folders().count(), 0);
+    EXPECT_EQ(alice.ctx.people().count(), 0);
+    EXPECT_FALSE(alice.desk.isLoggedIn());
+}
+
 } // namespace

@@ -83,5 +83,5 @@ inline void ensureApplication() {
     static int argc = 1;
     static char name[] = "desk_logic_test";
     static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    static QCoreApplication app(argc, argv);
 }
