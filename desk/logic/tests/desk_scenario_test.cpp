@@ -351,6 +351,54 @@ TEST_F(DeskScenario, ReReadingAnUnchangedFolderMakesExactlyOneStoreCall) {
     EXPECT_EQ(folder->name(), "Watched closely");
 }
 
+TEST_F(DeskScenario, LinksKeepTheListingsTheSubscribersAndTheStaleMarksRight) {
+    Station alice("alice@Sales@Demo", "alice-demo");
+    firstRun(alice, "Alice Archer");
+    USRFolderNode* root = alice.desk.rootFolder();
+    USRFolderNode* a = makeFolder(alice, "A", false);
+    USRFolderNode* b = makeFolder(alice, "B", false);
+    USRFolderNode* c = makeFolder(alice, "C", false);
+    ASSERT_TRUE(a && b && c);
+    long e = 0;
+
+    // A folder into itself: 56, nothing changes; twice into one folder: 33.
+    EXPECT_FALSE(a->addNode(*a, e));
+    EXPECT_EQ(e, DIR_FOLDER_INTO_ITSELF);
+    EXPECT_TRUE(a->children().empty());
+    EXPECT_FALSE(root->addNode(*a, e));
+    EXPECT_EQ(e, DIR_ALREADY_EXISTS);
+    EXPECT_EQ(root->children().size(), 3u);
+
+    // An item in three folders: renaming it rewrites all three listings.
+    USRNode* item = addWebItem(alice, *a, "draft");
+    ASSERT_TRUE(b->addNode(*item, e)) << e;
+    ASSERT_TRUE(c->addNode(*item, e)) << e;
+    EXPECT_EQ(item->parentCount(), 3);
+    item->setName("final");
+    ASSERT_TRUE(item->write(e)) << e;
+    Station other("alice@Sales@Demo", "alice-demo");
+    for (USRFolderNode* f : {a, b, c}) {
+        auto* seen = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(other.ctx, f->key(), e));
+        ASSERT_TRUE(seen) << e;
+        EXPECT_EQ(childNames(*seen), std::vector<std::string>{"final"}) << f->name();
+    }
+
+    // A folder in two places: removing one reference keeps the user
+    // subscribed; removing the last marks it stale and unsubscribes.
+    ASSERT_TRUE(a->addNode(*c, e)) << e;
+    EXPECT_TRUE(c->isSubscriber("alice@Sales@Demo"));
+    ASSERT_TRUE(root->removeNode(*c, e)) << e;
+    EXPECT_FALSE(c->isStale());
+    EXPECT_TRUE(c->isSubscriber("alice@Sales@Demo"));
+    ASSERT_TRUE(a->removeNode(*c, e)) << e;
+    EXPECT_TRUE(c->isStale());
+    EXPECT_FALSE(c->isSubscriber("alice@Sales@Demo"));
+    const std::string key = c->key();
+    ASSERT_TRUE(USRNode::purgeStale(alice.ctx, e)); // deletes c
+    USRNode* gone = nullptr;
+    EXPECT_FALSE(alice.ctx.folders().lookup(key, gone, e));
+}
+
 TEST_F(DeskScenario, NobodyLoggedInEndsTheProgramWithOneMessage) {
     Station nobody("", "");
     EXPECT_FALSE(nobody.desk.loadDesktop(false));
