@@ -97,6 +97,21 @@ class DeskScenario : public storetest::DaemonFixture {
         ASSERT_TRUE(s.desk.pollInboxUpdate());
     }
 
+    // Both desktops loaded; alice's new shared folder `name` gives Sales@Demo
+    // `role`; `bob`'s node of it, found by key, is returned (`hers` is hers).
+    USRFolderNode* sharedWithBob(Station& alice, Station& bob, const std::string& name, int role,
+                                 USRFolderNode*& hers) {
+        firstRun(bob, "Bob Baker");
+        firstRun(alice, "Alice Archer");
+        hers = makeFolder(alice, name, true, "Sales@Demo", role);
+        if (!hers) return nullptr;
+        as(bob);
+        long e = 0;
+        auto* his = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(bob.ctx, hers->key(), e));
+        EXPECT_TRUE(his) << e;
+        return his;
+    }
+
     static std::vector<std::string> childNames(const USRContainerNode& f) {
         std::vector<std::string> names;
         for (const USRChild& c : f.children())
@@ -213,16 +228,10 @@ TEST_F(DeskScenario, ASharedFolderIsPublishedOfferedSubscribedAndASecondOfferDec
 
 TEST_F(DeskScenario, BothEditTheSameFolderAndTheLaterWriterMergesAfter118) {
     Station alice("alice@Sales@Demo", "alice-demo"), bob("bob@Sales@Demo", "bob-demo");
-    firstRun(bob, "Bob Baker");
-    firstRun(alice, "Alice Archer");
-    USRFolderNode* folder = makeFolder(alice, "Budget", true, "Sales@Demo", 3);
-    ASSERT_TRUE(folder);
-    const std::string key = folder->key();
-
-    as(bob);
+    USRFolderNode* folder = nullptr;
+    USRFolderNode* mine = sharedWithBob(alice, bob, "Budget", 3, folder);
+    ASSERT_TRUE(mine);
     long e = 0;
-    auto* mine = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(bob.ctx, key, e));
-    ASSERT_TRUE(mine) << e;
     EXPECT_TRUE(mine->isModerator());
 
     as(alice);
@@ -235,7 +244,6 @@ TEST_F(DeskScenario, BothEditTheSameFolderAndTheLaterWriterMergesAfter118) {
     mine->data().longText = "Bob's notes";
     mine->setChanged(USRNode::CHANGED_FIELDS);
     ASSERT_TRUE(mine->addSubscriber("bob@Sales@Demo", e) || e == DIR_ALREADY_EXISTS);
-    bob.store.reset();
     ASSERT_TRUE(mine->write(e)) << e;
     EXPECT_EQ(mine->data().description, "Figures for the year"); // taken from alice's record
     EXPECT_EQ(mine->data().longText, "Bob's notes");
@@ -250,16 +258,10 @@ TEST_F(DeskScenario, BothEditTheSameFolderAndTheLaterWriterMergesAfter118) {
 
 TEST_F(DeskScenario, AFolderThatVanishesUnderAReaderLeavesHisTree) {
     Station alice("alice@Sales@Demo", "alice-demo"), bob("bob@Sales@Demo", "bob-demo");
-    firstRun(bob, "Bob Baker");
-    firstRun(alice, "Alice Archer");
-    USRFolderNode* folder = makeFolder(alice, "Short lived", true, "Sales@Demo", 1);
-    ASSERT_TRUE(folder);
-    const std::string key = folder->key();
-
-    as(bob);
+    USRFolderNode* folder = nullptr;
+    USRFolderNode* his = sharedWithBob(alice, bob, "Short lived", 1, folder);
+    ASSERT_TRUE(his);
     long e = 0;
-    auto* his = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(bob.ctx, key, e));
-    ASSERT_TRUE(his) << e;
     USRFolderNode* root = bob.desk.rootFolder();
     ASSERT_TRUE(root->addNode(*his, e)) << e;
     ASSERT_EQ(root->children().size(), 1u);
