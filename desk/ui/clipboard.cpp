@@ -1,7 +1,7 @@
 #include "clipboard.h"
 
-#include "commandids.h"
 #include "art.h"
+#include "commandids.h"
 #include "dragdrop.h"
 #include "errortext.h"
 #include "nodeinfo.h"
@@ -63,7 +63,7 @@ QStringList localFiles(const QMimeData* data) {
 UIClipboard::UIClipboard(UIDesktop& doc, QWidget* window) : doc_(doc), window_(window) {}
 
 QString UIClipboard::textOf(const std::vector<USRNode*>& nodes) const {
-    if (nodes.size() == 1 && kindOf(nodes.front()) == kKindWeb) return webAddress(nodes.front());
+    if (nodes.size() == 1 && !webAddress(nodes.front()).isEmpty()) return webAddress(nodes.front());
     QStringList names;
     for (USRNode* node : nodes) {
         if (!node || node == doc_.rootFolder()) continue;
@@ -85,7 +85,8 @@ QMimeData* UIClipboard::mimeOf(const std::vector<USRNode*>& nodes) const {
     data->setData(QLatin1String(kDesktopNodesMime), text.toUtf8());
     QList<QUrl> urls;
     for (USRNode* node : nodes) {
-        const std::string stored = documentFile(node).toStdString();
+        auto* doc = dynamic_cast<USRDocNode*>(node);
+        const std::string stored = doc ? doc->filePath() : std::string();
         if (stored.empty()) continue;
         std::string local = USRFile::localPath(stored);
         if (local.empty() && QFileInfo::exists(QString::fromStdString(stored))) local = stored;
@@ -102,7 +103,8 @@ void UIClipboard::purgeCut() {
     for (const QString& name : text_.split(kSeparator, Qt::SkipEmptyParts)) {
         USRNode* node = nullptr;
         if (!ctx.folders().lookup(name.toStdString(), node, e) || node->parentCount() > 0) continue;
-        if (!USRFolderNode::deletePermanently(ctx, *node, e)) showError(window_, e, displayName(node));
+        if (!USRFolderNode::deletePermanently(ctx, *node, e))
+            showError(window_, e, displayName(node));
     }
     if (!USRNode::purgeStale(ctx, e)) showError(window_, e);
     cutPending_ = false;
@@ -121,7 +123,9 @@ void UIClipboard::remember(bool cut) {
     cutPending_ = cut;
 }
 
-void UIClipboard::copy() { remember(false); }
+void UIClipboard::copy() {
+    remember(false);
+}
 
 void UIClipboard::cut() {
     remember(true);
@@ -146,8 +150,9 @@ void UIClipboard::drop(const QMimeData* data, Qt::DropAction effect, USRFolderNo
     DesktopDrag& drag = desktopDrag();
     if (!target) return;
     if (target != doc_.currentFolder() && !target->mayChange()) {
-        showMessage(window_, QStringLiteral("You may not add to the folder \"%1\".")
-                                 .arg(displayName(target)));
+        showMessage(
+            window_,
+            QStringLiteral("You may not add to the folder \"%1\".").arg(displayName(target)));
         return;
     }
     USRFolderNode* source = drag.active ? drag.source : nullptr;

@@ -53,8 +53,8 @@ class UIClipboard {
 
     UIDesktop& doc_;
     QWidget* window_;
-    QString text_;                   // the text last put on the clipboard
-    bool cutPending_ = false;        // text_ came from a cut not yet pasted
+    QString text_;                    // the text last put on the clipboard
+    bool cutPending_ = false;         // text_ came from a cut not yet pasted
     USRFolderNode* source_ = nullptr; // the folder the text came from
 };
 

@@ -14,7 +14,9 @@ void ContentsModel::setRows(std::vector<ContentsRow> rows) {
     endResetModel();
 }
 
-void ContentsModel::clear() { setRows({}); }
+void ContentsModel::clear() {
+    setRows({});
+}
 
 const ContentsRow* ContentsModel::rowAt(int row) const {
     return row >= 0 && row < int(rows_.size()) ? &rows_[size_t(row)] : nullptr;
@@ -49,7 +51,8 @@ void ContentsModel::resort() {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<const USRNode*> nodes;
-    for (const QModelIndex& i : before) nodes.push_back(rowAt(i.row()) ? rowAt(i.row())->node : nullptr);
+    for (const QModelIndex& i : before)
+        nodes.push_back(rowAt(i.row()) ? rowAt(i.row())->node : nullptr);
     sortRows(rows_, key_);
     QModelIndexList after;
     for (size_t i = 0; i < nodes.size(); ++i) {
@@ -64,7 +67,9 @@ int ContentsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows_.size());
 }
 
-int ContentsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int ContentsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 QVariant ContentsModel::data(const QModelIndex& index, int role) const {
     const ContentsRow* r = index.isValid() ? rowAt(index.row()) : nullptr;
@@ -77,10 +82,14 @@ QVariant ContentsModel::data(const QModelIndex& index, int role) const {
         return index.column() == 0 ? QVariant(images_.icon(r->image)) : QVariant();
     case Qt::ToolTipRole:
         return r->description.isEmpty() ? QVariant() : QVariant(r->description);
-    case kNodeRole: return QVariant::fromValue(quintptr(r->node));
-    case kKindRole: return r->kind;
-    case kImageRole: return r->image;
-    default: return {};
+    case kNodeRole:
+        return QVariant::fromValue(quintptr(r->node));
+    case kKindRole:
+        return r->kind;
+    case kImageRole:
+        return r->image;
+    default:
+        return {};
     }
 }
 

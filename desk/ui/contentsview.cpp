@@ -102,8 +102,8 @@ UIContentsView::UIContentsView(UIDesktop& doc, QWidget* parent) : QWidget(parent
     details_->header()->setSortIndicatorShown(true);
     details_->header()->setStretchLastSection(true);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &UIContentsView::sortBy);
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(icons_),
-                                 static_cast<QAbstractItemView*>(details_)}) {
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(icons_), static_cast<QAbstractItemView*>(details_)}) {
         v->setModel(model_);
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -166,8 +166,7 @@ UIContentsView::UIContentsView(UIDesktop& doc, QWidget* parent) : QWidget(parent
     const Button buttons[] = {
         {"1047", "&Subscribe", [this] { doc_.subscribeOffered(); }},
         {"1046", "&Don't Subscribe", [this] { doc_.declineOffered(); }},
-        {"1048", "Decide &Later",
-         [this] { doc_.notifier().send(USR_HINT_CONTENTS_REQUEST); }},
+        {"1048", "Decide &Later", [this] { doc_.notifier().send(USR_HINT_CONTENTS_REQUEST); }},
     };
     for (const Button& b : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(b.text), offerButtons_);
@@ -188,16 +187,17 @@ UIContentsView::UIContentsView(UIDesktop& doc, QWidget* parent) : QWidget(parent
     offerButtons_->hide();
 
     connect(&doc_.notifier(), &USRNotifier::hint, this, &UIContentsView::onHint);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        setActive(now && isAncestorOf(now));
-    });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { setActive(now && isAncestorOf(now)); });
     doc_.setContentsView(true);
     mode_ = doc_.viewMode();
     setMode(mode_);
     paintHeader();
 }
 
-UIContentsView::~UIContentsView() { doc_.setContentsView(false); }
+UIContentsView::~UIContentsView() {
+    doc_.setContentsView(false);
+}
 
 QAbstractItemView* UIContentsView::listView() const {
     return mode_ == kModeDetails ? static_cast<QAbstractItemView*>(details_) : icons_;
@@ -228,7 +228,8 @@ void UIContentsView::setMode(int mode) {
         icons_->setIconSize(QSize(16, 16));
         icons_->setGridSize(QSize());
         break;
-    default: break;
+    default:
+        break;
     }
     if (mode != kModeDetails && mode != kModeDescription) {
         icons_->setMovement(QListView::Static);
@@ -247,9 +248,9 @@ void UIContentsView::setMode(int mode) {
 
 void UIContentsView::sortBy(int column) {
     model_->chooseSortColumn(column);
-    details_->header()->setSortIndicator(model_->sortKey().column,
-                                         model_->sortKey().descending ? Qt::DescendingOrder
-                                                                      : Qt::AscendingOrder);
+    details_->header()->setSortIndicator(model_->sortKey().column, model_->sortKey().descending
+                                                                       ? Qt::DescendingOrder
+                                                                       : Qt::AscendingOrder);
 }
 
 void UIContentsView::onHint(int code, USRNode* node) {
@@ -268,8 +269,12 @@ void UIContentsView::onHint(int code, USRNode* node) {
         break;
     }
     case USR_HINT_NODES_ADDED:
-    case USR_HINT_REFRESHED: fill(); break;
-    case USR_HINT_NODE_REMOVED: model_->removeNodeRow(node); break;
+    case USR_HINT_REFRESHED:
+        fill();
+        break;
+    case USR_HINT_NODE_REMOVED:
+        model_->removeNodeRow(node);
+        break;
     case USR_HINT_PROPERTIES_SAVED:
         if (node && node == folder_) {
             paintHeader();
@@ -281,7 +286,8 @@ void UIContentsView::onHint(int code, USRNode* node) {
     case USR_HINT_FOLDER_REREAD:
         if (node && node == folder_) fill();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -309,8 +315,8 @@ void UIContentsView::fill() {
     if (folder_ && folder_->isShared() && !folder_->isDefaultFolder() && !folder_->mayRead()) {
         refused_ = true;
         showControls();
-        const QString text = errorText(DIR_ACCESS_DENIED, false) + QStringLiteral(" : ") +
-                             displayName(folder_);
+        const QString text =
+            errorText(DIR_ACCESS_DENIED, false) + QStringLiteral(" : ") + displayName(folder_);
         header_->setText(text);
         showMessage(this, text);
         return;
@@ -328,9 +334,9 @@ void UIContentsView::fill() {
     }
     if (rows.empty() && e != 0 && e != DIR_COLLECTION_EMPTY) showError(this, e);
     model_->setRows(std::move(rows));
-    details_->header()->setSortIndicator(model_->sortKey().column,
-                                         model_->sortKey().descending ? Qt::DescendingOrder
-                                                                      : Qt::AscendingOrder);
+    details_->header()->setSortIndicator(model_->sortKey().column, model_->sortKey().descending
+                                                                       ? Qt::DescendingOrder
+                                                                       : Qt::AscendingOrder);
     widenColumns();
 }
 
@@ -338,15 +344,16 @@ void UIContentsView::widenColumns() {
     if (mode_ != kModeDetails) return;
     const QFontMetrics fm(details_->font());
     for (int column = 0; column < 3; ++column) {
-        int width = fm.horizontalAdvance(model_->headerData(column, Qt::Horizontal, Qt::DisplayRole)
-                                             .toString()) +
+        int width = fm.horizontalAdvance(
+                        model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
                     kColumnMargin;
         // Measuring every cell of a large folder would cost more than the
         // fill: the first rows stand for the rest.
         const int measured = std::min<int>(int(model_->rows().size()), 500);
         for (int row = 0; row < measured; ++row)
-            width = std::max(width, fm.horizontalAdvance(model_->index(row, column).data().toString()) +
-                                        kColumnMargin);
+            width =
+                std::max(width, fm.horizontalAdvance(model_->index(row, column).data().toString()) +
+                                    kColumnMargin);
         if (column == 0)
             width += mode_ == kModeLargeIcons ? kLargeIconColumnExtra : kIconColumnExtra;
         if (details_->columnWidth(column) < width) details_->setColumnWidth(column, width);
@@ -388,7 +395,8 @@ void UIContentsView::selectionChanged() {
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<USRNode*> nodes;
-    for (const QModelIndex& i : rows) nodes.push_back(nodeAt(i));
+    for (const QModelIndex& i : rows)
+        nodes.push_back(nodeAt(i));
     if (active_ || view->hasFocus()) doc_.setSelection(nodes);
     if (nodes.size() != 1) return;
     USRNode* node = nodes.front();
@@ -398,7 +406,8 @@ void UIContentsView::selectionChanged() {
     const DIRTime stamp = node->modifiedTime();
     long e = 0;
     if (!node->read(e)) return;
-    const bool defaultImage = before->kind == kKindDocument && before->image == ContentsImages::kItem;
+    const bool defaultImage =
+        before->kind == kKindDocument && before->image == ContentsImages::kItem;
     if (node->name() != name || node->modifiedTime() != stamp || defaultImage) {
         const ContentsRow now = rowOf(node, images_);
         if (now.image != before->image || now.name != before->name ||
@@ -412,7 +421,8 @@ void UIContentsView::setActive(bool active) {
     active_ = active;
     QPalette p = header_->palette();
     const QPalette::ColorGroup group = active ? QPalette::Active : QPalette::Inactive;
-    p.setColor(QPalette::Window, palette().color(group, active ? QPalette::Highlight : QPalette::Mid));
+    p.setColor(QPalette::Window,
+               palette().color(group, active ? QPalette::Highlight : QPalette::Mid));
     p.setColor(QPalette::WindowText,
                palette().color(group, active ? QPalette::HighlightedText : QPalette::Window));
     header_->setPalette(p);

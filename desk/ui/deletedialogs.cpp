@@ -99,7 +99,11 @@ UIFolderDeleteDialog::UIFolderDeleteDialog(const QString& name, bool moderator, 
     layout->addWidget(buttons);
 }
 
-bool UIFolderDeleteDialog::allSubscribers() const { return everyone_->isChecked(); }
-bool UIFolderDeleteDialog::allSubfolders() const { return subfolders_->isChecked(); }
+bool UIFolderDeleteDialog::allSubscribers() const {
+    return everyone_->isChecked();
+}
+bool UIFolderDeleteDialog::allSubfolders() const {
+    return subfolders_->isChecked();
+}
 
 } // namespace desk::ui

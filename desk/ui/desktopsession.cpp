@@ -57,7 +57,13 @@ UIDesktopSession::UIDesktopSession(USRContext& context, QObject* parent)
             Qt::QueuedConnection);
     connect(doc_.get(), &UIDesktop::publishRequested, this, &UIDesktopSession::openPublishWindow,
             Qt::QueuedConnection);
-    connect(&doc_->notifier(), &USRNotifier::hint, frame_.get(), &UIDesktopFrame::updateCommands);
+    connect(&doc_->notifier(), &USRNotifier::hint, this, [this](int code) {
+        // The desktop is loaded (also by the tree's retry): the title names its user.
+        if (code == USR_HINT_REBUILD_TREE && doc_->isLoggedIn())
+            frame_->setWindowTitle(QString::fromStdString(doc_->title()) + QStringLiteral(" - ") +
+                                   uiString(kStrAppTitle));
+        frame_->updateCommands();
+    });
 
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, [this] { doc_->pollInboxUpdate(); });
@@ -97,9 +103,6 @@ UIDesktopSession::~UIDesktopSession() {
 void UIDesktopSession::start() {
     frame_->placeAndShow();
     tree_->start();
-    if (doc_->isLoggedIn())
-        frame_->setWindowTitle(QString::fromStdString(doc_->title()) + QStringLiteral(" - ") +
-                               uiString(kStrAppTitle));
     frame_->refreshActionsBar();
     frame_->updateCommands();
 }
@@ -220,7 +223,8 @@ void UIDesktopSession::attachCommands() {
          }},
         {kCmdAbout, [this] { emit aboutRequested(); }},
     };
-    for (const Row& r : rows) f.setHandler(r.id, r.run);
+    for (const Row& r : rows)
+        f.setHandler(r.id, r.run);
 }
 
 } // namespace desk::ui

@@ -30,7 +30,8 @@ constexpr int kDesktopTab = 0;
 constexpr int kInboxTab = 1;
 
 USRNode* nodeOf(const QTreeWidgetItem* item) {
-    return item ? reinterpret_cast<USRNode*>(item->data(0, UIFolderView::kNodeRole).value<quintptr>())
+    return item ? reinterpret_cast<USRNode*>(
+                      item->data(0, UIFolderView::kNodeRole).value<quintptr>())
                 : nullptr;
 }
 
@@ -147,7 +148,8 @@ UIFolderView::UIFolderView(UIDesktop& doc, QWidget* parent) : QWidget(parent), d
             [this](QTreeWidgetItem* now) { processSelection(now); });
     connect(inbox_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* now) { processSelection(now); });
-    for (QTreeWidget* tree : {static_cast<QTreeWidget*>(desktop_), static_cast<QTreeWidget*>(inbox_)}) {
+    for (QTreeWidget* tree :
+         {static_cast<QTreeWidget*>(desktop_), static_cast<QTreeWidget*>(inbox_)}) {
         connect(tree, &QTreeWidget::itemExpanded, this, &UIFolderView::userToggled);
         connect(tree, &QTreeWidget::itemCollapsed, this, &UIFolderView::userToggled);
     }
@@ -167,8 +169,12 @@ UIFolderView::UIFolderView(UIDesktop& doc, QWidget* parent) : QWidget(parent), d
     connect(&doc_.notifier(), &USRNotifier::hint, this, &UIFolderView::onHint);
 }
 
-QTreeWidget* UIFolderView::desktopTree() const { return desktop_; }
-QTreeWidget* UIFolderView::inboxTree() const { return inbox_; }
+QTreeWidget* UIFolderView::desktopTree() const {
+    return desktop_;
+}
+QTreeWidget* UIFolderView::inboxTree() const {
+    return inbox_;
+}
 
 void UIFolderView::start() {
     const QSignalBlocker block(tabs_);
@@ -225,7 +231,8 @@ void UIFolderView::fillChildren(QTreeWidgetItem* item) {
         QTreeWidgetItem* c = item->child(i);
         if (folders.erase(nodeOf(c)) == 0) delete c;
     }
-    for (USRNode* node : folders) insertFolder(item, node);
+    for (USRNode* node : folders)
+        insertFolder(item, node);
 }
 
 void UIFolderView::processSelection(QTreeWidgetItem* item) {
@@ -233,7 +240,7 @@ void UIFolderView::processSelection(QTreeWidgetItem* item) {
     WaitCursor wait;
     USRNode* node = nodeOf(item);
     auto* folder = asFolder(node);
-    if (tabs_->currentIndex() == kInboxTab) {
+    if (item->treeWidget() == inbox_) {
         doc_.showOfferedFolder(item == inboxRoot_ ? nullptr : folder);
         return;
     }
@@ -268,7 +275,8 @@ QTreeWidgetItem* UIFolderView::itemOf(const USRNode* node) const {
         QTreeWidgetItem* item = todo.back();
         todo.pop_back();
         if (nodeOf(item) == node) return item;
-        for (int i = 0; i < item->childCount(); ++i) todo.push_back(item->child(i));
+        for (int i = 0; i < item->childCount(); ++i)
+            todo.push_back(item->child(i));
     }
     return nullptr;
 }
@@ -306,7 +314,9 @@ void UIFolderView::onHint(int code, USRNode* node) {
             selectItem(childShowing(parent, node) ? childShowing(parent, node)
                                                   : insertFolder(parent, node));
         break;
-    case USR_HINT_INBOX_DONE: rebuildInbox(); break;
+    case USR_HINT_INBOX_DONE:
+        rebuildInbox();
+        break;
     case USR_HINT_DELETION_DONE:
         if (!node)
             fillChildren(selected);
@@ -318,9 +328,15 @@ void UIFolderView::onHint(int code, USRNode* node) {
             delete item;
         }
         break;
-    case USR_HINT_INTERVAL_CHANGED: restartPolling(); break;
-    case USR_HINT_NEW_FOLDERS: refreshAll(); break;
-    case USR_HINT_OFFER_LEFT: removeInboxEntry(node); break;
+    case USR_HINT_INTERVAL_CHANGED:
+        restartPolling();
+        break;
+    case USR_HINT_NEW_FOLDERS:
+        refreshAll();
+        break;
+    case USR_HINT_OFFER_LEFT:
+        removeInboxEntry(node);
+        break;
     case USR_HINT_CONTENTS_REQUEST:
         inbox_->setCurrentItem(nullptr);
         doc_.showOfferedFolder(nullptr);
@@ -332,7 +348,8 @@ void UIFolderView::onHint(int code, USRNode* node) {
     case USR_HINT_FOLDER_REREAD:
         if (QTreeWidgetItem* item = itemOf(node)) fillChildren(item);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -387,7 +404,8 @@ bool UIFolderView::pruneGone(QTreeWidgetItem* item) {
         delete item;
         return true;
     }
-    for (int i = item->childCount() - 1; i >= 0; --i) pruneGone(item->child(i));
+    for (int i = item->childCount() - 1; i >= 0; --i)
+        pruneGone(item->child(i));
     return false;
 }
 

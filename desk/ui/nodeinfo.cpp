@@ -5,9 +5,9 @@
 #include "uistrings.h"
 
 #include "folders/usrfoldernode.h"
+#include "items/usrdocnode.h"
+#include "items/usrwebnode.h"
 #include "nodes/usrnode.h"
-
-#include <namedir/records.h>
 
 namespace desk::ui {
 namespace {
@@ -18,9 +18,8 @@ struct KindText {
 };
 
 constexpr KindText kTypeNames[] = {
-    {kKindFolder, kStrTypeFolder}, {kKindDocument, kStrTypeDocument},
-    {kKindPeople, kStrTypePeople}, {kKindWeb, kStrTypeWeb},
-    {kKindGeneric, kStrTypeGeneric},
+    {kKindFolder, kStrTypeFolder}, {kKindDocument, kStrTypeDocument}, {kKindPeople, kStrTypePeople},
+    {kKindWeb, kStrTypeWeb},       {kKindGeneric, kStrTypeGeneric},
 };
 
 } // namespace
@@ -31,7 +30,9 @@ int kindOf(const USRNode* node) {
     return int(node->objectType());
 }
 
-USRFolderNode* asFolder(USRNode* node) { return dynamic_cast<USRFolderNode*>(node); }
+USRFolderNode* asFolder(USRNode* node) {
+    return dynamic_cast<USRFolderNode*>(node);
+}
 
 QString displayName(const USRNode* node) {
     if (!node) return {};
@@ -46,17 +47,13 @@ QString typeName(int kind) {
 }
 
 QString documentFile(const USRNode* node) {
-    if (kindOf(node) != kKindDocument) return {};
-    const auto record = node->makeRecord();
-    const auto* doc = dynamic_cast<const DIRDocItem*>(record.get());
-    return doc ? QString::fromStdString(doc->documentText1) : QString();
+    const auto* doc = dynamic_cast<const USRDocNode*>(node);
+    return doc ? QString::fromStdString(doc->filePath()) : QString();
 }
 
 QString webAddress(const USRNode* node) {
-    if (kindOf(node) != kKindWeb) return {};
-    const auto record = node->makeRecord();
-    const auto* web = dynamic_cast<const DIRWebItem*>(record.get());
-    return web ? QString::fromStdString(web->url) : QString();
+    const auto* web = dynamic_cast<const USRWebNode*>(node);
+    return web ? QString::fromStdString(web->url()) : QString();
 }
 
 ContentsRow rowOf(USRNode* node, ContentsImages& images) {
@@ -68,18 +65,23 @@ ContentsRow rowOf(USRNode* node, ContentsImages& images) {
     r.description = QString::fromStdString(node->data().description);
     switch (r.kind) {
     case kKindFolder:
-        r.image = node->isShared() ? ContentsImages::kSharedFolder : ContentsImages::kPersonalFolder;
+        r.image =
+            node->isShared() ? ContentsImages::kSharedFolder : ContentsImages::kPersonalFolder;
         break;
-    case kKindWeb: r.image = ContentsImages::kWeb; break;
+    case kKindWeb:
+        r.image = ContentsImages::kWeb;
+        break;
     case kKindDocument: {
         // Stored paths keep the network form: the name is after the last
         // separator of either kind.
         QString file = documentFile(node);
-        file = file.mid(std::max(file.lastIndexOf(QLatin1Char('\\')), file.lastIndexOf(QLatin1Char('/'))) + 1);
+        file = file.mid(
+            std::max(file.lastIndexOf(QLatin1Char('\\')), file.lastIndexOf(QLatin1Char('/'))) + 1);
         r.image = images.documentSlot(file);
         break;
     }
-    default: r.image = ContentsImages::kItem;
+    default:
+        r.image = ContentsImages::kItem;
     }
     return r;
 }

@@ -44,17 +44,31 @@ constexpr FormField kPreferenceFields[] = {
 constexpr int kCardTexts = 13;
 // The card's labels in the order of its thirteen texts.
 constexpr const char* kCardLabels[kCardTexts] = {
-    "&Name:",     "&Job title:", "&Company:",          "&EMail:",   "&Phone:",
-    "&Fax:",      "&Office location:", "Address &1:",  "Address &2:", "C&ity:",
-    "&State/Province:", "Co&untry:", "&Postal/Zip code:",
+    "&Name:",
+    "&Job title:",
+    "&Company:",
+    "&EMail:",
+    "&Phone:",
+    "&Fax:",
+    "&Office location:",
+    "Address &1:",
+    "Address &2:",
+    "C&ity:",
+    "&State/Province:",
+    "Co&untry:",
+    "&Postal/Zip code:",
 };
 
 QMessageBox::Icon boxIcon(USRIcon icon) {
     switch (icon) {
-    case USRIcon::Question: return QMessageBox::Question;
-    case USRIcon::Information: return QMessageBox::Information;
-    case USRIcon::Stop: return QMessageBox::Critical;
-    default: return QMessageBox::Warning;
+    case USRIcon::Question:
+        return QMessageBox::Question;
+    case USRIcon::Information:
+        return QMessageBox::Information;
+    case USRIcon::Stop:
+        return QMessageBox::Critical;
+    default:
+        return QMessageBox::Warning;
     }
 }
 
@@ -69,7 +83,8 @@ USRReply runForm(QWidget* parent, const QString& title, std::span<const FormFiel
 // The card's texts as one field each.
 USRReply runCard(QWidget* parent, QVariantMap& values, bool editable) {
     QStringList texts = values.value(QStringLiteral("texts")).toStringList();
-    while (texts.size() < kCardTexts) texts << QString();
+    while (texts.size() < kCardTexts)
+        texts << QString();
     std::vector<std::string> keys(kCardTexts);
     std::vector<FormField> fields;
     QVariantMap shown;
@@ -99,7 +114,9 @@ void UIPrompter::showMessage(const std::string& text, USRIcon) {
     ui::showMessage(window_, QString::fromStdString(text));
 }
 
-void UIPrompter::beep() { QApplication::beep(); }
+void UIPrompter::beep() {
+    QApplication::beep();
+}
 
 USRReply UIPrompter::runDialog(USRDialog dialog, QVariantMap& v) {
     const bool editable = v.value(QStringLiteral("editable"), true).toBool();
@@ -129,9 +146,8 @@ USRReply UIPrompter::runDialog(USRDialog dialog, QVariantMap& v) {
     case USRDialog::FolderSheet: {
         const bool creatingShared = v.value(QStringLiteral("creating")).toBool() &&
                                     v.value(QStringLiteral("shared")).toBool();
-        const QString title = v.value(QStringLiteral("creating")).toBool()
-                                  ? uiString(108)
-                                  : uiString(109);
+        const QString title =
+            v.value(QStringLiteral("creating")).toBool() ? uiString(108) : uiString(109);
         if (creatingShared) return runForm(window_, title, kNewSharedFolderFields, v, editable);
         return runForm(window_, title, kFolderFields, v, editable);
     }
@@ -141,27 +157,30 @@ USRReply UIPrompter::runDialog(USRDialog dialog, QVariantMap& v) {
         return runForm(window_, QStringLiteral("Web Item"), kWebFields, v, editable);
     case USRDialog::Preferences:
         return runForm(window_, QStringLiteral("Desktop Preferences"), kPreferenceFields, v, true);
-    case USRDialog::BusinessCard: return runCard(window_, v, true);
-    case USRDialog::BusinessCardView: return runCard(window_, v, false);
+    case USRDialog::BusinessCard:
+        return runCard(window_, v, true);
+    case USRDialog::BusinessCardView:
+        return runCard(window_, v, false);
     case USRDialog::SelectAction: {
         bool ok = false;
         const QStringList actions = v.value(QStringLiteral("actions")).toStringList();
-        const QString chosen = QInputDialog::getItem(window_, QStringLiteral("Select Action"),
-                                                     QStringLiteral("&Action:"), actions, 0,
-                                                     false, &ok);
+        const QString chosen =
+            QInputDialog::getItem(window_, QStringLiteral("Select Action"),
+                                  QStringLiteral("&Action:"), actions, 0, false, &ok);
         if (!ok) return USR_REPLY_CANCEL;
         v[QStringLiteral("index")] = int(actions.indexOf(chosen));
         return USR_REPLY_OK;
     }
     case USRDialog::SaveFile: {
-        const QString path = QFileDialog::getSaveFileName(
-            window_, v.value(QStringLiteral("title")).toString(),
-            v.value(QStringLiteral("path")).toString());
+        const QString path =
+            QFileDialog::getSaveFileName(window_, v.value(QStringLiteral("title")).toString(),
+                                         v.value(QStringLiteral("path")).toString());
         if (path.isEmpty()) return USR_REPLY_CANCEL;
         v[QStringLiteral("path")] = path;
         return USR_REPLY_OK;
     }
-    case USRDialog::About: break;
+    case USRDialog::About:
+        break;
     }
     return USR_REPLY_CANCEL;
 }

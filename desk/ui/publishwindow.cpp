@@ -29,7 +29,9 @@ constexpr int kTickMs = 300;
 constexpr int kColumnMargin = 20;
 const char* const kRoleNames[] = {"None", "Reader", "Contributor", "Moderator"};
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QLabel* counter(QWidget* parent, const char* id) {
     auto* l = new QLabel(QStringLiteral("0"), parent);
@@ -70,8 +72,8 @@ UIPublishWindow::UIPublishWindow(std::unique_ptr<USRPublication> publication, bo
     results_->setObjectName(QStringLiteral("1009"));
     results_->setAccessibleName(QStringLiteral("Results"));
     results_->setRootIsDecorated(false);
-    results_->setHeaderLabels({uiString(kStrStatus), uiString(kStrRecipient),
-                               uiString(kStrListGroupMember)});
+    results_->setHeaderLabels(
+        {uiString(kStrStatus), uiString(kStrRecipient), uiString(kStrListGroupMember)});
     results_->header()->setStretchLastSection(false);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
@@ -101,7 +103,8 @@ UIPublishWindow::UIPublishWindow(std::unique_ptr<USRPublication> publication, bo
     counters->addRow(QStringLiteral("Errors:"), errors_);
     counters->addRow(QStringLiteral("Not User:"), notUsers_);
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {publish_, card_, modify_, close_}) buttons->addWidget(b);
+    for (QPushButton* b : {publish_, card_, modify_, close_})
+        buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(animation_, 0, Qt::AlignHCenter);
     auto* grid = new QGridLayout(this);
@@ -127,7 +130,8 @@ void UIPublishWindow::fillEntries() {
     entries_->clear();
     for (const USRAccessEntry& e : publication_->entries()) {
         const long role = e.role >= 0 && e.role <= 3 ? e.role : 0;
-        entries_->addItem(QStringLiteral("%1 (%2)").arg(q(e.name), QLatin1String(kRoleNames[role])));
+        entries_->addItem(
+            QStringLiteral("%1 (%2)").arg(q(e.name), QLatin1String(kRoleNames[role])));
     }
 }
 

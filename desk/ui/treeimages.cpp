@@ -4,7 +4,9 @@
 
 namespace desk::ui {
 
-int insertedImage(bool shared) { return (shared ? kTreeShared : kTreePersonal) + 2; }
+int insertedImage(bool shared) {
+    return (shared ? kTreeShared : kTreePersonal) + 2;
+}
 
 int swappedImage(int image) {
     if (image % 2 != 0) return image;
@@ -20,19 +22,27 @@ int moderatorImage(int image) {
 QIcon treeIcon(int image) {
     const int group = image - image % 4;
     switch (group) {
-    case kTreeShared: return ownIcon(Art::SharedFolder);
-    case kTreeModerated: return ownIcon(Art::ModeratedFolder);
-    case kTreeRoot: return ownIcon(Art::DesktopRoot);
-    case kTreeInbox: return ownIcon(Art::Inbox);
-    default: return ownIcon(Art::PersonalFolder);
+    case kTreeShared:
+        return ownIcon(Art::SharedFolder);
+    case kTreeModerated:
+        return ownIcon(Art::ModeratedFolder);
+    case kTreeRoot:
+        return ownIcon(Art::DesktopRoot);
+    case kTreeInbox:
+        return ownIcon(Art::Inbox);
+    default:
+        return ownIcon(Art::PersonalFolder);
     }
 }
 
 QIcon tabIcon(int image) {
     switch (image) {
-    case kTabDesktop: return ownIcon(Art::DesktopRoot);
-    case kTabInboxFull: return ownIcon(Art::InboxFull);
-    default: return ownIcon(Art::Inbox);
+    case kTabDesktop:
+        return ownIcon(Art::DesktopRoot);
+    case kTabInboxFull:
+        return ownIcon(Art::InboxFull);
+    default:
+        return ownIcon(Art::Inbox);
     }
 }
 
