@@ -1,12 +1,17 @@
 #include "application.h"
 
 #include "art.h"
-#include "commandids.h"
+#include "desktopsession.h"
+#include "errortext.h"
 #include "mainframe.h"
+#include "prompter.h"
 #include "uistrings.h"
 
+#include "actions/usrlaunchactivation.h"
+#include "core/context.h"
+#include "session/logoutlistener.h"
+
 #include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -28,14 +33,14 @@ void UIApplication::about() {
                     QStringLiteral("Namewright Desktop %1\n\nYour desktop in the Namewright "
                                    "directory: it follows you from workstation to workstation.")
                         .arg(QStringLiteral(NAMEDESK_VERSION)),
-                    QMessageBox::Ok, frame_.get());
+                    QMessageBox::Ok, &session_->frame());
     box.setObjectName(QStringLiteral("100"));
     box.setIconPixmap(ui::deskIcon(ui::Art::Application).pixmap(48, 48));
     box.exec();
 }
 
 bool UIApplication::saveScreenshot() {
-    const QPixmap shot = frame_->grab();
+    const QPixmap shot = session_->frame().grab();
     if (shot.save(options_.screenshot, "PNG")) {
         std::printf("namedesk: saved the main window (%dx%d pixels) in %s\n", shot.width(),
                     shot.height(), qPrintable(options_.screenshot));
@@ -48,23 +53,47 @@ bool UIApplication::saveScreenshot() {
     return false;
 }
 
+// Nobody logged in ends the program at once with the error's text: in a
+// message box, and on standard error for a run without a display.
+bool UIApplication::loggedIn() {
+    std::string name;
+    long e = 0;
+    if (USRContext::process().loginName(name, e)) return true;
+    const QString text = ui::errorText(e);
+    std::fprintf(stderr, "namedesk: %s\n", qPrintable(text));
+    if (options_.screenshot.isEmpty()) ui::showMessage(nullptr, text);
+    return false;
+}
+
 int UIApplication::run() {
-    auto* tree = new QLabel;
-    auto* contents = new QLabel;
-    frame_ = std::make_unique<ui::UIDesktopFrame>(tree, contents);
-    frame_->setHandler(ui::kCmdAbout, [this] { about(); });
-    frame_->setKeepsPlacement(options_.screenshot.isEmpty());
-    frame_->placeAndShow();
+    if (!loggedIn()) return 1;
+    USRContext& context = USRContext::process();
+    prompter_ = std::make_unique<ui::UIPrompter>();
+    activation_ = std::make_unique<USRLaunchActivation>();
+    context.setPrompter(prompter_.get());
+    context.setActivation(activation_.get());
+    session_ = std::make_unique<ui::UIDesktopSession>(context);
+    ui::UIDesktopFrame& frame = session_->frame();
+    prompter_->setWindow(&frame);
+    connect(session_.get(), &ui::UIDesktopSession::aboutRequested, this, &UIApplication::about);
+    logout_ = std::make_unique<USRLogoutListener>();
+    connect(logout_.get(), &USRLogoutListener::loggedOut, &frame, &QWidget::close);
+    frame.setKeepsPlacement(options_.screenshot.isEmpty());
+    session_->start();
+    int status = 0;
     if (!options_.screenshot.isEmpty()) {
-        int status = 1;
-        QTimer::singleShot(0, frame_.get(), [this, &status] {
+        status = 1;
+        QTimer::singleShot(0, &frame, [this, &status, &frame] {
             status = saveScreenshot() ? 0 : 1;
-            frame_->close();
+            frame.close();
         });
-        QApplication::exec();
-        return status;
     }
-    return QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(true);
+    const int loop = QApplication::exec();
+    session_.reset();
+    context.setPrompter(nullptr);
+    context.setActivation(nullptr);
+    return options_.screenshot.isEmpty() ? loop : status;
 }
 
 } // namespace desk::app

@@ -9,8 +9,11 @@
 #include <memory>
 
 namespace desk::ui {
-class UIDesktopFrame;
-}
+class UIDesktopSession;
+class UIPrompter;
+} // namespace desk::ui
+class USRLaunchActivation;
+class USRLogoutListener;
 
 namespace desk::app {
 
@@ -27,8 +30,13 @@ class UIApplication : public QObject {
     void about();
     bool saveScreenshot();
 
+    bool loggedIn();
+
     Options options_;
-    std::unique_ptr<ui::UIDesktopFrame> frame_;
+    std::unique_ptr<ui::UIPrompter> prompter_;
+    std::unique_ptr<USRLaunchActivation> activation_;
+    std::unique_ptr<ui::UIDesktopSession> session_;
+    std::unique_ptr<USRLogoutListener> logout_;
 };
 
 } // namespace desk::app
