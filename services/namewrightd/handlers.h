@@ -24,6 +24,7 @@
 #include "loginexchange.h"
 #include "loginthrottle.h"
 #include "namecache.h"
+#include "nmda.h"
 #include "nonces.h"
 #include "qrd/bytes.h"
 #include "qrd/nmdawire.h"
@@ -208,6 +209,7 @@ class Handler {
     LoginThrottle logins_;
     SharedThrottle messageRate_;
     LoginExchanges exchanges_;
+    NmdaPositionCache nmdaPositions_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

@@ -96,7 +96,7 @@ Handler::Reply Handler::nmdaQuery(Call& c) {
     if (attr) return nmdaAttr(*attr);
 
     wire::DataReply page;
-    if (uint16_t st = nmdaServe(storage_, *data, page)) return refusal(st);
+    if (uint16_t st = nmdaServe(storage_, nmdaPositions_, *data, page)) return refusal(st);
     qrd::BeWriter w = returnWriter(256 + page.entries.size() * 140);
     wire::encode(page, w.data());
     return done(w);

@@ -9,16 +9,19 @@ namespace nwd {
 
 namespace {
 
-// One statement text per direction, so that the statement cache (keyed by
-// the text's address) holds two. Unused criteria are bound NULL and cost a
-// comparison per row. An attribute criterion compares the first string of
-// the value's first chunk (attribute values are kept in chunks; chunk 0 of
-// head A is row A * kChunksPerValue).
-std::string pageSql(bool descending) {
-    std::string sql = "SELECT sort_key, name, kind, class, description FROM nmda_names n "
-                      "WHERE n.kind = ?1 AND (?2 < 0 OR n.class = ?2) "
-                      "AND n.sort_key >= ?3 AND (?4 = '' OR n.sort_key < ?4) "
-                      "AND (?5 = '' OR n.sort_key GLOB ?5)";
+// One statement text per direction and one for the keys alone, so that the
+// statement cache (keyed by the text's address) holds three. Unused criteria are bound NULL and
+// cost a comparison per row. An attribute criterion compares the first string of the value's first
+// chunk (attribute values are kept in chunks; chunk 0 of head A is row A * kChunksPerValue).
+enum class Walk { Up, Down, Keys };
+
+std::string pageSql(Walk walk) {
+    std::string sql = walk == Walk::Keys
+                          ? "SELECT sort_key FROM nmda_names n "
+                          : "SELECT sort_key, name, kind, class, description FROM nmda_names n ";
+    sql += "WHERE n.kind = ?1 AND (?2 < 0 OR n.class = ?2) "
+           "AND n.sort_key >= ?3 AND (?4 = '' OR n.sort_key < ?4) "
+           "AND (?5 = '' OR n.sort_key GLOB ?5)";
     for (size_t i = 0; i < kNmdaMatchMax; ++i) {
         const int at = 10 + int(i) * 4; // ?at like, +1 description, +2 category, +3 number
         char clause[640];
@@ -32,30 +35,29 @@ std::string pageSql(bool descending) {
                       at, at + 1, at, static_cast<long long>(kChunksPerValue), at + 2, at + 3, at);
         sql += clause;
     }
-    sql += descending ? " ORDER BY n.sort_key DESC LIMIT ?6" : " ORDER BY n.sort_key LIMIT ?6";
+    sql +=
+        walk == Walk::Down ? " ORDER BY n.sort_key DESC LIMIT ?6" : " ORDER BY n.sort_key LIMIT ?6";
     return sql;
 }
 
-const char* pageStatement(bool descending) {
-    static const std::string up = pageSql(false), down = pageSql(true);
-    return descending ? down.c_str() : up.c_str();
+const char* statement(Walk walk) {
+    static const std::string up = pageSql(Walk::Up), down = pageSql(Walk::Down),
+                             keys = pageSql(Walk::Keys);
+    return walk == Walk::Up ? up.c_str() : walk == Walk::Down ? down.c_str() : keys.c_str();
 }
 
-} // namespace
-
-std::vector<NmdaRow> SqliteStorage::nmdaNames(const NmdaFilter& f, const std::string& from,
-                                              const std::string& below, bool descending,
-                                              size_t limit) {
+// Binds the filter, the bounds and the limit of a walk.
+template <class Stmt>
+void bindFilter(Stmt& s, const NmdaFilter& f, const std::string& from, const std::string& below,
+                int64_t limit) {
     if (f.matches.size() > kNmdaMatchMax)
         throw StorageError(StorageError::Failure, "too many directory-assistance criteria");
-    Reading r(*this);
-    Stmt s = r.prepare(pageStatement(descending));
     s.bind(1, int64_t(f.kind))
         .bind(2, int64_t(f.serviceClass))
         .bind(3, from)
         .bind(4, below)
         .bind(5, f.glob)
-        .bind(6, int64_t(limit));
+        .bind(6, limit);
     for (size_t i = 0; i < kNmdaMatchMax; ++i) {
         const int at = 10 + int(i) * 4;
         if (i >= f.matches.size()) {
@@ -68,6 +70,16 @@ std::vector<NmdaRow> SqliteStorage::nmdaNames(const NmdaFilter& f, const std::st
             .bind(at + 2, int64_t(m.attr.category))
             .bind(at + 3, int64_t(m.attr.number));
     }
+}
+
+} // namespace
+
+std::vector<NmdaRow> SqliteStorage::nmdaNames(const NmdaFilter& f, const std::string& from,
+                                              const std::string& below, bool descending,
+                                              size_t limit) {
+    Reading r(*this);
+    Stmt s = r.prepare(statement(descending ? Walk::Down : Walk::Up));
+    bindFilter(s, f, from, below, int64_t(limit));
     std::vector<NmdaRow> out;
     while (s.step()) {
         NmdaRow row;
@@ -78,6 +90,17 @@ std::vector<NmdaRow> SqliteStorage::nmdaNames(const NmdaFilter& f, const std::st
         row.description = s.text(4);
         out.push_back(std::move(row));
     }
+    return out;
+}
+
+std::vector<std::string> SqliteStorage::nmdaKeys(const NmdaFilter& f, const std::string& from,
+                                                 const std::string& below) {
+    Reading r(*this);
+    Stmt s = r.prepare(statement(Walk::Keys));
+    bindFilter(s, f, from, below, -1); // LIMIT -1: no limit
+    std::vector<std::string> out;
+    while (s.step())
+        out.push_back(s.text(0));
     return out;
 }
 

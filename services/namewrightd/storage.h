@@ -257,6 +257,10 @@ class Storage {
     virtual std::vector<NmdaRow> nmdaNames(const NmdaFilter& f, const std::string& from,
                                            const std::string& below, bool descending,
                                            size_t limit) = 0;
+    // Every key that passes `f` from `from` to `below`, in order: one walk
+    // of the index, for the table of relative positions (nmda.h).
+    virtual std::vector<std::string> nmdaKeys(const NmdaFilter& f, const std::string& from,
+                                              const std::string& below) = 0;
     // Adds `count` users PREFIX000001... to a group in one batch, with the
     // description "PREFIX n" and no password (nobody can log in as them):
     // directories for benchmarks. Returns the number added.
