@@ -92,7 +92,7 @@ profile set Demo Key value
         qrd::putBe32(nonce + 6, storage.server(nw2.id)->serverId);
         qrd::putBe32(nonce + 10, 2);
         storage.addBulkUsers(Directory(storage).resolve("Sales@Demo", kNameKindGroup).entry.id, "p",
-                             40);
+                             1, 40);
     }
 };
 

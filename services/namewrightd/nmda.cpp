@@ -172,6 +172,22 @@ uint64_t NmdaPositionCache::made() const {
     return made_;
 }
 
+bool NmdaVouched::has(const Key& k, uint32_t now) const {
+    std::lock_guard<std::mutex> l(mu_);
+    auto it = until_.find(k);
+    return it != until_.end() && now < it->second;
+}
+
+void NmdaVouched::put(const Key& k, uint32_t now) {
+    std::lock_guard<std::mutex> l(mu_);
+    if (until_.size() >= kMax) {
+        for (auto it = until_.begin(); it != until_.end();)
+            it = it->second <= now ? until_.erase(it) : std::next(it);
+        if (until_.size() >= kMax) until_.clear();
+    }
+    until_[k] = now + kSeconds;
+}
+
 uint16_t nmdaServe(Storage& storage, NmdaPositionCache& positions, const wire::DataRequest& request,
                    wire::DataReply& reply) {
     const wire::Context& in = request.context;

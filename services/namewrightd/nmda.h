@@ -18,9 +18,11 @@
 // page.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -70,6 +72,22 @@ class NmdaPositionCache {
     mutable std::mutex mu_;
     std::list<Table> tables_; // most recently used first; guarded by mu_
     uint64_t made_ = 0;       // guarded by mu_
+};
+
+// Nonces of other servers that their issuer vouched for lately, so that a
+// browser paging through the directory costs its issuer one question a
+// minute, not one per page. Threads: any.
+class NmdaVouched {
+  public:
+    static constexpr uint32_t kSeconds = 60;
+    static constexpr size_t kMax = 4096;
+    using Key = std::pair<std::array<uint8_t, 14>, uint32_t>; // the nonce, the workstation
+    bool has(const Key& k, uint32_t now) const;
+    void put(const Key& k, uint32_t now);
+
+  private:
+    mutable std::mutex mu_;
+    std::map<Key, uint32_t> until_; // guarded by mu_
 };
 
 // Answers a data query: 0 with the page and the updated context, or a

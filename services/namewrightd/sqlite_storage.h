@@ -110,7 +110,8 @@ class SqliteStorage : public Storage {
                                    size_t limit) override;
     std::vector<std::string> nmdaKeys(const NmdaFilter& f, const std::string& from,
                                       const std::string& below) override;
-    size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t count) override;
+    size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t first,
+                        size_t count) override;
 
     uint64_t directoryStamp() override;
 

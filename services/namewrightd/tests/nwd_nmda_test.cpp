@@ -26,7 +26,7 @@ class NmdaPaging : public ::testing::Test {
                                 "service add LASER@Far@Demo --class print\n");
         loadSeed(ctx, seed, "test");
         group = Directory(storage).resolve("Sales@Demo", kNameKindGroup).entry.id;
-        storage.addBulkUsers(group, "u", 1000);
+        storage.addBulkUsers(group, "u", 1, 1000);
     }
 
     wire::DataReply ask(uint16_t op, wire::Context ctx = {}, const std::string& pattern = "") {
