@@ -34,7 +34,10 @@ bool QrdLib::load(const std::string& path, std::string& error) {
            find(lib, "QrdGetSNmAttr", getSNmAttr, error) &&
            find(lib, "QrdSetSNmAttr", setSNmAttr, error) &&
            find(lib, "QrdGetSNmAttrInfo", getSNmAttrInfo, error) &&
-           find(lib, "QrdGetErrorText", getErrorText, error) && find(lib, "QrdDone", done, error);
+           find(lib, "QrdGetErrorText", getErrorText, error) && find(lib, "QrdDone", done, error) &&
+           find(lib, "QrdStartNmdaSession", startNmdaSession, error) &&
+           find(lib, "QrdEndNmdaSession", endNmdaSession, error) &&
+           find(lib, "QrdGetNmdaData", getNmdaData, error);
 }
 
 std::string QrdLib::describe(QRDSTATUS status) const {

@@ -23,6 +23,9 @@ struct QrdLib {
     decltype(&QrdGetSNmAttrInfo) getSNmAttrInfo = nullptr;
     decltype(&QrdGetErrorText) getErrorText = nullptr;
     decltype(&QrdDone) done = nullptr;
+    decltype(&QrdStartNmdaSession) startNmdaSession = nullptr;
+    decltype(&QrdEndNmdaSession) endNmdaSession = nullptr;
+    decltype(&QrdGetNmdaData) getNmdaData = nullptr;
 
     // Loads the library at `path` and finds every function; false with a
     // message otherwise. The library stays loaded until the process ends.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "qrd/nmdawire.h"
 #include "qrdapi.h"
 #include "rpc/stub.h"
 #include "rpc/stubs.h"
@@ -78,5 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     asReply(data, size, [&](Xdr& x) { resultsAssoc(x, assoc, sizeof assoc, &u16); });
     asReply(data, size, [&](Xdr& x) { resultsAssoc(x, assoc, 3, &u16); });
     asReply(data, size, [&](Xdr& x) { resultsTimeouts(x, ticks); });
+
+    // Directory assistance: its replies and the locate answer.
+    namespace nw = qrd::nmdawire;
+    if (auto r = nw::decodeDataReply(data, size); r && r->entries.size() > nw::kEntriesMax)
+        std::abort();
+    if (auto r = nw::decodeAttrReply(data, size); r && r->value.size() > nw::kValueMax)
+        std::abort();
+    nw::decodeLocateReply(data, size);
+    nw::decodeLocate(data, size);
     return 0;
 }

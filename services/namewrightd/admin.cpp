@@ -521,15 +521,22 @@ void Admin::userBulk(const Command&, Args& a) {
                                  " must be letters, digits or the "
                                  "punctuation names allow (ASCII)",
                              AdminError::Usage);
-    if (prefix.empty() || prefix.size() + 6 > kMaxNameBytes)
+    if (prefix.empty() || prefix.size() > 40)
         throw AdminError("--prefix must hold 1 to 40 characters", AdminError::Usage);
+    long first = 1;
+    if (a.has("--first") && !parseCount(a.opts["--first"], first))
+        throw AdminError("--first " + shown(a.opts["--first"]) +
+                             " is not a number from 1 to 1000000",
+                         AdminError::Usage);
+    if (first + count - 1 > 999999)
+        throw AdminError("the numbers must stay below 1000000 (six digits)", AdminError::Usage);
     size_t added = 0;
     try {
-        added = s_.addBulkUsers(group.id, prefix, size_t(count));
+        added = s_.addBulkUsers(group.id, prefix, size_t(first), size_t(count));
     } catch (const StorageError& e) {
         if (e.code != StorageError::Duplicate) throw;
-        throw AdminError("some of the names " + prefix + "000001 ... are taken in " +
-                         full(group.id) + "; choose another --prefix");
+        throw AdminError("some of the names " + prefix + "nnnnnn are taken in " + full(group.id) +
+                         "; choose another --prefix");
     }
     c_.out << added << " user(s) added to " << full(group.id) << "\n";
 }
@@ -743,10 +750,11 @@ const Command kCommands[] = {
     {"user", "logout", "NAME",
      "Forgets every nonce issued to the user. Its programs must log in again.",
      1, 1, kNone, kNone, &A::userLogout},
-    {"user", "bulk", "GROUP COUNT [--prefix TEXT]",
-     "Adds COUNT users TEXT000001, TEXT000002, ... (default prefix \"user\") to a group in one "
-     "batch, without passwords: nobody can log in as them. For benchmarks of large directories.",
-     2, 2, {"--prefix"}, kNone, &A::userBulk},
+    {"user", "bulk", "GROUP COUNT [--prefix TEXT] [--first N]",
+     "Adds COUNT users TEXT000001, TEXT000002, ... (default prefix \"user\"; numbered from N, "
+     "default 1) to a group in one batch, without passwords: nobody can log in as them. For "
+     "benchmarks of large directories.",
+     2, 2, {"--prefix", "--first"}, kNone, &A::userBulk},
     {"user", "remove", "NAME", "Removes a user.", 1, 1, kNone, kNone, &A::removeObject,
      Kind::User},
     {"user", "list", "[ORG|GROUP]",

@@ -24,6 +24,7 @@
 #include "loginexchange.h"
 #include "loginthrottle.h"
 #include "namecache.h"
+#include "nmda.h"
 #include "nonces.h"
 #include "qrd/bytes.h"
 #include "qrd/nmdawire.h"
@@ -147,6 +148,10 @@ class Handler {
     Reply nmdaQuery(Call& c);
     Reply nmdaLocate(Call& c);
     Reply nmdaAttr(const qrd::nmdawire::AttrRequest& rq);
+    // Whether a query's nonce stands for a logged-in user at `from`: 0,
+    // 1025, or kStillAsking while its issuer is asked. Unlike a session
+    // start it is not rate-limited (a browser asks once per page).
+    uint16_t nmdaAdmit(const qrd::nmdawire::Nonce& nonce, uint32_t from);
     // Whether a locate pattern names this server or its NMDA service.
     bool nmdaPatternMatches(const std::string& pattern) const;
 
@@ -208,6 +213,8 @@ class Handler {
     LoginThrottle logins_;
     SharedThrottle messageRate_;
     LoginExchanges exchanges_;
+    NmdaPositionCache nmdaPositions_;
+    NmdaVouched nmdaVouched_;
 };
 
 // The one helper for refusals: {u16 1, u16 0, u16 code}.

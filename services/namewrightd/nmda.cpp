@@ -11,22 +11,7 @@ namespace wire = qrd::nmdawire;
 
 namespace {
 
-constexpr size_t kPositionBytes = 6; // compared after the common prefix
 const std::string kAllNames = "*@*@*";
-
-uint64_t numberAt(const std::string& s, size_t at) {
-    uint64_t v = 0;
-    for (size_t i = 0; i < kPositionBytes; ++i)
-        v = v << 8 | (at + i < s.size() ? uint8_t(s[at + i]) : 0);
-    return v;
-}
-
-size_t commonPrefix(const std::string& a, const std::string& b) {
-    size_t n = 0;
-    while (n < a.size() && n < b.size() && a[n] == b[n])
-        ++n;
-    return n;
-}
 
 // The smallest key above `k`: names hold no byte below 0x20.
 std::string after(const std::string& k) {
@@ -124,32 +109,87 @@ uint16_t nmdaFilter(uint16_t kind, const std::string& pattern,
     return 0;
 }
 
-uint16_t nmdaPosition(const std::string& key, const std::string& first, const std::string& last) {
-    if (key <= first || first >= last) return 0;
-    if (key >= last) return 100;
-    const size_t at = commonPrefix(first, last);
-    const uint64_t lo = numberAt(first, at), hi = numberAt(last, at);
-    const uint64_t k = std::clamp(numberAt(key, at), lo, hi);
-    if (hi == lo) return 0;
-    // 48-bit numbers: the product fits in 64 bits.
-    return uint16_t((k - lo) * 100 / (hi - lo));
+NmdaPositions NmdaPositions::fromKeys(const std::vector<std::string>& all) {
+    NmdaPositions t;
+    if (all.empty()) return t;
+    t.keys.reserve(101);
+    for (size_t p = 0; p <= 100; ++p)
+        t.keys.push_back(all[(all.size() - 1) * p / 100]);
+    return t;
 }
 
-std::string nmdaKeyAt(uint16_t position, const std::string& first, const std::string& last) {
-    if (position == 0 || first >= last) return first;
-    if (position >= 100) return last;
-    const size_t at = commonPrefix(first, last);
-    const uint64_t lo = numberAt(first, at), hi = numberAt(last, at);
-    uint64_t v = lo + (hi - lo) * position / 100;
-    std::string key = first.substr(0, at);
-    for (size_t i = 0; i < kPositionBytes; ++i)
-        key += char(uint8_t(v >> (8 * (kPositionBytes - 1 - i))));
-    while (key.size() > at && key.back() == '\0')
-        key.pop_back();
-    return std::max(key, first);
+uint16_t NmdaPositions::positionOf(const std::string& key) const {
+    if (keys.empty()) return 0;
+    // The first percent whose key is not below `key`: the answer's first
+    // name stands at 0 and its last at 100, however few names there are.
+    auto it = std::lower_bound(keys.begin(), keys.end(), key);
+    return uint16_t(std::min<ptrdiff_t>(it - keys.begin(), 100));
 }
 
-uint16_t nmdaServe(Storage& storage, const wire::DataRequest& request, wire::DataReply& reply) {
+const std::string& NmdaPositions::keyAt(uint16_t position) const {
+    return keys[std::min<size_t>(position, keys.size() - 1)];
+}
+
+namespace {
+
+std::string signatureOf(const NmdaFilter& f, const std::string& from, const std::string& below) {
+    std::string s = std::to_string(int(f.kind)) + '\x1f' + std::to_string(f.serviceClass) + '\x1f' +
+                    f.glob + '\x1f' + from + '\x1f' + below;
+    for (const NmdaMatch& m : f.matches)
+        s += '\x1f' + std::to_string(m.description) + ':' + std::to_string(m.attr.category) + ':' +
+             std::to_string(m.attr.number) + ':' + m.like;
+    return s;
+}
+
+} // namespace
+
+std::shared_ptr<const NmdaPositions> NmdaPositionCache::get(Storage& storage, const NmdaFilter& f,
+                                                            const std::string& from,
+                                                            const std::string& below) {
+    const std::string signature = signatureOf(f, from, below);
+    const uint64_t stamp = storage.directoryStamp();
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::mutex> l(mu_);
+    for (auto it = tables_.begin(); it != tables_.end(); ++it) {
+        if (it->signature != signature) continue;
+        if (it->stamp == stamp || now - it->madeAt < kMinAge) {
+            tables_.splice(tables_.begin(), tables_, it);
+            return it->positions;
+        }
+        tables_.erase(it);
+        break;
+    }
+    auto t = std::make_shared<const NmdaPositions>(
+        NmdaPositions::fromKeys(storage.nmdaKeys(f, from, below)));
+    ++made_;
+    tables_.push_front(Table{signature, stamp, now, t});
+    if (tables_.size() > kTables) tables_.pop_back();
+    return t;
+}
+
+uint64_t NmdaPositionCache::made() const {
+    std::lock_guard<std::mutex> l(mu_);
+    return made_;
+}
+
+bool NmdaVouched::has(const Key& k, uint32_t now) const {
+    std::lock_guard<std::mutex> l(mu_);
+    auto it = until_.find(k);
+    return it != until_.end() && now < it->second;
+}
+
+void NmdaVouched::put(const Key& k, uint32_t now) {
+    std::lock_guard<std::mutex> l(mu_);
+    if (until_.size() >= kMax) {
+        for (auto it = until_.begin(); it != until_.end();)
+            it = it->second <= now ? until_.erase(it) : std::next(it);
+        if (until_.size() >= kMax) until_.clear();
+    }
+    until_[k] = now + kSeconds;
+}
+
+uint16_t nmdaServe(Storage& storage, NmdaPositionCache& positions, const wire::DataRequest& request,
+                   wire::DataReply& reply) {
     const wire::Context& in = request.context;
     NmdaFilter f;
     std::string from, below;
@@ -166,18 +206,15 @@ uint16_t nmdaServe(Storage& storage, const wire::DataRequest& request, wire::Dat
     reply.context.firstKey.clear();
     reply.context.lastKey.clear();
 
-    const std::vector<NmdaRow> lo = storage.nmdaNames(f, from, below, false, 1);
-    if (lo.empty()) return 0; // an empty answer
-    const std::vector<NmdaRow> hi = storage.nmdaNames(f, from, below, true, 1);
-    const std::string& firstKey = lo.front().key;
-    const std::string& lastKey = hi.empty() ? firstKey : hi.front().key;
+    const std::shared_ptr<const NmdaPositions> table = positions.get(storage, f, from, below);
 
     // Pages that start at a key (ascending) or end below one (descending).
     auto up = [&](const std::string& start) {
         return storage.nmdaNames(f, std::max(start, from), below, false, n);
     };
+    // "" as `end` is no bound.
     auto down = [&](const std::string& end) {
-        const std::string bound = below.empty() ? end : std::min(end, below);
+        const std::string bound = below.empty() ? end : end.empty() ? below : std::min(end, below);
         std::vector<NmdaRow> rows = storage.nmdaNames(f, from, bound, true, n);
         std::reverse(rows.begin(), rows.end());
         return rows;
@@ -190,13 +227,13 @@ uint16_t nmdaServe(Storage& storage, const wire::DataRequest& request, wire::Dat
         rows = up(from);
         break;
     case wire::kLast:
-        rows = down(after(lastKey));
+        rows = down(below);
         break;
     case wire::kNext:
         if (in.forward == wire::kBeside)
             rows = pageLast.empty() ? up(from) : up(after(pageLast));
         else if (in.forward <= 100)
-            rows = up(nmdaKeyAt(in.forward, firstKey, lastKey));
+            rows = table->keys.empty() ? up(from) : up(table->keyAt(in.forward));
         else
             return qrd::nm::kBadRequest;
         break;
@@ -204,14 +241,14 @@ uint16_t nmdaServe(Storage& storage, const wire::DataRequest& request, wire::Dat
         if (in.backward == wire::kBeside)
             rows = pageFirst.empty() ? up(from) : down(pageFirst);
         else if (in.backward <= 100)
-            rows = down(after(nmdaKeyAt(in.backward, firstKey, lastKey)));
+            rows = table->keys.empty() ? down(below) : down(after(table->keyAt(in.backward)));
         else
             return qrd::nm::kBadRequest;
         break;
     case wire::kAtText: {
         const std::string text = in.positionText.substr(0, wire::kTextMax);
         rows = up(nameKey(text));
-        if (rows.empty()) rows = down(after(lastKey)); // past the end: the last page
+        if (rows.empty()) rows = down(below); // past the end: the last page
         break;
     }
     default:
@@ -219,8 +256,8 @@ uint16_t nmdaServe(Storage& storage, const wire::DataRequest& request, wire::Dat
     }
     if (rows.empty()) return 0;
 
-    reply.context.forward = nmdaPosition(rows.front().key, firstKey, lastKey);
-    reply.context.backward = nmdaPosition(rows.back().key, firstKey, lastKey);
+    reply.context.forward = table->positionOf(rows.front().key);
+    reply.context.backward = table->positionOf(rows.back().key);
     utf8ToLatin1(rows.front().key, reply.context.firstKey);
     utf8ToLatin1(rows.back().key, reply.context.lastKey);
     for (const NmdaRow& r : rows) {

@@ -32,6 +32,22 @@ Nonce nonceOf(const wire::Nonce& n) {
 
 } // namespace
 
+uint16_t Handler::nmdaAdmit(const wire::Nonce& nonce, uint32_t from) {
+    const Nonce n = nonceOf(nonce);
+    const uint32_t now = clock_();
+    if (n.word1 != 0 && n.word1 == issuer_.serverId()) {
+        std::optional<NonceIssuer::Holder> h = issuer_.check(n, now);
+        return h && h->workstation == from ? 0 : uint16_t(kNonceInvalid);
+    }
+    const NmdaVouched::Key key{nonce.bytes, from};
+    if (nmdaVouched_.has(key, now)) return 0;
+    Session s;
+    names_.sync(storage_.directoryStamp());
+    const uint16_t st = nonceUser(n, from, s);
+    if (st == 0) nmdaVouched_.put(key, now);
+    return st;
+}
+
 bool Handler::nmdaPatternMatches(const std::string& pattern) const {
     if (pattern.empty()) return true;
     if (pattern.find('@') != std::string::npos)
@@ -62,9 +78,7 @@ Handler::Reply Handler::nmdaLocate(Call& c) {
     std::optional<wire::LocateRequest> rq =
         wire::decodeLocateRequest(c.args.here(), c.args.remaining());
     if (!rq) return refusal(kBadRequest);
-    Session s;
-    names_.sync(storage_.directoryStamp());
-    if (uint16_t st = nonceUser(nonceOf(rq->nonce), c.from.address, s))
+    if (uint16_t st = nmdaAdmit(rq->nonce, c.from.address))
         return st == kStillAsking ? Reply() : refusal(st);
     if (!nmdaPatternMatches(rq->pattern)) return refusal(kNoSuchObject);
     wire::LocateReply answer;
@@ -88,15 +102,13 @@ Handler::Reply Handler::nmdaQuery(Call& c) {
     if (kind == wire::kAttrQuery) attr = wire::decodeAttrRequest(p, n);
     if (!data && !attr) return refusal(kBadRequest);
 
-    Session s;
-    names_.sync(storage_.directoryStamp());
     const wire::Nonce& nonce = data ? data->head.nonce : attr->head.nonce;
-    if (uint16_t st = nonceUser(nonceOf(nonce), c.from.address, s))
+    if (uint16_t st = nmdaAdmit(nonce, c.from.address))
         return st == kStillAsking ? Reply() : refusal(st);
     if (attr) return nmdaAttr(*attr);
 
     wire::DataReply page;
-    if (uint16_t st = nmdaServe(storage_, *data, page)) return refusal(st);
+    if (uint16_t st = nmdaServe(storage_, nmdaPositions_, *data, page)) return refusal(st);
     qrd::BeWriter w = returnWriter(256 + page.entries.size() * 140);
     wire::encode(page, w.data());
     return done(w);

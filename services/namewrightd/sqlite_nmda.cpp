@@ -1,5 +1,7 @@
 // The directory-assistance index (kNmdaSchema): pages of names in key order.
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "sqlite_schema.h"
@@ -9,36 +11,91 @@ namespace nwd {
 
 namespace {
 
-// One statement text per direction, so that the statement cache (keyed by
-// the text's address) holds two. Unused criteria are bound NULL and cost a
-// comparison per row. An attribute criterion compares the first string of
-// the value's first chunk (attribute values are kept in chunks; chunk 0 of
-// head A is row A * kChunksPerValue).
-std::string pageSql(bool descending) {
-    std::string sql = "SELECT sort_key, name, kind, class, description FROM nmda_names n "
-                      "WHERE n.kind = ?1 AND (?2 < 0 OR n.class = ?2) "
-                      "AND n.sort_key >= ?3 AND (?4 = '' OR n.sort_key < ?4) "
-                      "AND (?5 = '' OR n.sort_key GLOB ?5)";
-    for (size_t i = 0; i < kNmdaMatchMax; ++i) {
-        const int at = 10 + int(i) * 4; // ?at like, +1 description, +2 category, +3 number
-        char clause[640];
-        std::snprintf(clause, sizeof clause,
-                      " AND (?%d IS NULL OR (CASE WHEN ?%d THEN n.description LIKE ?%d ESCAPE "
-                      "'\\' ELSE EXISTS (SELECT 1 FROM attributes a JOIN attr_chunks c "
-                      "ON c.id = a.id * %lld WHERE a.owner_id = n.entry_id AND a.category = ?%d "
-                      "AND a.number = ?%d AND a.type = 3 AND CAST(CASE WHEN instr(c.data, x'00') "
-                      "> 0 THEN substr(c.data, 1, instr(c.data, x'00') - 1) ELSE c.data END AS "
-                      "TEXT) LIKE ?%d ESCAPE '\\') END))",
-                      at, at + 1, at, static_cast<long long>(kChunksPerValue), at + 2, at + 3, at);
+// Statement texts are made for the shape of a walk: its direction, which
+// bounds and filters it has, and what each criterion compares. A text
+// holds only the clauses it needs (a clause that only tests an unused
+// parameter still costs each execution), and each shape's text is made
+// once and kept, so that the statement caches (keyed by the text's
+// address) reuse it. An attribute criterion compares the first string of
+// the value's first chunk (chunk 0 of head A is row A * kChunksPerValue).
+enum class Walk { Up = 0, Down = 1, Keys = 2 };
+
+// Parameters: ?1 kind, ?2 class, ?3 from, ?4 below, ?5 glob, ?6 limit, and
+// from ?10 four per criterion: the pattern, unused, category, number.
+constexpr int kFirstMatchParam = 10;
+
+uint32_t shapeOf(Walk walk, const NmdaFilter& f, const std::string& below) {
+    uint32_t shape = uint32_t(walk);
+    if (f.serviceClass >= 0) shape |= 1u << 2;
+    if (!below.empty()) shape |= 1u << 3;
+    if (!f.glob.empty()) shape |= 1u << 4;
+    shape |= uint32_t(f.matches.size()) << 5;
+    for (size_t i = 0; i < f.matches.size(); ++i)
+        if (f.matches[i].description) shape |= 1u << (9 + i);
+    return shape;
+}
+
+std::string sqlFor(Walk walk, const NmdaFilter& f, const std::string& below) {
+    std::string sql = walk == Walk::Keys
+                          ? "SELECT sort_key FROM nmda_names n "
+                          : "SELECT sort_key, name, kind, class, description FROM nmda_names n ";
+    sql += "WHERE n.kind = ?1 AND n.sort_key >= ?3";
+    if (f.serviceClass >= 0) sql += " AND n.class = ?2";
+    if (!below.empty()) sql += " AND n.sort_key < ?4";
+    if (!f.glob.empty()) sql += " AND n.sort_key GLOB ?5";
+    for (size_t i = 0; i < f.matches.size(); ++i) {
+        const int at = kFirstMatchParam + int(i) * 4;
+        char clause[512];
+        if (f.matches[i].description)
+            std::snprintf(clause, sizeof clause, " AND n.description LIKE ?%d ESCAPE '\\'", at);
+        else
+            std::snprintf(clause, sizeof clause,
+                          " AND EXISTS (SELECT 1 FROM attributes a JOIN attr_chunks c "
+                          "ON c.id = a.id * %lld WHERE a.owner_id = n.entry_id "
+                          "AND a.category = ?%d AND a.number = ?%d AND a.type = 3 "
+                          "AND CAST(CASE WHEN instr(c.data, x'00') > 0 THEN substr(c.data, 1, "
+                          "instr(c.data, x'00') - 1) ELSE c.data END AS TEXT) LIKE ?%d ESCAPE "
+                          "'\\')",
+                          static_cast<long long>(kChunksPerValue), at + 2, at + 3, at);
         sql += clause;
     }
-    sql += descending ? " ORDER BY n.sort_key DESC LIMIT ?6" : " ORDER BY n.sort_key LIMIT ?6";
+    sql += walk == Walk::Down ? " ORDER BY n.sort_key DESC" : " ORDER BY n.sort_key";
+    sql += " LIMIT ?6";
     return sql;
 }
 
-const char* pageStatement(bool descending) {
-    static const std::string up = pageSql(false), down = pageSql(true);
-    return descending ? down.c_str() : up.c_str();
+// The kept text of a walk's shape; its address stays valid.
+const char* statement(Walk walk, const NmdaFilter& f, const std::string& below) {
+    static std::mutex mu;
+    static std::map<uint32_t, std::string> texts;
+    const uint32_t shape = shapeOf(walk, f, below);
+    std::lock_guard<std::mutex> l(mu);
+    auto it = texts.find(shape);
+    if (it == texts.end()) it = texts.emplace(shape, sqlFor(walk, f, below)).first;
+    return it->second.c_str();
+}
+
+// Binds what the walk's shape uses: the filter, the bounds and the limit.
+template <class Stmt>
+void bindFilter(Stmt& s, const NmdaFilter& f, const std::string& from, const std::string& below,
+                int64_t limit) {
+    s.bind(1, int64_t(f.kind)).bind(3, from).bind(6, limit);
+    if (f.serviceClass >= 0) s.bind(2, int64_t(f.serviceClass));
+    if (!below.empty()) s.bind(4, below);
+    if (!f.glob.empty()) s.bind(5, f.glob);
+    for (size_t i = 0; i < f.matches.size(); ++i) {
+        const int at = kFirstMatchParam + int(i) * 4;
+        const NmdaMatch& m = f.matches[i];
+        s.bind(at, m.like);
+        if (!m.description)
+            s.bind(at + 2, int64_t(m.attr.category)).bind(at + 3, int64_t(m.attr.number));
+    }
+}
+
+Walk checked(const NmdaFilter& f, Walk walk) {
+    if (f.matches.size() > kNmdaMatchMax)
+        throw StorageError(StorageError::Failure, "too many directory-assistance criteria");
+    return walk;
 }
 
 } // namespace
@@ -46,28 +103,9 @@ const char* pageStatement(bool descending) {
 std::vector<NmdaRow> SqliteStorage::nmdaNames(const NmdaFilter& f, const std::string& from,
                                               const std::string& below, bool descending,
                                               size_t limit) {
-    if (f.matches.size() > kNmdaMatchMax)
-        throw StorageError(StorageError::Failure, "too many directory-assistance criteria");
     Reading r(*this);
-    Stmt s = r.prepare(pageStatement(descending));
-    s.bind(1, int64_t(f.kind))
-        .bind(2, int64_t(f.serviceClass))
-        .bind(3, from)
-        .bind(4, below)
-        .bind(5, f.glob)
-        .bind(6, int64_t(limit));
-    for (size_t i = 0; i < kNmdaMatchMax; ++i) {
-        const int at = 10 + int(i) * 4;
-        if (i >= f.matches.size()) {
-            s.bindNull(at);
-            continue;
-        }
-        const NmdaMatch& m = f.matches[i];
-        s.bind(at, m.like)
-            .bind(at + 1, int64_t(m.description))
-            .bind(at + 2, int64_t(m.attr.category))
-            .bind(at + 3, int64_t(m.attr.number));
-    }
+    Stmt s = r.prepare(statement(checked(f, descending ? Walk::Down : Walk::Up), f, below));
+    bindFilter(s, f, from, below, int64_t(limit));
     std::vector<NmdaRow> out;
     while (s.step()) {
         NmdaRow row;
@@ -81,14 +119,26 @@ std::vector<NmdaRow> SqliteStorage::nmdaNames(const NmdaFilter& f, const std::st
     return out;
 }
 
-size_t SqliteStorage::addBulkUsers(int64_t groupId, const std::string& prefix, size_t count) {
+std::vector<std::string> SqliteStorage::nmdaKeys(const NmdaFilter& f, const std::string& from,
+                                                 const std::string& below) {
+    Reading r(*this);
+    Stmt s = r.prepare(statement(checked(f, Walk::Keys), f, below));
+    bindFilter(s, f, from, below, -1); // LIMIT -1: no limit
+    std::vector<std::string> out;
+    while (s.step())
+        out.push_back(s.text(0));
+    return out;
+}
+
+size_t SqliteStorage::addBulkUsers(int64_t groupId, const std::string& prefix, size_t first,
+                                   size_t count) {
     Transaction t(*this);
     size_t added = 0;
     {
         Lock l(mutex_);
         ++stamp_;
-        for (size_t i = 1; i <= count; ++i) {
-            char number[16];
+        for (size_t i = first; i < first + count; ++i) {
+            char number[24];
             std::snprintf(number, sizeof number, "%06zu", i);
             const std::string name = prefix + number;
             {

@@ -108,7 +108,10 @@ class SqliteStorage : public Storage {
     std::vector<NmdaRow> nmdaNames(const NmdaFilter& f, const std::string& from,
                                    const std::string& below, bool descending,
                                    size_t limit) override;
-    size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t count) override;
+    std::vector<std::string> nmdaKeys(const NmdaFilter& f, const std::string& from,
+                                      const std::string& below) override;
+    size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t first,
+                        size_t count) override;
 
     uint64_t directoryStamp() override;
 

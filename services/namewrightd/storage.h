@@ -257,11 +257,16 @@ class Storage {
     virtual std::vector<NmdaRow> nmdaNames(const NmdaFilter& f, const std::string& from,
                                            const std::string& below, bool descending,
                                            size_t limit) = 0;
-    // Adds `count` users PREFIX000001... to a group in one batch, with the
-    // description "PREFIX n" and no password (nobody can log in as them):
-    // directories for benchmarks. Returns the number added.
-    // `prefix` is ASCII.
-    virtual size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t count) = 0;
+    // Every key that passes `f` from `from` to `below`, in order: one walk
+    // of the index, for the table of relative positions (nmda.h).
+    virtual std::vector<std::string> nmdaKeys(const NmdaFilter& f, const std::string& from,
+                                              const std::string& below) = 0;
+    // Adds `count` users PREFIXnnnnnn, numbered from `first`, to a group in
+    // one batch, with the description "PREFIX nnnnnn" and no password
+    // (nobody can log in as them): directories for benchmarks. `prefix` is
+    // ASCII. Returns the number added.
+    virtual size_t addBulkUsers(int64_t groupId, const std::string& prefix, size_t first,
+                                size_t count) = 0;
 
     // A number that changes whenever names may resolve differently: entries,
     // nicknames, the servers of groups or users changed, through this object

@@ -185,6 +185,8 @@ void BrowserWindow::refresh() {
     list_->clear();
     for (const Row& row : pager_.rows())
         list_->addItem(fromUtf8(row.name));
+    if (list_->count() > 0 && list_->sizeHintForRow(0) > 0) // exactly one page tall
+        list_->setFixedHeight(list_->sizeHintForRow(0) * QRD_NMDA_PAGE + 2 * list_->frameWidth());
     if (pager_.currentRow() >= 0)
         list_->setCurrentRow(pager_.currentRow(), QItemSelectionModel::NoUpdate);
     // The pager decides what is selected; the list takes no selection of its own
@@ -205,31 +207,23 @@ void BrowserWindow::refresh() {
 
 void BrowserWindow::scrollAction(int action) {
     using S = QAbstractSlider;
-    switch (action) {
-    case S::SliderSingleStepAdd:
-        request(&Pager::nextLine);
-        break;
-    case S::SliderSingleStepSub:
-        request(&Pager::previousLine);
-        break;
-    case S::SliderPageStepAdd:
-        request(&Pager::nextPage);
-        break;
-    case S::SliderPageStepSub:
-        request(&Pager::previousPage);
-        break;
-    case S::SliderToMinimum:
-        request(&Pager::first);
-        break;
-    case S::SliderToMaximum:
-        request(&Pager::last);
-        break;
-    default:
-        return; // dragging sends nothing; the release asks
+    static const struct {
+        int action;
+        QRDSTATUS (Pager::*request)();
+    } actions[] = {
+        {S::SliderSingleStepAdd, &Pager::nextLine}, {S::SliderSingleStepSub, &Pager::previousLine},
+        {S::SliderPageStepAdd, &Pager::nextPage},   {S::SliderPageStepSub, &Pager::previousPage},
+        {S::SliderToMinimum, &Pager::first},        {S::SliderToMaximum, &Pager::last},
+    };
+    // Dragging the thumb is not in the table: its release asks.
+    for (const auto& a : actions) {
+        if (a.action != action) continue;
+        request(a.request);
+        // The slider applies its own step after this signal: it stands where
+        // the page says instead.
+        scroll_->setSliderPosition(pager_.scrollValue());
+        return;
     }
-    // The slider applies its own step after this signal: it stands where the
-    // page says instead.
-    scroll_->setSliderPosition(pager_.scrollValue());
 }
 
 bool BrowserWindow::eventFilter(QObject* watched, QEvent* event) {
