@@ -11,7 +11,7 @@
 #include "actions/commandline.h"
 #include "files/usrfile.h"
 #include "files/xdgapps.h"
-#include "items/itemcommands.h"
+#include "items/docname.h"
 #include "items/urlforms.h"
 
 namespace {

@@ -15,20 +15,17 @@
 #include "files/usrfile.h"
 #include "launchrecorder.h"
 #include "testenv.h"
+#include "testfiles.h"
 
 namespace fs = std::filesystem;
 using namespace usraction;
 using Kind = LaunchRequest::Kind;
 
+using deskfiles::writeFile;
+
 namespace {
 
 const std::string kService = "\\\\Namewright\\FILES@Sales@Demo\\docs";
-
-void writeFile(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << text;
-    chmod(path.c_str(), mode);
-}
 
 class Launching : public testing::Test {
   protected:
@@ -92,14 +89,7 @@ TEST_F(Launching, OpeningAFileWithItsDefaultProgram) {
     ASSERT_EQ(openWithDefaultProgram(ws() + "/home/My Notes"), 0);
     // A mounted share's file normalises first, then goes through the
     // program registered for its type, with its local path.
-    setenv("XDG_DATA_HOME", (ws() + "/share").c_str(), 1);
-    // The system's MIME database without its applications.
-    fs::create_directories(ws() + "/system");
-    fs::create_directory_symlink("/usr/share/mime", ws() + "/system/mime");
-    setenv("XDG_DATA_DIRS", (ws() + "/system").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (ws() + "/nowhere").c_str(), 1);
-    writeFile(ws() + "/config/mimeapps.list",
-              "[Default Applications]\ntext/plain=viewer.desktop\n");
+    deskfiles::useOwnApplications(ws(), "text/plain=viewer.desktop\n");
     writeFile(ws() + "/share/applications/viewer.desktop",
               "[Desktop Entry]\nExec=" + ws() + "/bin/viewer --read %f\n");
     writeFile(ws() + "/bin/viewer", "#!/bin/sh\n", 0755);
