@@ -242,6 +242,18 @@ bool USRActions::addToToolbar(USRActionNode* action, long& error) {
     return true;
 }
 
+bool USRActions::setToolbarOrder(const std::vector<USRActionNode*>& order, long& error) {
+    std::vector<DIRRefInfo> refs;
+    for (USRActionNode* a : order) {
+        if (!a || !a->address()) return fail(error, DIR_ADDRESS_UNSET);
+        refs.push_back(referenceOf(*a));
+    }
+    if (!context_.dir().setActionToolbar(refs, error)) return false;
+    toolbar_ = order;
+    numberToolbar();
+    return true;
+}
+
 bool USRActions::remove(USRActionNode* action, long& error) {
     if (!action || !action->address()) return fail(error, DIR_ADDRESS_UNSET);
     DIRDirectory& dir = context_.dir();

@@ -69,6 +69,9 @@ class USRActions {
     // record and drops the node.
     bool remove(USRActionNode* action, long& error);
     bool addToToolbar(USRActionNode* action, long& error);
+    // Stores the toolbar in the order the person arranged (the actions of
+    // the toolbar, each once) and numbers it again.
+    bool setToolbarOrder(const std::vector<USRActionNode*>& order, long& error);
 
     // Puts the library's actions marked for the toolbar on it; only when
     // none was added, creates the standard actions. The number of actions

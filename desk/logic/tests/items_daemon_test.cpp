@@ -174,6 +174,14 @@ TEST_F(Items, StandardActionsAreInstalledOnlyWhenNoneIsMarkedForTheToolbar) {
     ASSERT_NE(wordpad, nullptr);
     EXPECT_EQ(wordpad->name(), "Windows WordPad editor");
     EXPECT_EQ(library().findByCommandId(999), nullptr);
+    // Rearranged, the toolbar keeps its new order in the store.
+    std::vector<USRActionNode*> swapped{library().toolbar()[1], library().toolbar()[0]};
+    ASSERT_TRUE(library().setToolbarOrder(swapped, e)) << e;
+    USRActions reloaded(*ctx);
+    ASSERT_TRUE(reloaded.loadToolbar(e)) << e;
+    ASSERT_EQ(reloaded.toolbar().size(), 2u);
+    EXPECT_EQ(reloaded.findByCommandId(1000)->name(), "Windows WordPad editor");
+    reloaded.clear();
 
     USRActions::Definition marked;
     marked.name = "Viewer";
