@@ -1,7 +1,9 @@
 // Launching: what an action's command line starts (through a recorder), and
 // one real start of a script of the test's own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -127,28 +129,35 @@ std::vector<std::string> lines(const std::string& path) {
     return out;
 }
 
-TEST(RealLaunch, TheProgramGetsItsArgumentsAndWorkingDirectory) {
+TEST(RealLaunch, TheProgramGetsItsArgumentsAndWorkingDirectoryAndNoOtherDescriptor) {
     std::string ws = qrdtest::workstation().dir;
     std::string script = ws + "/bin/probe";
     std::string out = ws + "/probe.out";
-    // Writes its working directory and arguments, then renames the file
-    // into place so that the test never reads half of it.
+    // Writes its working directory, whether descriptor $2 reached it, and
+    // its other arguments, then renames the file into place so that the
+    // test never reads half of it.
     writeFile(script,
-              "#!/bin/sh\nout=\"$1\"; shift\n"
-              "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$out.part\"\n"
+              "#!/bin/sh\nout=\"$1\"; fd=\"$2\"; shift 2\n"
+              "{ pwd; if [ -e /proc/$$/fd/$fd ]; then echo leaked; else echo closed; fi\n"
+              "  for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$out.part\"\n"
               "mv \"$out.part\" \"$out\"\n",
               0755);
     fs::create_directories(ws + "/work dir");
     std::string item = ws + "/some dir/a b.txt";
+    int open = ::open(script.c_str(), O_RDONLY); // inheritable
+    ASSERT_GE(open, 0);
 
-    ASSERT_EQ(launch({script + " " + out + " \"%%\" second", item, ws + "/work dir", 1, "open"}),
+    ASSERT_EQ(launch({script + " " + out + " " + std::to_string(open) + " \"%%\" second", item,
+                      ws + "/work dir", 1, "open"}),
               0);
+    ::close(open);
     ASSERT_TRUE(waitForFile(out, std::chrono::seconds(10)));
     std::vector<std::string> got = lines(out);
-    ASSERT_EQ(got.size(), 3u);
+    ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(fs::canonical(got[0]), fs::canonical(ws + "/work dir"));
-    EXPECT_EQ(got[1], item);
-    EXPECT_EQ(got[2], "second");
+    EXPECT_EQ(got[1], "closed");
+    EXPECT_EQ(got[2], item);
+    EXPECT_EQ(got[3], "second");
 }
 
 TEST(RealLaunch, AProgramThatCannotStartIsAnError) {
