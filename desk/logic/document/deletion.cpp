@@ -48,7 +48,7 @@ bool UIDesktop::deleteOne(USRNode* node, bool silent, bool& yesToAll, bool& stop
             if (!ok && (e == DIR_OBJECT_MISSING || e == DIR_ATTR_MISSING)) {
                 prompter.showMessage(USRString(USR_STR_ITEM_GONE), USRIcon::Exclamation);
                 long ignored = 0;
-                holder->removeChild(node->key(), ignored); // nothing is left to delete
+                holder->removeNode(*node, ignored); // only the entry is left to remove
             } else if (!ok) {
                 prompter.showError(e);
             }

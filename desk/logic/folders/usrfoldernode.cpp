@@ -58,9 +58,13 @@ void USRFolderNode::fillRecord(DIRCommonInfo& record) const {
 }
 
 void USRFolderNode::mergeInto(DIRCommonInfo& stored) const {
-    USRNode::mergeInto(stored);
     auto* folder = dynamic_cast<DIRFolder*>(&stored);
-    if (!folder || !isChanged(CHANGED_SUBSCRIBERS)) return;
+    std::vector<DIRSubscriber> theirs;
+    if (folder) theirs = folder->subscribers;
+    USRNode::mergeInto(stored);
+    if (!folder) return;
+    folder->subscribers = std::move(theirs);
+    if (!isChanged(CHANGED_SUBSCRIBERS)) return;
     // The other workstation's list, with this one's additions and removals.
     auto& list = folder->subscribers;
     for (const std::string& gone : subscribersRemoved_)
@@ -363,18 +367,26 @@ bool USRFolderNode::deletePermanently(USRContext& context, USRNode& node, long& 
     record->address.reset(node.address()->clone());
     long e = 0;
     if (!context.dir().getNode(DIR_MASK_PARENTS, *record, e)) return fail(error, USRVanished(e));
+    std::string user, group;
+    if (!context.loginName(user, e) || !context.dir().getLoginGroupName(group, e))
+        return fail(error, e);
     for (const DIRParentInfo& parent : record->parents) {
         if (!parent.address) continue;
         DIRTime itemModified = 0, folderModified = 0;
         e = 0;
+        // A parent on another user's object cannot be written by this user:
+        // that desktop drops the entry when it finds the object gone.
+        const DIRNmDirectoryAddress* holder = parent.address.nm();
+        if (holder && !USRSameName(holder->nmName, user) && !USRSameName(holder->nmName, group))
+            continue;
         if (!context.dir().removeNodeFromFolder(node.address(), parent.address.get(), itemModified,
                                                 folderModified, e, false) &&
             USRVanished(e) != DIR_OBJECT_MISSING)
             return fail(error, USRVanished(e));
-        USRNode* holder = nullptr;
+        USRNode* listed = nullptr;
         long ignored = 0;
-        if (context.folders().lookup(parent.address->uniqueKey, holder, ignored)) {
-            if (auto* folder = dynamic_cast<USRContainerNode*>(holder)) {
+        if (context.folders().lookup(parent.address->uniqueKey, listed, ignored)) {
+            if (auto* folder = dynamic_cast<USRContainerNode*>(listed)) {
                 folder->removeChild(node.key(), ignored);
                 folder->clearChangeFlags();
                 if (folderModified) {

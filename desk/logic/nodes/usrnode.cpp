@@ -115,11 +115,16 @@ void USRNode::fillRecord(DIRCommonInfo&) const {}
 
 void USRNode::mergeInto(DIRCommonInfo& stored) const {
     if (changes_ & CHANGED_FIELDS) {
-        stored.name = name_;
-        stored.creator = data_->creator;
-        stored.extraText = data_->extraText;
-        stored.longText = data_->longText;
-        stored.description = data_->description;
+        // Only the texts this node changed since its read go on the other's.
+        const DIRCommonInfo* read = record_.get();
+        auto put = [read](std::string& to, const std::string& mine, std::string DIRCommonInfo::*f) {
+            if (!read || read->*f != mine) to = mine;
+        };
+        put(stored.name, name_, &DIRCommonInfo::name);
+        put(stored.creator, data_->creator, &DIRCommonInfo::creator);
+        put(stored.extraText, data_->extraText, &DIRCommonInfo::extraText);
+        put(stored.longText, data_->longText, &DIRCommonInfo::longText);
+        put(stored.description, data_->description, &DIRCommonInfo::description);
         fillRecord(stored);
     }
     if (changes_ & CHANGED_RIGHTS) {
@@ -229,22 +234,39 @@ bool USRNode::read(long& error) {
     return true;
 }
 
+long USRNode::writeFailure(long code) const {
+    // A record that was destroyed reads as an empty one of no type, which
+    // the store cannot compare with: that is a vanished record too.
+    DIRTime stamp = 0;
+    long e = 0;
+    if (code == DIR_NOT_IMPLEMENTED && address_ &&
+        context_.dir().getDateLastModified(*address_, stamp, e) && stamp == 0)
+        return DIR_OBJECT_MISSING;
+    return USRVanished(code);
+}
+
 bool USRNode::write(long& error) {
     if (!address_) return fail(error, DIR_ADDRESS_UNSET);
     DIRDirectory& dir = context_.dir();
     std::unique_ptr<DIRCommonInfo> record = makeRecord();
     std::unique_ptr<DIRCommonInfo> current;
     long e = 0;
-    if (!dir.updateNode(writeMask(), *record, current, e)) {
-        if (e != DIR_ITEM_CHANGED || !current) return fail(error, USRVanished(e));
-        // Another workstation wrote first: merge onto its record and retry.
+    if (dir.updateNode(writeMask(), *record, current, e)) {
+        // What was written is the node's own; only the record's date is new.
+        // (Parts the write leaves alone, like a folder's listing, stay as
+        // the node holds them.)
+        takeCommon(*record);
+        record_ = USRCloneRecord(*record);
+    } else {
+        if (e != DIR_ITEM_CHANGED || !current) return fail(error, writeFailure(e));
+        // Another workstation wrote first: merge onto its record (read whole)
+        // and write that.
         mergeInto(*current);
-        record = std::move(current);
         std::unique_ptr<DIRCommonInfo> again;
         e = 0;
-        if (!dir.updateNode(writeMask(), *record, again, e)) return fail(error, USRVanished(e));
+        if (!dir.updateNode(writeMask(), *current, again, e)) return fail(error, writeFailure(e));
+        takeWhole(*current);
     }
-    takeWhole(*record);
     changes_ = 0;
     if (referencesChanged_ && !rewriteReferences(e)) return fail(error, e);
     error = 0;

@@ -130,6 +130,7 @@ class USRNode {
     virtual void mergeInto(DIRCommonInfo& stored) const;
 
   private:
+    long writeFailure(long code) const;
     void takeCommon(const DIRCommonInfo& record);
     void fillCommon(DIRCommonInfo& record) const;
 
