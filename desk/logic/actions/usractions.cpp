@@ -10,9 +10,11 @@
 #include "actions/programpath.h"
 #include "actions/standardactions.h"
 #include "core/context.h"
+#include "core/notifier.h"
 #include "core/prompter.h"
 #include "core/strings.h"
 #include "files/usrfile.h"
+#include "folders/usrfoldernode.h"
 #include "items/usrdocnode.h"
 #include "nodes/usritemnode.h"
 #include "nodes/usrnoderegistry.h"
@@ -156,6 +158,28 @@ bool USRActions::reportRunFailure(long error) {
         prompter.showMessage(USRErrorText(error) + USRString(kStrActionProblem));
     else
         prompter.showError(error);
+    return false;
+}
+
+bool USRActions::runCommand(long commandId, USRNode* item, USRFolderNode* current,
+                            bool mayChangeCurrent, USRNotifier* notifier) {
+    long e = 0;
+    if (item && !item->read(e)) {
+        context_.prompter().showError(e);
+        if (e == DIR_OBJECT_MISSING && current && mayChangeCurrent) {
+            long ignored = 0; // a second 36 is not shown
+            current->removeNode(*item, ignored);
+            if (notifier) notifier->send(USR_HINT_FOLDER_REREAD, current);
+        }
+        return false;
+    }
+    USRActionNode* action = findByCommandId(commandId);
+    if (!action) {
+        reportRunFailure(DIR_OBJECT_MISSING);
+        return false;
+    }
+    if (run(action, item, e)) return true;
+    reportRunFailure(e);
     return false;
 }
 

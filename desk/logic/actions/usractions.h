@@ -12,7 +12,9 @@
 
 #include "actions/usractionnode.h"
 
+class USRFolderNode;
 class USRItemNode;
+class USRNotifier;
 
 class USRActions {
   public:
@@ -38,6 +40,14 @@ class USRActions {
     // action is gone (36, 117, 121), the system's text and 5023 for codes
     // below 33, the error text otherwise. True when the toolbar was reloaded.
     bool reportRunFailure(long error);
+
+    // A toolbar command (1000..2999) on `item` (none: the action alone).
+    // The item is read again first: a failed read is shown and nothing
+    // runs; an item that vanished (36) is also taken out of `current` when
+    // the person may change it (hint 14 with the folder). A failed run is
+    // reported (reportRunFailure).
+    bool runCommand(long commandId, USRNode* item, USRFolderNode* current, bool mayChangeCurrent,
+                    USRNotifier* notifier);
 
     // "Do Action": the Select Action dialog for `item`; the standard entry
     // opens the item with its default program, any other entry runs that

@@ -166,6 +166,28 @@ TEST_F(Items, AnActionChangedOrDeletedElsewhereIsDroppedAndReported) {
     EXPECT_NE(script.messages.back().find(USRString(5023)), std::string::npos);
 }
 
+TEST_F(Items, AToolbarCommandOnAVanishedItemTakesItOutOfTheFolder) {
+    USRDocNode* doc = addDocument(kService + "\\reports\\a b.doc");
+    long e = 0;
+    ASSERT_TRUE(home->addNode(*doc, e)) << e;
+    USRActionNode* edit = makeAction("Edit", kService + "\\tools\\edit.sh \"%%\"", true);
+    ASSERT_TRUE(library().addToToolbar(edit, e)) << e;
+    USRNotifier notifier;
+    std::vector<int> hints;
+    QObject::connect(&notifier, &USRNotifier::hint,
+                     [&](int code, USRNode*) { hints.push_back(code); });
+
+    ASSERT_TRUE(library().runCommand(1000, doc, home, true, &notifier));
+    EXPECT_EQ(record.recorder->started.size(), 1u);
+
+    ASSERT_TRUE(dir.destroyNode(doc->address(), e)) << e;
+    EXPECT_FALSE(library().runCommand(1000, doc, home, true, &notifier));
+    EXPECT_EQ(record.recorder->started.size(), 1u);
+    EXPECT_EQ(script.messages.size(), 1u); // the vanished item, once
+    EXPECT_EQ(hints, std::vector<int>{USR_HINT_FOLDER_REREAD});
+    EXPECT_TRUE(home->children().empty());
+}
+
 TEST_F(Items, StandardActionsAreInstalledOnlyWhenNoneIsMarkedForTheToolbar) {
     long e = 0;
     EXPECT_EQ(library().installStandard(e), 2) << e;
