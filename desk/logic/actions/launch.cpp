@@ -52,6 +52,9 @@ long openWithDefaultProgram(const std::string& path) {
         std::string program;
         long error = 0;
         if (!USRFile::programForFile(normal, program, error)) return error;
+        // An executable is its own program: it starts without being handed
+        // its own path as a file to work on.
+        if (program == normal) return launch({normal, "", "", kShowNormal, "open"});
         return launch({program + " \"%%\"", normal, "", kShowNormal, "open"});
     }
     return launch({normal, "", "", kShowNormal, "open"});

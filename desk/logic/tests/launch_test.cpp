@@ -109,6 +109,13 @@ TEST_F(Launching, OpeningAFileWithItsDefaultProgram) {
               (std::vector<std::string>{"--read", mount() + "/reports/to do.txt"}));
 
     EXPECT_EQ(openWithDefaultProgram(kService + "\\reports\\photo.unknownkind"), ENOENT);
+
+    // An executable on a share starts on its own, not with itself as its file.
+    ASSERT_EQ(openWithDefaultProgram(kService + "\\tools\\edit.sh"), 0);
+    const LaunchRequest& tool = record.recorder->started.back();
+    EXPECT_EQ(tool.kind, Kind::Direct);
+    EXPECT_EQ(tool.program, mount() + "/tools/edit.sh");
+    EXPECT_TRUE(tool.arguments.empty());
 }
 
 // Waits for a file to appear; false after the timeout.
