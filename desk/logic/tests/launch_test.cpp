@@ -58,6 +58,11 @@ TEST_F(Launching, AnExecutableOnAShareStartsWithTheItemQuotedAndItsStartDirector
     EXPECT_EQ(r.workingDirectory, mount() + "/reports");
     EXPECT_EQ(r.showMode, 3);
     EXPECT_EQ(r.verb, "open");
+
+    // An item cannot smuggle arguments past its quotes.
+    in.item = "/x/a\" --evil \"b";
+    ASSERT_EQ(launch(in), 0);
+    EXPECT_EQ(record.recorder->started.back().arguments, std::vector<std::string>{"/x/a --evil b"});
 }
 
 TEST_F(Launching, AFileThatIsNotExecutableGoesToTheOpenerWithShowNormal) {
