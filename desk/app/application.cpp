@@ -5,6 +5,8 @@
 #include "errortext.h"
 #include "mainframe.h"
 #include "prompter.h"
+#include "sheetcommands.h"
+#include "sheetprompter.h"
 #include "uistrings.h"
 
 #include "actions/usrlaunchactivation.h"
@@ -70,11 +72,13 @@ int UIApplication::run() {
     USRContext& context = USRContext::process();
     prompter_ = std::make_unique<ui::UIPrompter>();
     activation_ = std::make_unique<USRLaunchActivation>();
-    context.setPrompter(prompter_.get());
+    sheets_ = sheets::makeSheetPrompter(*prompter_);
+    context.setPrompter(sheets_.get());
     context.setActivation(activation_.get());
     session_ = std::make_unique<ui::UIDesktopSession>(context);
     ui::UIDesktopFrame& frame = session_->frame();
     prompter_->setWindow(&frame);
+    sheets::attachSheetCommands(*session_, *sheets_);
     connect(session_.get(), &ui::UIDesktopSession::aboutRequested, this, &UIApplication::about);
     logout_ = std::make_unique<USRLogoutListener>();
     connect(logout_.get(), &USRLogoutListener::loggedOut, &frame, &QWidget::close);

@@ -12,6 +12,9 @@ namespace desk::ui {
 class UIDesktopSession;
 class UIPrompter;
 } // namespace desk::ui
+namespace desk::sheets {
+class UISheetPrompter;
+} // namespace desk::sheets
 class USRLaunchActivation;
 class USRLogoutListener;
 
@@ -34,6 +37,7 @@ class UIApplication : public QObject {
 
     Options options_;
     std::unique_ptr<ui::UIPrompter> prompter_;
+    std::unique_ptr<sheets::UISheetPrompter> sheets_; // in front of prompter_
     std::unique_ptr<USRLaunchActivation> activation_;
     std::unique_ptr<ui::UIDesktopSession> session_;
     std::unique_ptr<USRLogoutListener> logout_;

@@ -5,14 +5,17 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QtTest>
 
 #include <filesystem>
 #include <fstream>
 
 #include "actcustpalpage.h"
+#include "actiondrops.h"
 #include "actionrules.h"
 #include "actions/usractions.h"
 #include "actionssheet.h"
@@ -148,6 +151,28 @@ class ActionsSheetTest : public QObject {
         USRActions reloaded(alice.ctx);
         QVERIFY(reloaded.loadToolbar(e));
         QCOMPARE(names(reloaded.toolbar()), std::vector<std::string>{"View"});
+    }
+
+    // Three program files dropped: one create dialog, for the first.
+    void aDropOfSeveralProgramsCreatesForTheFirst() {
+        QToolBar bar;
+        QStringList asked;
+        int runs = 0;
+        new UIActionDrops(
+            &bar, [&](const QString& program) { asked << program; }, [&](int) { ++runs; });
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/opt/a/one")),
+                      QUrl::fromLocalFile(QStringLiteral("/opt/a/two")),
+                      QUrl::fromLocalFile(QStringLiteral("/opt/a/three"))});
+        QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&bar, &enter);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&bar, &drop);
+        QCOMPARE(asked, QStringList{QStringLiteral("/opt/a/one")});
+        QCOMPARE(runs, 0);
     }
 
   private:
