@@ -97,6 +97,7 @@ UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description
     }
     top->addWidget(icon, 0, Qt::AlignTop);
 
+    // The box's Alt key focuses the editor (the format bar takes no tab focus).
     auto* box = new QGroupBox(QStringLiteral("&Notes"), this);
     auto* boxLayout = new QVBoxLayout(box);
     auto* bar = new QWidget(box);
@@ -121,10 +122,6 @@ UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description
     bar->setEnabled(editable);
     boxLayout->addWidget(bar);
     boxLayout->addWidget(notes_, 1);
-    // The box's Alt key reaches the editor.
-    auto* notesLabel = new QLabel(this);
-    notesLabel->hide();
-    notesLabel->setBuddy(notes_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

@@ -33,23 +33,21 @@ UIFolderMbrPage::UIFolderMbrPage(USRContext& context, USRPrompter& prompter, UIN
     model_ = new UIMemberModel(list_, editable, this);
     view_ = new UIMemberView(model_, prompter, this);
 
-    nameEdit_ = new QLineEdit(this);
+    // The box's Alt key focuses its first child in the focus chain, the name
+    // edit: it is made first, inside the box.
+    auto* box = new QGroupBox(QStringLiteral("&New List Member"), this);
+    nameEdit_ = new QLineEdit(box);
     nameControl(nameEdit_, 1089, QStringLiteral("New List Member"));
     nameEdit_->setReadOnly(!editable);
     nameEdit_->setMaxLength(63);
-    auto* box = new QGroupBox(QStringLiteral("&New List Member"), this);
+    add_ = makeButton(box, 3, QStringLiteral("&Add"));
+    browse_ = makeButton(box, 8, QStringLiteral("&Browse..."));
+    remove_ = makeButton(this, 4, QStringLiteral("&Remove"));
+    card_ = makeButton(this, 5, QStringLiteral("Business &Card..."));
     auto* boxRow = new QHBoxLayout(box);
     boxRow->addWidget(nameEdit_, 1);
-    browse_ = makeButton(this, 8, QStringLiteral("&Browse..."));
-    add_ = makeButton(this, 3, QStringLiteral("&Add"));
-    remove_ = makeButton(this, 4, QStringLiteral("&Remove"));
-    card_ = makeButton(this, 5, QStringLiteral("&Business Card..."));
     boxRow->addWidget(add_);
     boxRow->addWidget(browse_);
-    // The group box's Alt key reaches the edit.
-    auto* focusLabel = new QLabel(this);
-    focusLabel->hide();
-    focusLabel->setBuddy(nameEdit_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(remove_);

@@ -18,7 +18,7 @@ UIFolderSubPage::UIFolderSubPage(USRContext& context, USRPrompter& prompter,
     list_ = new QListWidget(this);
     nameControl(list_, 1008, QStringLiteral("Subscribers"));
     list_->addItems(subscribers);
-    card_ = makeButton(this, 5, QStringLiteral("&Business Card..."));
+    card_ = makeButton(this, 5, QStringLiteral("Business &Card..."));
     card_->setEnabled(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_, 1);

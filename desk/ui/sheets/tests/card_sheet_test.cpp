@@ -2,6 +2,7 @@
 // store's slot exactly (159 + 160 characters) and no further; the display
 // page shows labels only for values that are there; the company name
 // fitting keeps the previous font for a word that fits no font.
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,6 +12,7 @@
 #include <namedir/directory.h>
 
 #include "cardbusinesspage.h"
+#include "cardpages.h"
 #include "cardsheet.h"
 #include "people/usrpeoplenode.h"
 #include "sheets_station.h"
@@ -111,6 +113,29 @@ class CardSheetTest : public QObject {
         // One word wider than the box at every size: none fits, the caller
         // keeps its font.
         QVERIFY(!fitFont(QString(80, QLatin1Char('W')), base, sizes, box).has_value());
+    }
+
+    // A bitmap becomes the logo; a file that is no bitmap keeps it.
+    void logoFromABitmapFile() {
+        const QString dir = QString::fromStdString(qrdtest::workstation().dir);
+        QImage image(8, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(dir + QStringLiteral("/logo.bmp"), "BMP"));
+        QFile bogus(dir + QStringLiteral("/bogus.bmp"));
+        QVERIFY(bogus.open(QIODevice::WriteOnly));
+        bogus.write("not a bitmap");
+        bogus.close();
+        UIBCardEditPage page(CardPage::General, false);
+        QVERIFY(page.loadLogo(dir + QStringLiteral("/logo.bmp")));
+        const QByteArray logo = page.logo();
+        QVERIFY(!QImage::fromData(logo, "BMP").isNull());
+        QVERIFY(!page.loadLogo(dir + QStringLiteral("/bogus.bmp")));
+        QVERIFY(!page.loadLogo(dir + QStringLiteral("/missing.bmp")));
+        QCOMPARE(page.logo(), logo);
+        QStringList texts(13);
+        QByteArray out;
+        page.store(texts, out);
+        QCOMPARE(out, logo);
     }
 
   private:

@@ -200,6 +200,47 @@ class FolderSheetTest : public QObject {
         QCOMPARE(rights.at("carol@Support@Demo"), 2L);
     }
 
+    // Another workstation changes the folder while the sheet is open: the
+    // write meets 118 and merges, so both changes stay.
+    void aConcurrentChangeIsMerged() {
+        sheetstest::Station alice("alice@Sales@Demo", "alice-demo");
+        QVERIFY(alice.open("Alice Archer"));
+        whenShown<UIFolderPropSheet>([](UIFolderPropSheet* sheet) {
+            sheet->findChild<QLineEdit*>(QStringLiteral("1005"))->setText(QStringLiteral("Merged"));
+            sheet->next();
+            typeMember(sheet->membersPage(), QStringLiteral("bob@Sales@Demo"));
+            sheet->next();
+            sheet->publishPage()->setChoice(0);
+            sheet->accept();
+        });
+        USRFolderNode* folder = alice.desk.newFolder(true);
+        QVERIFY(folder);
+        sheetstest::Station bob("bob@Sales@Demo", "bob-demo");
+        bool bobWrote = false;
+        whenShown<UIFolderPropSheet>([&](UIFolderPropSheet* sheet) {
+            QVERIFY(bob.act());
+            USRFolderNode theirs(bob.ctx);
+            long e = 0;
+            QVERIFY(theirs.setAddress(folder->address(), e));
+            QVERIFY(theirs.read(e));
+            theirs.setDescription("Bob's words");
+            bobWrote = theirs.write(e);
+            QVERIFY(alice.act());
+            UIFolderMbrPage* page = sheet->membersPage();
+            page->view()->clickRole(page->members().find(QStringLiteral("bob@Sales@Demo")), 2);
+            sheet->accept();
+        });
+        QVERIFY(folder->edit(true, false));
+        QVERIFY(bobWrote);
+        long e = 0;
+        QVERIFY2(folder->write(e), qPrintable(QString::number(e)));
+        USRFolderNode stored(alice.ctx);
+        QVERIFY(stored.setAddress(folder->address(), e));
+        QVERIFY(stored.read(e));
+        QCOMPARE(QString::fromStdString(stored.data().description), QStringLiteral("Bob's words"));
+        QCOMPARE(storedRights(alice.ctx, *folder).at("bob@Sales@Demo"), 2L);
+    }
+
     // Removing the only moderator is refused like demoting; a reader goes.
     void removingKeepsAModerator() {
         sheetstest::Station alice("alice@Sales@Demo", "alice-demo");
@@ -211,6 +252,30 @@ class FolderSheetTest : public QObject {
         QCOMPARE(list.size(), 1);
         QCOMPARE(list.at(0).name, QStringLiteral("alice@Sales@Demo"));
         QVERIFY(list.changed());
+    }
+
+    // The members page's Alt keys reach its controls.
+    void keyboardPaths() {
+        sheetstest::Station alice("alice@Sales@Demo", "alice-demo");
+        ListedNames browser;
+        QVariantMap values{
+            {"shared", true},
+            {"editable", true},
+            {"moderator", true},
+            {"name", "Plans"},
+            {"rights", QVariantList{QVariantMap{{"name", "alice@Sales@Demo"}, {"role", 3}}}}};
+        UIFolderPropSheet sheet(alice.ctx, alice.script, browser, values);
+        QCOMPARE(sheet.pages().size(), size_t(3)); // description, members, subscribers
+        sheet.showPage(sheet.membersPage());
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        QTest::keyClick(&sheet, Qt::Key_N, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), sheet.findChild<QWidget*>(QStringLiteral("1089")));
+        QTest::keyClick(&sheet, Qt::Key_B, Qt::AltModifier); // "&Browse...", an animated click
+        QTRY_COMPARE(browser.asked, 1);
+        sheet.showPage(sheet.descriptionPage());
+        QTest::keyClick(&sheet, Qt::Key_F, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), sheet.findChild<QWidget*>(QStringLiteral("1005")));
     }
 
     // A reader sees the pages read-only: no editing buttons, no role clicks.
