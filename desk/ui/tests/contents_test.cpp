@@ -24,11 +24,14 @@ ContentsRow row(const char* name, int kind, const char* description = "") {
 
 QStringList names(const std::vector<ContentsRow>& rows) {
     QStringList out;
-    for (const ContentsRow& r : rows) out << r.name;
+    for (const ContentsRow& r : rows)
+        out << r.name;
     return out;
 }
 
-QStringList namesOf(const ContentsModel& model) { return names(model.rows()); }
+QStringList namesOf(const ContentsModel& model) {
+    return names(model.rows());
+}
 
 } // namespace
 
@@ -66,12 +69,13 @@ class ContentsTest : public QObject {
     void aFreshListIsDescendingByTypeAndHeaderClicksFollowTheRule() {
         ContentsImages images;
         ContentsModel model(images);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setRows({row("doc", kKindDocument), row("dir", kKindFolder), row("web", kKindWeb)});
         QCOMPARE(model.sortKey().column, 1);
         QVERIFY(model.sortKey().descending);
         QCOMPARE(namesOf(model), QStringList({"web", "doc", "dir"})); // folders last
-        model.chooseSortColumn(1); // the same column flips
+        model.chooseSortColumn(1);                                    // the same column flips
         QCOMPARE(namesOf(model), QStringList({"dir", "doc", "web"}));
         model.chooseSortColumn(0); // another column keeps the direction
         QVERIFY(!model.sortKey().descending);
@@ -86,9 +90,11 @@ class ContentsTest : public QObject {
     void theModelShowsTheThreeColumns() {
         ContentsImages images;
         ContentsModel model(images);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setRows({row("Plans", kKindFolder, "the plans")});
-        QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Name"));
+        QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Name"));
         QCOMPARE(model.headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Description"));
         QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("Folder"));
