@@ -1,6 +1,7 @@
 #include "launch.h"
 
 #include <cerrno>
+#include <string>
 
 #include "commandline.h"
 #include "files/usrfile.h"
@@ -17,11 +18,19 @@ std::string localForm(const std::string& path) {
     return local.empty() ? path : local;
 }
 
+// An item comes from a record that other users write. A double quote in it
+// would close the quotes around "%%" and let the rest become arguments of
+// their own, so it is dropped (network paths and URLs have none).
+std::string quotable(std::string item) {
+    std::erase(item, '"');
+    return item;
+}
+
 } // namespace
 
 long launch(const LaunchInput& input) {
     std::string startDirectory = localForm(input.startDirectory);
-    std::string line = expandCommandLine(input.commandLine, localForm(input.item));
+    std::string line = expandCommandLine(input.commandLine, quotable(localForm(input.item)));
     CommandParts parts = splitCommandLine(line, [&](const std::string& program) {
         return !programFile(program, startDirectory).empty();
     });
@@ -52,6 +61,9 @@ long openWithDefaultProgram(const std::string& path) {
         std::string program;
         long error = 0;
         if (!USRFile::programForFile(normal, program, error)) return error;
+        // An executable is its own program: it starts without being handed
+        // its own path as a file to work on.
+        if (program == normal) return launch({normal, "", "", kShowNormal, "open"});
         return launch({program + " \"%%\"", normal, "", kShowNormal, "open"});
     }
     return launch({normal, "", "", kShowNormal, "open"});

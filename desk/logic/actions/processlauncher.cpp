@@ -1,6 +1,7 @@
 #include "processlauncher.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,6 +69,9 @@ long USRProcessLauncher::start(const LaunchRequest& request) {
             _exit(1);
         }
         if (grandchild > 0) _exit(0);
+        // The desktop's own descriptors (sockets, the store's files) do not
+        // pass to the program; the report pipe is close-on-exec already.
+        close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
         if (dir && chdir(dir) != 0) {
             reportErrno(fds[1], errno);
             _exit(127);

@@ -10,9 +10,11 @@
 #include "actions/programpath.h"
 #include "actions/standardactions.h"
 #include "core/context.h"
+#include "core/notifier.h"
 #include "core/prompter.h"
 #include "core/strings.h"
 #include "files/usrfile.h"
+#include "folders/usrfoldernode.h"
 #include "items/usrdocnode.h"
 #include "nodes/usritemnode.h"
 #include "nodes/usrnoderegistry.h"
@@ -159,6 +161,28 @@ bool USRActions::reportRunFailure(long error) {
     return false;
 }
 
+bool USRActions::runCommand(long commandId, USRNode* item, USRFolderNode* current,
+                            bool mayChangeCurrent, USRNotifier* notifier) {
+    long e = 0;
+    if (item && !item->read(e)) {
+        context_.prompter().showError(e);
+        if (e == DIR_OBJECT_MISSING && current && mayChangeCurrent) {
+            long ignored = 0; // a second 36 is not shown
+            current->removeNode(*item, ignored);
+            if (notifier) notifier->send(USR_HINT_FOLDER_REREAD, current);
+        }
+        return false;
+    }
+    USRActionNode* action = findByCommandId(commandId);
+    if (!action) {
+        reportRunFailure(DIR_OBJECT_MISSING);
+        return false;
+    }
+    if (run(action, item, e)) return true;
+    reportRunFailure(e);
+    return false;
+}
+
 bool USRActions::doAction(USRItemNode& item) {
     long e = 0;
     if (!loadLibrary(e)) {
@@ -238,6 +262,18 @@ bool USRActions::addToToolbar(USRActionNode* action, long& error) {
     if (!context_.dir().addActionToToolbar(ref, error)) return false;
     if (std::find(toolbar_.begin(), toolbar_.end(), action) == toolbar_.end())
         toolbar_.push_back(action);
+    numberToolbar();
+    return true;
+}
+
+bool USRActions::setToolbarOrder(const std::vector<USRActionNode*>& order, long& error) {
+    std::vector<DIRRefInfo> refs;
+    for (USRActionNode* a : order) {
+        if (!a || !a->address()) return fail(error, DIR_ADDRESS_UNSET);
+        refs.push_back(referenceOf(*a));
+    }
+    if (!context_.dir().setActionToolbar(refs, error)) return false;
+    toolbar_ = order;
     numberToolbar();
     return true;
 }

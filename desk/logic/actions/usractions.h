@@ -12,7 +12,9 @@
 
 #include "actions/usractionnode.h"
 
+class USRFolderNode;
 class USRItemNode;
+class USRNotifier;
 
 class USRActions {
   public:
@@ -38,6 +40,14 @@ class USRActions {
     // action is gone (36, 117, 121), the system's text and 5023 for codes
     // below 33, the error text otherwise. True when the toolbar was reloaded.
     bool reportRunFailure(long error);
+
+    // A toolbar command (1000..2999) on `item` (none: the action alone).
+    // The item is read again first: a failed read is shown and nothing
+    // runs; an item that vanished (36) is also taken out of `current` when
+    // the person may change it (hint 14 with the folder). A failed run is
+    // reported (reportRunFailure).
+    bool runCommand(long commandId, USRNode* item, USRFolderNode* current, bool mayChangeCurrent,
+                    USRNotifier* notifier);
 
     // "Do Action": the Select Action dialog for `item`; the standard entry
     // opens the item with its default program, any other entry runs that
@@ -69,6 +79,9 @@ class USRActions {
     // record and drops the node.
     bool remove(USRActionNode* action, long& error);
     bool addToToolbar(USRActionNode* action, long& error);
+    // Stores the toolbar in the order the person arranged (the actions of
+    // the toolbar, each once) and numbers it again.
+    bool setToolbarOrder(const std::vector<USRActionNode*>& order, long& error);
 
     // Puts the library's actions marked for the toolbar on it; only when
     // none was added, creates the standard actions. The number of actions

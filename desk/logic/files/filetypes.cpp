@@ -11,10 +11,10 @@
 #include <sstream>
 #include <vector>
 
-#include "pathtext.h"
+#include "files/pathtext.h"
+#include "files/usrfile.h"
+#include "files/xdgapps.h"
 #include "qrd/ini.h"
-#include "usrfile.h"
-#include "xdgapps.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Network path recognition, the client generation and the UNC key.
 #include <atomic>
 
+#include "files/pathtext.h"
+#include "files/usrfile.h"
 #include "namedir/qrdapi_wrapper.h"
-#include "pathtext.h"
 #include "qrd/config.h"
 #include "qrd/ini.h"
-#include "usrfile.h"
 
 using usrfile::startsWithNoCase;
 using usrfile::unquoted;

@@ -1,13 +1,14 @@
 // Network form of paths: full service names, mounted services and back.
 #include <cctype>
 #include <mutex>
+#include <optional>
 #include <vector>
 
+#include "files/pathtext.h"
+#include "files/usrfile.h"
 #include "namedir/qrdapi_wrapper.h"
-#include "pathtext.h"
 #include "qrd/config.h"
 #include "qrd/drivemappings.h"
-#include "usrfile.h"
 
 using usrfile::equalsNoCase;
 using usrfile::startsWithNoCase;

@@ -1,4 +1,4 @@
-#include "pathtext.h"
+#include "files/pathtext.h"
 
 #include <cctype>
 

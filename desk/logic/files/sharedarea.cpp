@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "pathtext.h"
-#include "usrfile.h"
+#include "files/pathtext.h"
+#include "files/usrfile.h"
 
 namespace fs = std::filesystem;
 

@@ -11,13 +11,13 @@
 #include "core/strings.h"
 #include "files/usrfile.h"
 #include "folders/usrfoldernode.h"
+#include "items/docname.h"
 #include "items/usrdocnode.h"
 #include "items/usrwebnode.h"
 #include "nodes/usrnoderegistry.h"
 
 namespace {
 
-constexpr size_t kNameMaxChars = 50;
 constexpr long kStrNotAFile = 3500 + DIR_NOT_A_FILE;
 
 // Creates `node`'s record, registers it and links it into `current`; shows
@@ -49,21 +49,7 @@ Node* addToFolder(USRContext& context, USRFolderNode& current, std::unique_ptr<N
     return raw;
 }
 
-bool isUtf8Continuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 } // namespace
-
-std::string USRDocumentNameFor(const std::string& path) {
-    std::string name = USRFile::fileNameOf(path);
-    size_t chars = 0;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (isUtf8Continuation(name[i])) continue;
-        if (chars++ == kNameMaxChars) return name.substr(0, i);
-    }
-    return name;
-}
 
 USRDocNode* USRNewDocumentItem(USRContext& context, USRFolderNode& current,
                                const std::optional<std::string>& dropped, USRNotifier* notifier) {

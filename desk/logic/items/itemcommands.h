@@ -29,7 +29,3 @@ bool USREditDocumentProperties(USRContext& context, USRDocNode& doc, USRNotifier
 // preferences' share directory, copies with the copy progress dialog. On
 // success `path` is the copy's (network form).
 bool USROfferSharedCopy(USRContext& context, std::string& path);
-
-// A document's name for a file: the part after the last separator, cut to
-// 50 characters.
-std::string USRDocumentNameFor(const std::string& path);

@@ -11,10 +11,10 @@
 #include "people/usrpeoplenode.h"
 
 const USRNodeKind kUSRNodeKinds[] = {
-    {DIR_TYPE_FOLDER, USRMakeFolderNode},
-    {DIR_TYPE_DOCUMENT, USRMakeDocNode},
-    {DIR_TYPE_PERSON, USRMakePeopleNode},
-    {DIR_TYPE_WEB, USRMakeWebNode},
-    {DIR_TYPE_ACTION, USRMakeActionNode},
+    {DIR_TYPE_FOLDER, USRMakeFolderNode}, // folders/
+    {DIR_TYPE_DOCUMENT, USRMakeDocNode},  // items/
+    {DIR_TYPE_PERSON, USRMakePeopleNode}, // people/
+    {DIR_TYPE_WEB, USRMakeWebNode},       // items/
+    {DIR_TYPE_ACTION, USRMakeActionNode}, // actions/
 };
 const size_t kUSRNodeKindCount = sizeof kUSRNodeKinds / sizeof kUSRNodeKinds[0];

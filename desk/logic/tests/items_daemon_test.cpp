@@ -17,32 +17,26 @@
 #include "core/strings.h"
 #include "files/usrfile.h"
 #include "folders/usrfoldernode.h"
+#include "items/docname.h"
 #include "items/itemcommands.h"
 #include "items/urlforms.h"
 #include "items/usrdocnode.h"
 #include "items/usrwebnode.h"
-#include "itemscript.h"
 #include "launchrecorder.h"
 #include "nodes/usrnoderegistry.h"
+#include "script_prompter.h"
 #include "store_daemon.h"
+#include "testfiles.h"
 
 namespace fs = std::filesystem;
 using usraction::LaunchRequest;
 
+using deskfiles::readFile;
+using deskfiles::writeFile;
+
 namespace {
 
 const std::string kService = "\\\\Namewright\\FILES@Sales@Demo\\docs";
-
-void writeFile(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << text;
-    chmod(path.c_str(), mode);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class Items : public storetest::DaemonFixture {
   protected:
@@ -103,7 +97,7 @@ class Items : public storetest::DaemonFixture {
     DIRDirectory dir;
     std::unique_ptr<USRContext> ctx;
     std::unique_ptr<USRActions> actions;
-    ItemScript script;
+    ScriptPrompter script;
     USRFolderNode* home = nullptr;
     RecordLaunches record;
 };
@@ -172,6 +166,28 @@ TEST_F(Items, AnActionChangedOrDeletedElsewhereIsDroppedAndReported) {
     EXPECT_NE(script.messages.back().find(USRString(5023)), std::string::npos);
 }
 
+TEST_F(Items, AToolbarCommandOnAVanishedItemTakesItOutOfTheFolder) {
+    USRDocNode* doc = addDocument(kService + "\\reports\\a b.doc");
+    long e = 0;
+    ASSERT_TRUE(home->addNode(*doc, e)) << e;
+    USRActionNode* edit = makeAction("Edit", kService + "\\tools\\edit.sh \"%%\"", true);
+    ASSERT_TRUE(library().addToToolbar(edit, e)) << e;
+    USRNotifier notifier;
+    std::vector<int> hints;
+    QObject::connect(&notifier, &USRNotifier::hint,
+                     [&](int code, USRNode*) { hints.push_back(code); });
+
+    ASSERT_TRUE(library().runCommand(1000, doc, home, true, &notifier));
+    EXPECT_EQ(record.recorder->started.size(), 1u);
+
+    ASSERT_TRUE(dir.destroyNode(doc->address(), e)) << e;
+    EXPECT_FALSE(library().runCommand(1000, doc, home, true, &notifier));
+    EXPECT_EQ(record.recorder->started.size(), 1u);
+    EXPECT_EQ(script.messages.size(), 1u); // the vanished item, once
+    EXPECT_EQ(hints, std::vector<int>{USR_HINT_FOLDER_REREAD});
+    EXPECT_TRUE(home->children().empty());
+}
+
 TEST_F(Items, StandardActionsAreInstalledOnlyWhenNoneIsMarkedForTheToolbar) {
     long e = 0;
     EXPECT_EQ(library().installStandard(e), 2) << e;
@@ -180,6 +196,14 @@ TEST_F(Items, StandardActionsAreInstalledOnlyWhenNoneIsMarkedForTheToolbar) {
     ASSERT_NE(wordpad, nullptr);
     EXPECT_EQ(wordpad->name(), "Windows WordPad editor");
     EXPECT_EQ(library().findByCommandId(999), nullptr);
+    // Rearranged, the toolbar keeps its new order in the store.
+    std::vector<USRActionNode*> swapped{library().toolbar()[1], library().toolbar()[0]};
+    ASSERT_TRUE(library().setToolbarOrder(swapped, e)) << e;
+    USRActions reloaded(*ctx);
+    ASSERT_TRUE(reloaded.loadToolbar(e)) << e;
+    ASSERT_EQ(reloaded.toolbar().size(), 2u);
+    EXPECT_EQ(reloaded.findByCommandId(1000)->name(), "Windows WordPad editor");
+    reloaded.clear();
 
     USRActions::Definition marked;
     marked.name = "Viewer";
@@ -199,12 +223,12 @@ TEST_F(Items, DoActionOffersTheActionsThatApplyAndTheStandardEntry) {
     USRDocNode* doc = addDocument(local);
     makeAction("Edit", mount() + "/tools/edit.sh \"%%\"", true);
     QStringList offered;
-    script.dialogHandlers.push_back([&](QVariantMap& v) {
+    script.dialogs.push_back([&](USRDialog, QVariantMap& v) {
         offered = v.value("actions").toStringList();
         v["index"] = 1;
         return USR_REPLY_OK;
     });
-    script.dialogHandlers.push_back([&](QVariantMap& v) {
+    script.dialogs.push_back([&](USRDialog, QVariantMap& v) {
         v["index"] = 0;
         return USR_REPLY_OK;
     });
@@ -227,7 +251,7 @@ TEST_F(Items, ADroppedFileBecomesADocumentNamedAfterItInTheFolder) {
     QObject::connect(&notifier, &USRNotifier::hint,
                      [&](int code, USRNode*) { hints.push_back(code); });
     QVariantMap shown;
-    script.dialogHandlers.push_back([&](QVariantMap& v) {
+    script.dialogs.push_back([&](USRDialog, QVariantMap& v) {
         shown = v;
         return USR_REPLY_OK;
     });
@@ -248,9 +272,9 @@ TEST_F(Items, ADroppedFileBecomesADocumentNamedAfterItInTheFolder) {
     EXPECT_EQ(again.creator(), doc->creator());
 
     // A folder is refused before any dialog; Cancel creates nothing.
-    size_t dialogs = script.dialogs.size();
+    size_t dialogs = script.shown.size();
     EXPECT_EQ(USRNewDocumentItem(*ctx, *home, mount() + "/reports", &notifier), nullptr);
-    EXPECT_EQ(script.dialogs.size(), dialogs);
+    EXPECT_EQ(script.shown.size(), dialogs);
     EXPECT_NE(script.messages.back().find("is not a file"), std::string::npos);
     long before = ctx->folders().count();
     EXPECT_EQ(USRNewDocumentItem(*ctx, *home, std::nullopt, &notifier), nullptr);
@@ -260,7 +284,7 @@ TEST_F(Items, ADroppedFileBecomesADocumentNamedAfterItInTheFolder) {
 
 TEST_F(Items, TheWebItemDialogInsistsOnANameAndAKnownUrlForm) {
     auto answer = [&](std::string name, std::string url) {
-        script.dialogHandlers.push_back([=](QVariantMap& v) {
+        script.dialogs.push_back([=](USRDialog, QVariantMap& v) {
             v["name"] = QString::fromStdString(name);
             v["url"] = QString::fromStdString(url);
             return USR_REPLY_OK;
@@ -305,24 +329,24 @@ TEST_F(Items, ALocalFileOfASharedDocumentIsCopiedToASharedAreaFirst) {
     ASSERT_TRUE(doc->isShared());
 
     QString proposed;
-    script.answers = {true, true};                        // copy it; try again after a local choice
-    script.dialogHandlers.push_back([&](QVariantMap& v) { // save as: a local folder
+    script.answers = {true, true}; // copy it; try again after a local choice
+    script.dialogs.push_back([&](USRDialog, QVariantMap& v) { // save as: a local folder
         proposed = v.value("path").toString();
         v["path"] = QString::fromStdString(ws() + "/home/copy.txt");
         return USR_REPLY_OK;
     });
-    script.dialogHandlers.push_back([&](QVariantMap& v) { // save as: the share
+    script.dialogs.push_back([&](USRDialog, QVariantMap& v) { // save as: the share
         v["path"] = QString::fromStdString(mount() + "/incoming/plan.txt");
         return USR_REPLY_OK;
     });
-    script.dialogHandlers.push_back([&](QVariantMap& v) { // the copy
+    script.dialogs.push_back([&](USRDialog, QVariantMap& v) { // the copy
         fs::create_directories(mount() + "/incoming");
         fs::copy_file(v.value("source").toString().toStdString(),
                       v.value("destination").toString().toStdString());
         v["result"] = 0;
         return USR_REPLY_OK;
     });
-    script.dialogHandlers.push_back([&](QVariantMap&) { return USR_REPLY_OK; }); // properties
+    script.dialogs.push_back([&](USRDialog, QVariantMap&) { return USR_REPLY_OK; }); // properties
     ASSERT_TRUE(USREditDocumentProperties(*ctx, *doc, nullptr));
     EXPECT_EQ(proposed.toStdString(), mount() + "/incoming/plan.txt");
     ASSERT_EQ(script.questions.size(), 2u);
@@ -335,10 +359,10 @@ TEST_F(Items, ALocalFileOfASharedDocumentIsCopiedToASharedAreaFirst) {
 
     // Declining the copy opens nothing.
     USRDocNode* other = addDocument(local);
-    size_t dialogs = script.dialogs.size();
+    size_t dialogs = script.shown.size();
     script.answers = {false};
     EXPECT_FALSE(USREditDocumentProperties(*ctx, *other, nullptr));
-    EXPECT_EQ(script.dialogs.size(), dialogs);
+    EXPECT_EQ(script.shown.size(), dialogs);
 }
 
 } // namespace

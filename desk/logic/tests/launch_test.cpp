@@ -1,7 +1,9 @@
 // Launching: what an action's command line starts (through a recorder), and
 // one real start of a script of the test's own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -15,20 +17,17 @@
 #include "files/usrfile.h"
 #include "launchrecorder.h"
 #include "testenv.h"
+#include "testfiles.h"
 
 namespace fs = std::filesystem;
 using namespace usraction;
 using Kind = LaunchRequest::Kind;
 
+using deskfiles::writeFile;
+
 namespace {
 
 const std::string kService = "\\\\Namewright\\FILES@Sales@Demo\\docs";
-
-void writeFile(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << text;
-    chmod(path.c_str(), mode);
-}
 
 class Launching : public testing::Test {
   protected:
@@ -59,6 +58,11 @@ TEST_F(Launching, AnExecutableOnAShareStartsWithTheItemQuotedAndItsStartDirector
     EXPECT_EQ(r.workingDirectory, mount() + "/reports");
     EXPECT_EQ(r.showMode, 3);
     EXPECT_EQ(r.verb, "open");
+
+    // An item cannot smuggle arguments past its quotes.
+    in.item = "/x/a\" --evil \"b";
+    ASSERT_EQ(launch(in), 0);
+    EXPECT_EQ(record.recorder->started.back().arguments, std::vector<std::string>{"/x/a --evil b"});
 }
 
 TEST_F(Launching, AFileThatIsNotExecutableGoesToTheOpenerWithShowNormal) {
@@ -92,14 +96,7 @@ TEST_F(Launching, OpeningAFileWithItsDefaultProgram) {
     ASSERT_EQ(openWithDefaultProgram(ws() + "/home/My Notes"), 0);
     // A mounted share's file normalises first, then goes through the
     // program registered for its type, with its local path.
-    setenv("XDG_DATA_HOME", (ws() + "/share").c_str(), 1);
-    // The system's MIME database without its applications.
-    fs::create_directories(ws() + "/system");
-    fs::create_directory_symlink("/usr/share/mime", ws() + "/system/mime");
-    setenv("XDG_DATA_DIRS", (ws() + "/system").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (ws() + "/nowhere").c_str(), 1);
-    writeFile(ws() + "/config/mimeapps.list",
-              "[Default Applications]\ntext/plain=viewer.desktop\n");
+    deskfiles::useOwnApplications(ws(), "text/plain=viewer.desktop\n");
     writeFile(ws() + "/share/applications/viewer.desktop",
               "[Desktop Entry]\nExec=" + ws() + "/bin/viewer --read %f\n");
     writeFile(ws() + "/bin/viewer", "#!/bin/sh\n", 0755);
@@ -117,6 +114,13 @@ TEST_F(Launching, OpeningAFileWithItsDefaultProgram) {
               (std::vector<std::string>{"--read", mount() + "/reports/to do.txt"}));
 
     EXPECT_EQ(openWithDefaultProgram(kService + "\\reports\\photo.unknownkind"), ENOENT);
+
+    // An executable on a share starts on its own, not with itself as its file.
+    ASSERT_EQ(openWithDefaultProgram(kService + "\\tools\\edit.sh"), 0);
+    const LaunchRequest& tool = record.recorder->started.back();
+    EXPECT_EQ(tool.kind, Kind::Direct);
+    EXPECT_EQ(tool.program, mount() + "/tools/edit.sh");
+    EXPECT_TRUE(tool.arguments.empty());
 }
 
 // Waits for a file to appear; false after the timeout.
@@ -137,28 +141,35 @@ std::vector<std::string> lines(const std::string& path) {
     return out;
 }
 
-TEST(RealLaunch, TheProgramGetsItsArgumentsAndWorkingDirectory) {
+TEST(RealLaunch, TheProgramGetsItsArgumentsAndWorkingDirectoryAndNoOtherDescriptor) {
     std::string ws = qrdtest::workstation().dir;
     std::string script = ws + "/bin/probe";
     std::string out = ws + "/probe.out";
-    // Writes its working directory and arguments, then renames the file
-    // into place so that the test never reads half of it.
+    // Writes its working directory, whether descriptor $2 reached it, and
+    // its other arguments, then renames the file into place so that the
+    // test never reads half of it.
     writeFile(script,
-              "#!/bin/sh\nout=\"$1\"; shift\n"
-              "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$out.part\"\n"
+              "#!/bin/sh\nout=\"$1\"; fd=\"$2\"; shift 2\n"
+              "{ pwd; if [ -e /proc/$$/fd/$fd ]; then echo leaked; else echo closed; fi\n"
+              "  for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$out.part\"\n"
               "mv \"$out.part\" \"$out\"\n",
               0755);
     fs::create_directories(ws + "/work dir");
     std::string item = ws + "/some dir/a b.txt";
+    int open = ::open(script.c_str(), O_RDONLY); // inheritable
+    ASSERT_GE(open, 0);
 
-    ASSERT_EQ(launch({script + " " + out + " \"%%\" second", item, ws + "/work dir", 1, "open"}),
+    ASSERT_EQ(launch({script + " " + out + " " + std::to_string(open) + " \"%%\" second", item,
+                      ws + "/work dir", 1, "open"}),
               0);
+    ::close(open);
     ASSERT_TRUE(waitForFile(out, std::chrono::seconds(10)));
     std::vector<std::string> got = lines(out);
-    ASSERT_EQ(got.size(), 3u);
+    ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(fs::canonical(got[0]), fs::canonical(ws + "/work dir"));
-    EXPECT_EQ(got[1], item);
-    EXPECT_EQ(got[2], "second");
+    EXPECT_EQ(got[1], "closed");
+    EXPECT_EQ(got[2], item);
+    EXPECT_EQ(got[3], "second");
 }
 
 TEST(RealLaunch, AProgramThatCannotStartIsAnError) {

@@ -9,8 +9,11 @@
 
 #include "files/usrfile.h"
 #include "testenv.h"
+#include "testfiles.h"
 
 namespace fs = std::filesystem;
+
+using deskfiles::writeFile;
 
 namespace {
 
@@ -19,11 +22,6 @@ long fakeResolver(std::string& name) {
     if (name == "nobody") return 1001;
     if (name.find('@') == std::string::npos) name += "@Sales@Demo";
     return 0;
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << text;
 }
 
 class SharedFiles : public testing::Test {
@@ -160,14 +158,7 @@ TEST_F(SharedFiles, FileTests) {
 }
 
 TEST_F(SharedFiles, TheProgramForAFileComesFromTheDefaultApplications) {
-    setenv("XDG_DATA_HOME", (ws() + "/share").c_str(), 1);
-    // The system's MIME database without its applications.
-    fs::create_directories(ws() + "/system");
-    fs::create_directory_symlink("/usr/share/mime", ws() + "/system/mime");
-    setenv("XDG_DATA_DIRS", (ws() + "/system").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (ws() + "/nowhere").c_str(), 1);
-    writeFile(ws() + "/config/mimeapps.list",
-              "[Default Applications]\ntext/plain=gone.desktop;viewer.desktop;\n");
+    deskfiles::useOwnApplications(ws(), "text/plain=gone.desktop;viewer.desktop;\n");
     writeFile(ws() + "/share/applications/viewer.desktop",
               "[Desktop Entry]\nType=Application\nExec=/opt/viewer --read %F\n");
     writeFile(mount() + "/notes.txt", "hello\n");
