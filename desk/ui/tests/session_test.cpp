@@ -232,6 +232,16 @@ class SessionTest : public QObject {
         QCOMPARE(int(model.rows().size()), 2);
         QVERIFY(model.rows()[0].node != nullptr);
         QVERIFY(!names.contains(QString::fromStdString(model.rows()[0].node->key())));
+        // A pasted web address becomes a web item, its dialog filled in.
+        QApplication::clipboard()->setText(QStringLiteral("https://example.org/pasted"));
+        QString offered;
+        alice->prompter.dialogs.push_back([&offered](USRDialog, QVariantMap& v) {
+            offered = v["url"].toString();
+            return USR_REPLY_OK;
+        });
+        alice->session->frame().runCommand(kCmdPaste);
+        QCOMPARE(offered, QStringLiteral("https://example.org/pasted"));
+        QCOMPARE(int(model.rows().size()), 3);
     }
 
     void filesDroppedFromOutsideBecomeDocuments() {
