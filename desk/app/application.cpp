@@ -42,7 +42,14 @@ void UIApplication::about() {
 }
 
 bool UIApplication::saveScreenshot() {
-    const QPixmap shot = session_->frame().grab();
+    // At another scale the window keeps its size and is drawn with more
+    // pixels, as on a high-density screen.
+    ui::UIDesktopFrame& frame = session_->frame();
+    const qreal scale = options_.scale > 0 ? options_.scale : frame.devicePixelRatioF();
+    QPixmap shot(frame.size() * scale);
+    shot.setDevicePixelRatio(scale);
+    shot.fill(Qt::transparent);
+    frame.render(&shot);
     if (shot.save(options_.screenshot, "PNG")) {
         std::printf("namedesk: saved the main window (%dx%d pixels) in %s\n", shot.width(),
                     shot.height(), qPrintable(options_.screenshot));

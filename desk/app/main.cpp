@@ -27,7 +27,6 @@ int main(int argc, char** argv) {
     }
     if (!options.screenshot.isEmpty()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (options.scale > 0) qputenv("QT_SCALE_FACTOR", QByteArray::number(options.scale));
     }
     QApplication qt(argc, argv);
     desk::app::UIApplication app(options);

@@ -14,6 +14,7 @@
 #include "folders/usrfoldernode.h"
 #include "items/itemcommands.h"
 #include "items/usrdocnode.h"
+#include "items/usrwebnode.h"
 #include "nodes/usrnodefactory.h"
 #include "nodes/usrnoderegistry.h"
 
@@ -32,6 +33,7 @@ namespace {
 
 const QString kSeparator = QStringLiteral(", ");
 constexpr int kMaxFileName = 260; // longer dropped names are not taken
+constexpr int kNameChars = 50;    // a pasted address names its web item, cut to this
 
 // Text that reads as a web address.
 bool isWebAddress(const QString& text) {
@@ -172,18 +174,12 @@ void UIClipboard::pasteFiles(const QStringList& files, USRFolderNode* target) {
         USRNewDocumentItem(doc_.context(), *target, file.toStdString(), &doc_.notifier());
 }
 
-bool UIClipboard::copyInto(USRNode& node, USRFolderNode& target, long& error) {
+bool UIClipboard::addNew(std::unique_ptr<USRNode> node, USRFolderNode& target, long& error) {
     USRContext& ctx = doc_.context();
-    std::unique_ptr<DIRCommonInfo> record = node.makeRecord();
-    record->address.reset();
-    record->parents.clear();
-    record->base.shared = target.isShared() ? 1 : 0;
-    std::unique_ptr<USRNode> copy = ctx.factory().make(ctx, node.objectType());
-    copy->takeWhole(*record);
-    if (!USRCreateRecord(*copy, error)) return false;
-    USRNode* raw = copy.get();
+    if (!USRCreateRecord(*node, error)) return false;
+    USRNode* raw = node.get();
     long ignored = 0;
-    if (!ctx.folders().add(copy, error)) {
+    if (!ctx.folders().add(node, error)) {
         ctx.dir().destroyNode(raw->address(), ignored);
         return false;
     }
@@ -195,10 +191,33 @@ bool UIClipboard::copyInto(USRNode& node, USRFolderNode& target, long& error) {
     return true;
 }
 
+bool UIClipboard::copyInto(USRNode& node, USRFolderNode& target, long& error) {
+    USRContext& ctx = doc_.context();
+    std::unique_ptr<DIRCommonInfo> record = node.makeRecord();
+    record->address.reset();
+    record->parents.clear();
+    record->base.shared = target.isShared() ? 1 : 0;
+    std::unique_ptr<USRNode> copy = ctx.factory().make(ctx, node.objectType());
+    copy->takeWhole(*record);
+    return addNew(std::move(copy), target, error);
+}
+
+void UIClipboard::pasteAddress(const QString& address, USRFolderNode& target) {
+    // The web item dialog opens with the address filled in.
+    auto web = std::make_unique<USRWebNode>(doc_.context());
+    web->setUrl(address.trimmed().toStdString());
+    web->setName(address.trimmed().left(kNameChars).toStdString());
+    web->data().shared = target.isShared();
+    if (!web->edit(true, true)) return;
+    long e = 0;
+    if (!addNew(std::move(web), target, e)) showError(window_, e, address);
+}
+
 void UIClipboard::pasteText(const QString& text, USRFolderNode* target, bool move) {
     USRContext& ctx = doc_.context();
     if (isWebAddress(text)) {
-        USRNewWebItem(ctx, *target, &doc_.notifier());
+        pasteAddress(text, *target);
+        doc_.notifier().send(USR_HINT_NODES_ADDED);
         return;
     }
     const bool ownCut = cutPending_ && text == text_;

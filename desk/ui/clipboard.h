@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <Qt>
+#include <memory>
 #include <vector>
 
 class QMimeData;
@@ -50,6 +51,10 @@ class UIClipboard {
     void pasteFiles(const QStringList& files, USRFolderNode* target);
     void pasteText(const QString& text, USRFolderNode* target, bool move);
     bool copyInto(USRNode& node, USRFolderNode& target, long& error);
+    void pasteAddress(const QString& address, USRFolderNode& target);
+    // Creates the record of a new node, registers it and links it into
+    // `target`; undoes what was done when a step fails.
+    bool addNew(std::unique_ptr<USRNode> node, USRFolderNode& target, long& error);
 
     UIDesktop& doc_;
     QWidget* window_;

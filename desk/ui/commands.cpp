@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace desk::ui {
 namespace {
@@ -234,23 +235,6 @@ constexpr PopupRow kTreePopup[] = {
     {"", kCmdPublish},
 };
 
-constexpr PopupRow kContentsPopup[] = {
-    {"", kCmdCut},
-    {"", kCmdCopy},
-    {"", kCmdPaste},
-    {"", 0},
-    {"", kCmdDelete},
-    {"", 0},
-    {"&New/&Folder", kCmdNewPersonalFolder},
-    {"&New/&Folder", kCmdNewSharedFolder},
-    {"&New", kCmdNewDocument},
-    {"&New", kCmdNewWebItem},
-    {"", kCmdProperties},
-    {"", 0},
-    {"", kCmdPublish},
-    {"", kCmdActivate},
-};
-
 constexpr PopupRow kOfferPopup[] = {{"", kCmdSubscribe}, {"", kCmdDontSubscribe}};
 
 constexpr PopupRow kActionsPopup[] = {
@@ -291,8 +275,15 @@ std::span<const PopupRow> popupMenu(PopupId id) {
     switch (id) {
     case kPopupTree:
         return kTreePopup;
-    case kPopupContents:
-        return kContentsPopup;
+    case kPopupContents: {
+        // The contents list's menu is the tree's with Activate at the end.
+        static const std::vector<PopupRow> rows = [] {
+            std::vector<PopupRow> r(std::begin(kTreePopup), std::end(kTreePopup));
+            r.push_back({"", kCmdActivate});
+            return r;
+        }();
+        return rows;
+    }
     case kPopupOffer:
         return kOfferPopup;
     case kPopupActions:

@@ -104,6 +104,7 @@ UIFolderView::UIFolderView(UIDesktop& doc, QWidget* parent) : QWidget(parent), d
     tabs_->setAccessibleName(QStringLiteral("Desktop or inbox"));
     tabs_->setExpanding(false);
     tabs_->setDrawBase(false);
+    tabs_->setUsesScrollButtons(false);
     tabs_->setAcceptDrops(true);
     tabs_->setChangeCurrentOnDrag(true); // a drag reaches the other tree
     stack_ = new QStackedWidget(this);
@@ -459,8 +460,9 @@ void UIFolderView::fitTabLabels() {
     if (tabs_->count() < 2) return;
     // The labels show only when both fit beside their pictures.
     const QFontMetrics fm(tabs_->font());
+    constexpr int kTabChrome = 48; // picture, gap and the style's padding per tab
     const int full = fm.horizontalAdvance(uiString(kStrTabDesktop)) +
-                     fm.horizontalAdvance(uiString(kStrTabInbox)) + 2 * (16 + 32);
+                     fm.horizontalAdvance(uiString(kStrTabInbox)) + 2 * kTabChrome;
     const bool labels = width() - 3 >= full;
     tabs_->setTabText(kDesktopTab, labels ? uiString(kStrTabDesktop) : QString());
     tabs_->setTabText(kInboxTab, labels ? uiString(kStrTabInbox) : QString());

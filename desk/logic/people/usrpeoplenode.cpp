@@ -95,7 +95,14 @@ bool USRPeopleNode::read(long& error) {
 }
 
 bool USRPeopleNode::write(long& error) {
+    // The store writes the login user's card: another user's card must
+    // never land there.
+    std::string user, holder = owner_;
     long e = 0;
+    if (!context().loginName(user, e)) return fail(error, e);
+    auto* nm = dynamic_cast<const DIRNmDirectoryAddress*>(address());
+    if (holder.empty() && nm) holder = nm->nmName;
+    if (!holder.empty() && !USRSameName(holder, user)) return fail(error, DIR_ACCESS_DENIED);
     if (!context().dir().setBusinessCardInfo(makeCard(), e)) return fail(error, e);
     clearChangeFlags();
     error = 0;

@@ -226,6 +226,34 @@ TEST_F(DeskScenario, ASharedFolderIsPublishedOfferedSubscribedAndASecondOfferDec
     EXPECT_EQ(childNames(*root), std::vector<std::string>{"Sales plans"});
 }
 
+TEST_F(DeskScenario, AnOfferDeclinedAtAnotherWorkstationLeavesTheInboxAtTheNextUpdate) {
+    Station alice("alice@Sales@Demo", "alice-demo"), bob("bob@Sales@Demo", "bob-demo");
+    firstRun(bob, "Bob Baker");
+    firstRun(alice, "Alice Archer");
+    USRFolderNode* memo = makeFolder(alice, "Memo", true, "bob@Sales@Demo", 1);
+    ASSERT_TRUE(memo);
+    ASSERT_EQ(publish(*memo).size(), 1u);
+
+    as(bob);
+    updateInbox(bob);
+    ASSERT_EQ(bob.desk.newFoldersOnOffer().size(), 1u);
+    bob.desk.showOfferedFolder(bob.desk.newFoldersOnOffer()[0]);
+    ASSERT_TRUE(bob.desk.showingOffer());
+
+    Station elsewhere("bob@Sales@Demo", "bob-demo");
+    ASSERT_TRUE(elsewhere.desk.loadDesktop(false));
+    updateInbox(elsewhere);
+    ASSERT_EQ(elsewhere.desk.newFoldersOnOffer().size(), 1u);
+    elsewhere.desk.showOfferedFolder(elsewhere.desk.newFoldersOnOffer()[0]);
+    ASSERT_TRUE(elsewhere.desk.declineOffered());
+
+    updateInbox(bob);
+    EXPECT_TRUE(bob.desk.newFoldersOnOffer().empty());
+    EXPECT_FALSE(bob.desk.showingOffer());
+    EXPECT_EQ(bob.desk.offeredFolder(), nullptr);
+    EXPECT_EQ(bob.ctx.newFolders().count(), 0);
+}
+
 TEST_F(DeskScenario, BothEditTheSameFolderAndTheLaterWriterMergesAfter118) {
     Station alice("alice@Sales@Demo", "alice-demo"), bob("bob@Sales@Demo", "bob-demo");
     USRFolderNode* folder = nullptr;
@@ -399,6 +427,31 @@ TEST_F(DeskScenario, LinksKeepTheListingsTheSubscribersAndTheStaleMarksRight) {
     ASSERT_TRUE(USRNode::purgeStale(alice.ctx, e)); // deletes c
     USRNode* gone = nullptr;
     EXPECT_FALSE(alice.ctx.folders().lookup(key, gone, e));
+}
+
+TEST_F(DeskScenario, CardsOfOthersFollowTheirOwnersAndAreNeverWrittenAsOnesOwn) {
+    Station alice("alice@Sales@Demo", "alice-demo"), bob("bob@Sales@Demo", "bob-demo");
+    firstRun(alice, "Alice Archer");
+    firstRun(bob, "Bob Baker");
+    long e = 0;
+    USRPeopleNode* hers = USRPeopleNode::findCard(bob.ctx, "alice@Sales@Demo", e);
+    ASSERT_TRUE(hers) << e;
+    EXPECT_EQ(hers->text(0), "Alice Archer");
+    EXPECT_FALSE(USRPeopleNode::findCard(bob.ctx, "carol@Support@Demo", e));
+    EXPECT_EQ(e, DIR_NOT_A_USER);
+
+    hers->setText(0, "Mallory");
+    EXPECT_FALSE(hers->write(e));
+    EXPECT_EQ(e, DIR_ACCESS_DENIED);
+    EXPECT_EQ(USRPeopleNode::findCard(bob.ctx, "bob@Sales@Demo", e)->text(0), "Bob Baker");
+
+    // Alice renames herself; bob's registered node of her card follows.
+    as(alice);
+    alice.prompter.dialogs.push_back(cardNamed("Alice Archer-Smith"));
+    ASSERT_TRUE(alice.desk.userCard()->edit(true, false));
+    as(bob);
+    EXPECT_EQ(USRPeopleNode::findCard(bob.ctx, "alice@Sales@Demo", e), hers);
+    EXPECT_EQ(hers->text(0), "Alice Archer-Smith");
 }
 
 TEST_F(DeskScenario, NobodyLoggedInEndsTheProgramWithOneMessage) {

@@ -10,18 +10,22 @@
 #include "folderview.h"
 #include "mainframe.h"
 #include "nodeinfo.h"
+#include "publishwindow.h"
 #include "testmain.h"
 
 #include "folders/usrfoldernode.h"
 #include "items/itemcommands.h"
 #include "nodes/usrnode.h"
+#include "publish/usrpublication.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QListWidget>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -228,6 +232,16 @@ class SessionTest : public QObject {
         QCOMPARE(int(model.rows().size()), 2);
         QVERIFY(model.rows()[0].node != nullptr);
         QVERIFY(!names.contains(QString::fromStdString(model.rows()[0].node->key())));
+        // A pasted web address becomes a web item, its dialog filled in.
+        QApplication::clipboard()->setText(QStringLiteral("https://example.org/pasted"));
+        QString offered;
+        alice->prompter.dialogs.push_back([&offered](USRDialog, QVariantMap& v) {
+            offered = v["url"].toString();
+            return USR_REPLY_OK;
+        });
+        alice->session->frame().runCommand(kCmdPaste);
+        QCOMPARE(offered, QStringLiteral("https://example.org/pasted"));
+        QCOMPARE(int(model.rows().size()), 3);
     }
 
     void filesDroppedFromOutsideBecomeDocuments() {
@@ -283,6 +297,44 @@ class SessionTest : public QObject {
         QVERIFY(alice->prompter.dialogs.empty());
     }
 
+    void thePublishWindowShowsEachRecipient() {
+        QVERIFY(open(kBob)); // bob uses the desktop, dave does not
+        auto alice = open(kAlice);
+        QVERIFY(alice);
+        USRFolderNode* news = newFolder(
+            *alice, QStringLiteral("News"), true,
+            {{QString::fromUtf8(kBob.name), 1}, {QStringLiteral("dave@Support@Demo"), 1}});
+        QVERIFY(news);
+        QVERIFY(enabled(*alice, kCmdPublish));
+        alice->session->frame().runCommand(kCmdPublish);
+        auto* window = alice->session->frame().findChild<UIPublishWindow*>(QStringLiteral("239"));
+        QVERIFY(window);
+        QVERIFY(window->windowTitle().startsWith(QLatin1String("Publish Folder: ")));
+        // The folder is busy while its window is open: no second one.
+        QVERIFY(!enabled(*alice, kCmdPublish));
+        auto* entries = window->findChild<QListWidget*>(QStringLiteral("1008"));
+        auto* results = window->findChild<QTreeWidget*>(QStringLiteral("1009"));
+        QVERIFY(entries && results);
+        QAbstractItemModelTester t1(entries->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester t2(results->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(entries->count(), 3); // alice (moderator), bob, dave
+        for (int i = 1; i < entries->count(); ++i)
+            entries->item(i)->setSelected(true);
+        window->findChild<QPushButton*>(QStringLiteral("1096"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle().startsWith(QLatin1String("Done")), 20000);
+        QCOMPARE(results->topLevelItemCount(), 2);
+        // Dave has no desktop: not a user.
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("1145"))->text(), QStringLiteral("2"));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("1147"))->text(), QStringLiteral("1"));
+        QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("1096"))->text(),
+                 QStringLiteral("&Publish"));
+        QVERIFY(entries->selectedItems().isEmpty());
+        window->close();
+        QVERIFY(enabled(*alice, kCmdPublish));
+    }
+
     void eachRoleGetsItsCommands() {
         // Bob and Erin become desktop users, then Alice shares a folder with
         // Bob as a reader and Erin as a contributor and publishes it.
@@ -323,6 +375,14 @@ class SessionTest : public QObject {
             QVERIFY(d->session->contentsView().offerShown());
             QVERIFY(enabled(*d, kCmdSubscribe));
             d->session->frame().runCommand(kCmdSubscribe);
+            // Other offers are declined: the emptied inbox shows its first picture.
+            QTreeWidgetItem* inboxRoot = tree.inboxTree()->topLevelItem(0);
+            while (inboxRoot->childCount() > 0) {
+                QCOMPARE(tree.inboxTabImage(), 3);
+                tree.inboxTree()->setCurrentItem(inboxRoot->child(0));
+                QVERIFY(enabled(*d, kCmdDontSubscribe));
+                d->session->frame().runCommand(kCmdDontSubscribe);
+            }
             QCOMPARE(tree.inboxTabImage(), 1);
             tree.tabs()->setCurrentIndex(0);
             QTreeWidgetItem* plans =
