@@ -487,34 +487,8 @@ int supervise(const Options& o) {
         return finish(1);
     }
 
-    int life[2];
-    if (pipe2(life, O_CLOEXEC)) {
-        fail(std::string("pipe: ") + std::strerror(errno));
-        return finish(1);
-    }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t worker = fork();
-    if (worker == 0) {
-        // The worker keeps the write end until it ends; it must not run the
-        // supervisor's clean-up, so it leaves with _exit.
-        resetStopHandlers();
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (clientCpu >= 0) pinToCpu(clientCpu);
-        close(life[0]);
-        int result = Worker(o, library, echo.port(), ws.dir()).run();
-        std::fflush(stdout);
-        std::fflush(stderr);
-        _exit(result);
-    }
-    close(life[1]);
-    if (worker < 0) {
-        close(life[0]);
-        fail(std::string("fork: ") + std::strerror(errno));
-        return finish(1);
-    }
-    code = waitForWorker(worker, life[0], nowMs() + int64_t(o.timeoutSec) * 1000, "attr_bench");
-    close(life[0]);
+    code = runWorker(clientCpu, nowMs() + int64_t(o.timeoutSec) * 1000, "attr_bench",
+                     [&] { return Worker(o, library, echo.port(), ws.dir()).run(); });
     reportEnd(code, log);
     return finish(code);
 }

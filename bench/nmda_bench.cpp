@@ -18,8 +18,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -391,33 +389,9 @@ int supervise(const NmdaOptions& o) {
         fail(error);
         return finish(1);
     }
-    int life[2];
-    if (pipe2(life, O_CLOEXEC)) {
-        fail(std::string("pipe: ") + std::strerror(errno));
-        return finish(1);
-    }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t worker = fork();
-    if (worker == 0) {
-        resetStopHandlers();
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (place.clientCpu >= 0) pinToCpu(place.clientCpu);
-        close(life[0]);
-        const int result =
-            Worker(o, library, daemon, ws.dir() + "/directory.db", echo.port()).run();
-        std::fflush(stdout);
-        std::fflush(stderr);
-        _exit(result);
-    }
-    close(life[1]);
-    if (worker < 0) {
-        close(life[0]);
-        fail(std::string("fork: ") + std::strerror(errno));
-        return finish(1);
-    }
-    const int code = waitForWorker(worker, life[0], nowMs() + 1800 * 1000, "nmda_bench");
-    close(life[0]);
+    const int code = runWorker(place.clientCpu, nowMs() + 1800 * 1000, "nmda_bench", [&] {
+        return Worker(o, library, daemon, ws.dir() + "/directory.db", echo.port()).run();
+    });
     reportEnd(code, ws.dir() + "/daemon.log");
     return finish(code);
 }

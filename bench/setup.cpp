@@ -1,8 +1,12 @@
 #include "setup.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -71,6 +75,37 @@ Placement placeProcesses(const std::string& asked) {
         p.name = "free";
     }
     return p;
+}
+
+int runWorker(int cpu, int64_t deadline, const char* program, const std::function<int()>& work) {
+    int life[2];
+    if (pipe2(life, O_CLOEXEC)) {
+        std::fprintf(stderr, "%s: pipe: %s\n", program, std::strerror(errno));
+        return 1;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t worker = fork();
+    if (worker == 0) {
+        // The worker keeps the write end until it ends.
+        resetStopHandlers();
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (cpu >= 0) pinToCpu(cpu);
+        close(life[0]);
+        const int result = work();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        _exit(result);
+    }
+    close(life[1]);
+    if (worker < 0) {
+        close(life[0]);
+        std::fprintf(stderr, "%s: fork: %s\n", program, std::strerror(errno));
+        return 1;
+    }
+    const int code = waitForWorker(worker, life[0], deadline, program);
+    close(life[0]);
+    return code;
 }
 
 int waitForWorker(pid_t worker, int life, int64_t deadline, const char* program) {

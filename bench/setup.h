@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -39,6 +40,12 @@ Placement placeProcesses(const std::string& asked);
 // stopped). Returns its exit status, 130 after a stop, 1 after the deadline
 // or a crash (said on standard error after `program`).
 int waitForWorker(pid_t worker, int life, int64_t deadline, const char* program);
+
+// Forks the measuring process: it runs `work` (on `cpu`; -1: anywhere) and
+// leaves with its result, never running the supervisor's clean-up. The
+// supervisor waits for it as waitForWorker does, until `deadline`; 1 when
+// it could not be started (said on standard error after `program`).
+int runWorker(int cpu, int64_t deadline, const char* program, const std::function<int()>& work);
 
 // Prints the load average at the end and, when the run failed (`code` not 0
 // nor 130), the last lines of the daemon's log.

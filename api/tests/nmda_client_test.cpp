@@ -106,7 +106,8 @@ TEST_F(NmdaClientTest, TheSessionProbeLocatesAndThenSaysGoodbye) {
     EXPECT_EQ(got[1].data[1], nw::kLocateClose);
     QRD_NMDA_SESSION block{};
     ASSERT_EQ(QrdGetNmdaSession(handle, &block), 0);
-    EXPECT_EQ(block.nonce.word1, 0x1234u);
+    const uint32_t word1 = block.nonce.word1; // a packed field: copied, not bound
+    EXPECT_EQ(word1, 0x1234u);
 }
 
 TEST_F(NmdaClientTest, RepliesThatLieAboutTheirCountsOrLengthsAreRefused) {

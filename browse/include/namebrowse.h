@@ -5,7 +5,8 @@
  * searches the directory-assistance service for names, and returns a status
  * (0 on success; the client API's statuses of qrdapi.h otherwise). Call them
  * on the thread that runs the program's Qt event loop; a program without a
- * QApplication gets one for the length of the call.
+ * QApplication gets one for the length of the call, and a call from another
+ * thread, or beside a QCoreApplication, is refused with 100.
  *
  * kinds: bit n offers row n of "Look in:" (bit 0 Users, 1 Lists, 2 Print
  * services, 3 File services, 4 All services, 5 Nicknames); 0 offers all six.

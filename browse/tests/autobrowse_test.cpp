@@ -70,6 +70,22 @@ class AutoBrowseTest : public QObject {
         QCOMPARE(browser->property("MultipleSelections").toBool(), true);
     }
 
+    void createdObjectsKeepSettingsOfTheirOwn() {
+        QDBusReply<QDBusObjectPath> made = browser->call("Create");
+        QVERIFY2(made.isValid(), qPrintable(made.error().message()));
+        QDBusInterface own("com.halvex.namebrowse", made.value().path(),
+                           "com.halvex.namebrowse.CAutoBrowse", QDBusConnection::sessionBus());
+        QVERIFY(own.isValid());
+        QCOMPARE(own.property("MultipleSelections").toBool(), false);
+        QVERIFY(own.setProperty("DialogTitle", "Mine"));
+        QDBusReply<QString> reply = own.call("RunBrowser");
+        QCOMPARE(reply.value(), QString("alice@Sales@Demo"));
+        QCOMPARE(lastRequest().value(1), QString("Mine"));
+        QCOMPARE(browser->property("DialogTitle").toString(), QString());
+        QDBusReply<QDBusObjectPath> second = browser->call("Create");
+        QVERIFY(second.value().path() != made.value().path());
+    }
+
     void unknownMethodsAreRefused() {
         QDBusMessage reply = browser->call("Frobnicate");
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);

@@ -74,11 +74,11 @@ TEST_F(BrowseDaemonTest, TheResultListPagesThroughTheServicesAnswer) {
     // Where a position falls is the service's rule; the page is full either way.
     ASSERT_EQ(pager.thumb(50), QRD_OK);
     EXPECT_EQ(pager.rows().size(), 7u);
-    EXPECT_LE(pager.context().forward, pager.context().backward);
+    EXPECT_LE(+pager.context().forward, +pager.context().backward);
 
     ASSERT_EQ(pager.textTyped("P00003"), QRD_OK);
     EXPECT_EQ(pager.rows()[0].name, "p000030@Sales@Demo");
-    EXPECT_EQ(pager.scrollValue(), pager.context().forward);
+    EXPECT_EQ(pager.scrollValue(), +pager.context().forward);
 
     pager.refine("nobody-like-this*", "");
     ASSERT_EQ(pager.first(), QRD_OK);

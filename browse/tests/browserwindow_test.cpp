@@ -100,7 +100,7 @@ class BrowserWindowTest : public QObject {
         QCOMPARE(backend.directory.queries, queries);
         emit scroll->sliderReleased(); // ... the release does
         QCOMPARE(backend.directory.queries, queries + 1);
-        QCOMPARE(backend.directory.lastContext.forward, 50);
+        QCOMPARE(+backend.directory.lastContext.forward, 50);
         QCOMPARE(rows(&w).front(), QString("USER049"));
     }
 
@@ -112,7 +112,7 @@ class BrowserWindowTest : public QObject {
         auto* search = find<QLineEdit>(&w, "searchFor");
         QTest::keyClicks(search, "user05");
         QCOMPARE(rows(&w).front(), QString("USER050"));
-        QCOMPARE(backend.directory.lastContext.operation, QRD_NMDA_OP_AT_TEXT);
+        QCOMPARE(+backend.directory.lastContext.operation, QRD_NMDA_OP_AT_TEXT);
         int queries = backend.directory.queries;
         QTest::keyClick(find<QListWidget>(&w, "nameList"), Qt::Key_PageDown);
         QVERIFY(search->text().isEmpty());
@@ -131,8 +131,8 @@ class BrowserWindowTest : public QObject {
         QCOMPARE(lookIn->itemData(2).toInt(), QRD_NMDA_KIND_NICKNAMES);
         QTest::keyClick(find<QListWidget>(&w, "nameList"), Qt::Key_PageDown);
         lookIn->setCurrentIndex(2);
-        QCOMPARE(backend.directory.lastContext.kind, QRD_NMDA_KIND_NICKNAMES);
-        QCOMPARE(backend.directory.lastContext.operation, QRD_NMDA_OP_FIRST);
+        QCOMPARE(+backend.directory.lastContext.kind, QRD_NMDA_KIND_NICKNAMES);
+        QCOMPARE(+backend.directory.lastContext.operation, QRD_NMDA_OP_FIRST);
         QCOMPARE(rows(&w).front(), QString("USER000"));
     }
 

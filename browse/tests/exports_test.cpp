@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <thread>
 
 #include "browserwindow.h"
 #include "fakebackend.h"
@@ -121,6 +122,20 @@ class ExportsTest : public QObject {
                  QRDSTATUS(0));
         QCOMPARE(result, 2);
         QVERIFY(names.empty());
+    }
+
+    void aCallFromAnotherThreadIsRefusedWithoutAWindow() {
+        char name[64] = "junk";
+        unsigned length = 64;
+        int result = 0;
+        QRDSTATUS status = 0;
+        std::thread other([&] {
+            status = QrdDlgBrowseNmdaSingleSelect1(1, 3, nullptr, &result, name, &length, nullptr);
+        });
+        other.join();
+        QCOMPARE(status, QRDSTATUS(QRDERR_BAD_ARG));
+        QCOMPARE(result, 2);
+        QCOMPARE(length, 0u);
     }
 
     void aServiceThatCannotBeReachedIsReportedAndReturned() {

@@ -43,8 +43,10 @@ class FakeDirectory : public browse::NameSource {
         lastContext = c;
         lastPattern = q.pattern;
         lastCriteria.clear();
-        for (int i = 0; i < q.criteriaCount; ++i)
-            lastCriteria.push_back({q.criteria[i], q.criteria[i].text});
+        for (int i = 0; i < q.criteriaCount; ++i) {
+            std::string text = static_cast<const char*>(q.criteria[i].text); // packed: by value
+            lastCriteria.push_back({q.criteria[i], text});
+        }
         if (failWith) return failWith;
 
         std::vector<Name> set;

@@ -30,7 +30,7 @@ TEST(Pager, FiveNamesPageDownFetchesTheLastPageWithItsLastRowAtTheBottom) {
 
     ASSERT_EQ(p.nextPage(), QRD_OK);
     EXPECT_EQ(dir.queries, 3); // first, next (short), last
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_LAST);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_LAST);
     EXPECT_EQ(p.rows().size(), 5u);
     EXPECT_EQ(p.currentRow(), 4);
     EXPECT_EQ(p.scrollValue(), 100);
@@ -42,15 +42,15 @@ TEST(Pager, PagesKeepTheSelectedRowAndPutTheThumbAtTheBoundingPositions) {
     ASSERT_EQ(p.first(), QRD_OK);
     p.click(3);
     ASSERT_EQ(p.nextPage(), QRD_OK);
-    EXPECT_EQ(dir.lastContext.forward, QRD_NMDA_POS_BESIDE);
+    EXPECT_EQ(+dir.lastContext.forward, QRD_NMDA_POS_BESIDE);
     EXPECT_EQ(names(p).front(), "USER007");
     EXPECT_EQ(p.currentRow(), 3);
-    EXPECT_EQ(p.scrollValue(), p.context().backward); // 13 * 100 / 99
+    EXPECT_EQ(p.scrollValue(), +p.context().backward); // 13 * 100 / 99
     EXPECT_EQ(p.scrollValue(), 13);
     EXPECT_EQ(p.scrollPageStep(), 13 - 7);
 
     ASSERT_EQ(p.previousPage(), QRD_OK);
-    EXPECT_EQ(dir.lastContext.backward, QRD_NMDA_POS_BESIDE);
+    EXPECT_EQ(+dir.lastContext.backward, QRD_NMDA_POS_BESIDE);
     EXPECT_EQ(names(p).front(), "USER000");
     EXPECT_EQ(p.currentRow(), 3);
     EXPECT_EQ(p.scrollValue(), 0);
@@ -120,23 +120,23 @@ TEST(Pager, TheThumbAsksForwardAboveThePageAndBackwardBelowIt) {
     browse::Pager p(dir, false);
     ASSERT_EQ(p.first(), QRD_OK);
     ASSERT_EQ(p.thumb(50), QRD_OK);
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_NEXT);
-    EXPECT_EQ(dir.lastContext.forward, 50);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_NEXT);
+    EXPECT_EQ(+dir.lastContext.forward, 50);
     EXPECT_EQ(names(p).front(), "USER049");
-    EXPECT_EQ(p.scrollValue(), p.context().backward);
+    EXPECT_EQ(p.scrollValue(), +p.context().backward);
 
     ASSERT_EQ(p.thumb(10), QRD_OK);
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_PREVIOUS);
-    EXPECT_EQ(dir.lastContext.backward, 10);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_PREVIOUS);
+    EXPECT_EQ(+dir.lastContext.backward, 10);
     EXPECT_EQ(names(p).back(), "USER009");
-    EXPECT_EQ(p.scrollValue(), p.context().forward);
+    EXPECT_EQ(p.scrollValue(), +p.context().forward);
 
     ASSERT_EQ(p.thumb(99), QRD_OK); // two names left: the last page instead
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_LAST);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_LAST);
     EXPECT_EQ(p.scrollValue(), 100);
     EXPECT_EQ(p.currentRow(), 6);
     ASSERT_EQ(p.thumb(0), QRD_OK); // nothing before the first name: the first page
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_FIRST);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_FIRST);
     EXPECT_EQ(p.scrollValue(), 0);
 }
 
@@ -147,15 +147,15 @@ TEST(Pager, TypedTextPositionsThePageAndItsClearingSendsNoQuery) {
     p.onClearSearchField(clear);
     ASSERT_EQ(p.first(), QRD_OK);
     ASSERT_EQ(p.textTyped("user05"), QRD_OK);
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_AT_TEXT);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_AT_TEXT);
     EXPECT_EQ(std::string(dir.lastContext.positionText), "user05");
     EXPECT_EQ(names(p).front(), "USER050");
-    EXPECT_EQ(p.scrollValue(), p.context().forward);
+    EXPECT_EQ(p.scrollValue(), +p.context().forward);
 
     int before = dir.queries;
     ASSERT_EQ(p.nextPage(), QRD_OK);
     EXPECT_EQ(dir.queries, before + 1);
-    EXPECT_EQ(dir.lastContext.operation, QRD_NMDA_OP_NEXT);
+    EXPECT_EQ(+dir.lastContext.operation, QRD_NMDA_OP_NEXT);
     EXPECT_EQ(names(p).front(), "USER057");
 
     // Only the first 32 characters travel, without a terminator when full.
@@ -194,8 +194,8 @@ TEST(Pager, AFailedQueryLeavesThePageAndPositionsAsTheyWere) {
                          &browse::Pager::first, &browse::Pager::last}) {
         EXPECT_EQ((p.*request)(), QRDERR_TIMEOUT);
         EXPECT_EQ(names(p), rows);
-        EXPECT_EQ(p.context().forward, context.forward);
-        EXPECT_EQ(p.context().backward, context.backward);
+        EXPECT_EQ(+p.context().forward, +context.forward);
+        EXPECT_EQ(+p.context().backward, +context.backward);
     }
     EXPECT_EQ(p.thumb(80), QRDERR_TIMEOUT);
     EXPECT_EQ(p.textTyped("x"), QRDERR_TIMEOUT);
@@ -222,19 +222,19 @@ TEST(Pager, RefinementsAddOneDescriptionCriterionAndOverwriteIt) {
     ASSERT_EQ(p.first(), QRD_OK);
     EXPECT_EQ(dir.lastPattern, "USER01*");
     ASSERT_EQ(dir.lastCriteria.size(), 1u);
-    EXPECT_EQ(dir.lastCriteria[0].first.match, QRD_NMDA_MATCH_PATTERN);
-    EXPECT_EQ(dir.lastCriteria[0].first.length, 10);
+    EXPECT_EQ(+dir.lastCriteria[0].first.match, QRD_NMDA_MATCH_PATTERN);
+    EXPECT_EQ(+dir.lastCriteria[0].first.length, 10);
     EXPECT_EQ(dir.lastCriteria[0].second, "Person 1*");
 
     p.refine("*@*@*", "Person 3");
     ASSERT_EQ(p.first(), QRD_OK);
     ASSERT_EQ(dir.lastCriteria.size(), 1u);
-    EXPECT_EQ(dir.lastCriteria[0].first.match, QRD_NMDA_MATCH_EXACT);
+    EXPECT_EQ(+dir.lastCriteria[0].first.match, QRD_NMDA_MATCH_EXACT);
     EXPECT_EQ(dir.lastCriteria[0].second, "Person 3");
     EXPECT_EQ(names(p), (std::vector<std::string>{"USER003"}));
 
     ASSERT_EQ(p.setKind(QRD_NMDA_KIND_LISTS), QRD_OK);
-    EXPECT_EQ(dir.lastContext.kind, QRD_NMDA_KIND_LISTS);
+    EXPECT_EQ(+dir.lastContext.kind, QRD_NMDA_KIND_LISTS);
     EXPECT_TRUE(dir.lastCriteria.empty());
     EXPECT_EQ(p.pattern(), "*@*@*");
 }
@@ -304,8 +304,8 @@ TEST(Search, AttributeCriteriaStopAtFiveAndCancelClearsThem) {
     ui.attributeAnswers = {criteria};
     ASSERT_EQ(browse::findByAttribute(p, ui), QRD_OK);
     ASSERT_EQ(dir.lastCriteria.size(), 5u);
-    EXPECT_EQ(dir.lastCriteria[4].first.attr.number, 5u);
-    EXPECT_EQ(dir.lastCriteria[4].first.match, QRD_NMDA_MATCH_PATTERN);
+    EXPECT_EQ(+dir.lastCriteria[4].first.attr.number, 5u);
+    EXPECT_EQ(+dir.lastCriteria[4].first.match, QRD_NMDA_MATCH_PATTERN);
     ASSERT_EQ(browse::findByAttribute(p, ui), QRD_OK); // cancelled
     EXPECT_TRUE(dir.lastCriteria.empty());
 }

@@ -5,24 +5,11 @@
 
 namespace qrd::loginwire {
 
-namespace {
-
-void append(std::vector<uint8_t>& out, const BeWriter& w) {
-    out.insert(out.end(), w.data().begin(), w.data().end());
-}
-
-template <class T> std::optional<T> finish(const BeReader& r, T&& m) {
-    if (!r.ok()) return std::nullopt;
-    return std::move(m);
-}
-
-} // namespace
-
 void encode(const StartRequest& m, std::vector<uint8_t>& out) {
     BeWriter w;
     w.string(m.user);
     w.bytes(m.clientNonce.data(), m.clientNonce.size());
-    append(out, w);
+    appendTo(out, w);
 }
 
 void encode(const StartReply& m, std::vector<uint8_t>& out) {
@@ -33,14 +20,14 @@ void encode(const StartReply& m, std::vector<uint8_t>& out) {
     w.bytes(m.salt.data(), m.salt.size());
     if (m.salt.size() & 1u) w.u8(0);
     w.u32(m.iterations);
-    append(out, w);
+    appendTo(out, w);
 }
 
 void encode(const FinishRequest& m, std::vector<uint8_t>& out) {
     BeWriter w;
     w.u32(m.exchange);
     w.bytes(m.proof.data(), m.proof.size());
-    append(out, w);
+    appendTo(out, w);
 }
 
 void encode(const FinishReply& m, std::vector<uint8_t>& out) {
@@ -48,7 +35,7 @@ void encode(const FinishReply& m, std::vector<uint8_t>& out) {
     w.bytes(m.serverSignature.data(), m.serverSignature.size());
     w.bytes(m.nonce.data(), m.nonce.size());
     w.string(m.canonical);
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<StartRequest> decodeStartRequest(const uint8_t* p, size_t n) {
@@ -56,7 +43,7 @@ std::optional<StartRequest> decodeStartRequest(const uint8_t* p, size_t n) {
     StartRequest m;
     r.string(m.user, nm::kNameCap - 1);
     r.bytes(m.clientNonce.data(), m.clientNonce.size());
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 std::optional<StartReply> decodeStartReply(const uint8_t* p, size_t n) {
@@ -73,7 +60,7 @@ std::optional<StartReply> decodeStartReply(const uint8_t* p, size_t n) {
     }
     m.iterations = r.u32();
     if (r.ok() && (m.iterations < kMinIterations || m.iterations > kMaxIterations)) r.fail();
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 std::optional<FinishRequest> decodeFinishRequest(const uint8_t* p, size_t n) {
@@ -81,7 +68,7 @@ std::optional<FinishRequest> decodeFinishRequest(const uint8_t* p, size_t n) {
     FinishRequest m;
     m.exchange = r.u32();
     r.bytes(m.proof.data(), m.proof.size());
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 std::optional<FinishReply> decodeFinishReply(const uint8_t* p, size_t n) {
@@ -90,7 +77,7 @@ std::optional<FinishReply> decodeFinishReply(const uint8_t* p, size_t n) {
     r.bytes(m.serverSignature.data(), m.serverSignature.size());
     r.bytes(m.nonce.data(), m.nonce.size());
     r.string(m.canonical, nm::kNameCap - 1);
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 } // namespace qrd::loginwire

@@ -10,15 +10,6 @@ namespace qrd::nmdawire {
 
 namespace {
 
-void append(std::vector<uint8_t>& out, const BeWriter& w) {
-    out.insert(out.end(), w.data().begin(), w.data().end());
-}
-
-template <class T> std::optional<T> finish(const BeReader& r, T&& m) {
-    if (!r.ok()) return std::nullopt;
-    return std::move(m);
-}
-
 // A NUL-padded text field of a fixed size; the text is cut to fit.
 void putField(uint8_t* at, size_t size, const std::string& s) {
     std::memset(at, 0, size);
@@ -119,7 +110,7 @@ void encode(const DataRequest& m, std::vector<uint8_t>& out) {
     w.u16(m.limits.flags);
     w.u16(m.limits.maxEntries);
     w.u32(m.limits.maxBytes);
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<DataRequest> decodeDataRequest(const uint8_t* p, size_t n) {
@@ -144,7 +135,7 @@ std::optional<DataRequest> decodeDataRequest(const uint8_t* p, size_t n) {
     m.limits.maxEntries = r.u16();
     m.limits.maxBytes = r.u32();
     if (m.head.kind != kDataQuery) return std::nullopt;
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 void encode(const DataReply& m, std::vector<uint8_t>& out) {
@@ -158,7 +149,7 @@ void encode(const DataReply& m, std::vector<uint8_t>& out) {
         w.u16(e.descKind);
         w.string(e.description);
     }
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<DataReply> decodeDataReply(const uint8_t* p, size_t n) {
@@ -175,7 +166,7 @@ std::optional<DataReply> decodeDataReply(const uint8_t* p, size_t n) {
         e.descKind = r.u16();
         r.string(e.description, kNameMax);
     }
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 void encode(const AttrRequest& m, std::vector<uint8_t>& out) {
@@ -187,7 +178,7 @@ void encode(const AttrRequest& m, std::vector<uint8_t>& out) {
     w.u16(m.type);
     w.u32(m.position);
     w.u32(m.limit);
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<AttrRequest> decodeAttrRequest(const uint8_t* p, size_t n) {
@@ -201,7 +192,7 @@ std::optional<AttrRequest> decodeAttrRequest(const uint8_t* p, size_t n) {
     m.position = r.u32();
     m.limit = r.u32();
     if (m.head.kind != kAttrQuery) return std::nullopt;
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 void encode(const AttrReply& m, std::vector<uint8_t>& out) {
@@ -217,7 +208,7 @@ void encode(const AttrReply& m, std::vector<uint8_t>& out) {
         w.u16(uint16_t(m.value.size()));
         w.bytes(m.value.data(), m.value.size());
     }
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<AttrReply> decodeAttrReply(const uint8_t* p, size_t n) {
@@ -237,7 +228,7 @@ std::optional<AttrReply> decodeAttrReply(const uint8_t* p, size_t n) {
         m.value.resize(bytes);
         r.bytes(m.value.data(), bytes);
     }
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 void encode(const LocateRequest& m, std::vector<uint8_t>& out) {
@@ -246,7 +237,7 @@ void encode(const LocateRequest& m, std::vector<uint8_t>& out) {
     w.string(m.user);
     w.bytes(m.intl.data(), m.intl.size());
     w.string(m.pattern);
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<LocateRequest> decodeLocateRequest(const uint8_t* p, size_t n) {
@@ -256,7 +247,7 @@ std::optional<LocateRequest> decodeLocateRequest(const uint8_t* p, size_t n) {
     r.string(m.user, kNameMax);
     r.bytes(m.intl.data(), m.intl.size());
     r.string(m.pattern, kPatternSize);
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 void encode(const LocateReply& m, std::vector<uint8_t>& out) {
@@ -264,7 +255,7 @@ void encode(const LocateReply& m, std::vector<uint8_t>& out) {
     w.u32(m.word);
     w.string(m.serviceName);
     w.string(m.serverShort);
-    append(out, w);
+    appendTo(out, w);
 }
 
 std::optional<LocateReply> decodeLocateReply(const uint8_t* p, size_t n) {
@@ -273,7 +264,7 @@ std::optional<LocateReply> decodeLocateReply(const uint8_t* p, size_t n) {
     m.word = r.u32();
     r.string(m.serviceName, kNameMax);
     r.string(m.serverShort, kPatternSize);
-    return finish(r, std::move(m));
+    return decoded(r, std::move(m));
 }
 
 bool wildcardMatch(const std::string& pattern, const std::string& text) {

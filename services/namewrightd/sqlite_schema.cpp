@@ -285,8 +285,13 @@ void SqliteStorage::migrateUsersFrom3() {
     exec("PRAGMA secure_delete = OFF");
 }
 
-// Files before schema 6 get the index built from what they hold.
+// Files before schema 6 get the index built from what they hold. Whatever
+// of it a file may hold already (a copy made by a newer daemon and marked
+// older, a trigger lost with a rebuilt `entries`) is made anew.
 void SqliteStorage::addNmdaIndex() {
+    exec("DROP TRIGGER IF EXISTS nmda_entry; DROP TRIGGER IF EXISTS nmda_user_add;"
+         "DROP TRIGGER IF EXISTS nmda_user_set; DROP TRIGGER IF EXISTS nmda_service_add;"
+         "DROP TRIGGER IF EXISTS nmda_service_set; DROP TABLE IF EXISTS nmda_names");
     exec(kNmdaSchema);
     exec("INSERT INTO nmda_names(entry_id, kind, sort_key, name) "
          "SELECT i.id, i.kind, i.name_key || '@' || g.name_key || '@' || o.name_key, "

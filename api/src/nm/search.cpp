@@ -8,6 +8,7 @@
 #include "base/sockutil.h"
 #include "nm/search.h"
 #include "nm/session.h"
+#include "nm/socketholder.h"
 #include "qrd/bytes.h"
 #include "qrd/config.h"
 #include "qrd/nmproto.h"
@@ -23,15 +24,6 @@ constexpr int64_t kMillisPerTick = 200;
 
 // The receive buffer holds any answer; larger datagrams are drained and ignored.
 constexpr size_t kAnswerBuffer = 64;
-
-struct Socket {
-    uint32_t handle = 0;
-    uint16_t family = 0;
-    bool open = false;
-    ~Socket() {
-        if (open) RpcCloseSocket(handle, family);
-    }
-};
 
 std::vector<uint8_t> buildQuery(const SearchQuery& q, uint16_t family) {
     searchwire::Query wq;
@@ -84,7 +76,7 @@ QRD_PORT servicePortOf(const uint8_t* data, size_t size, const QRD_PORT& source,
 
 QRDSTATUS findServices(const SearchQuery& q, uint16_t family, std::vector<SearchAnswer>& out) {
     out.clear();
-    Socket s;
+    SocketHolder s;
     s.family = family;
     QRD_PORT local;
     // Any local port: on the native road the last argument is the socket

@@ -14,6 +14,7 @@
 #include "base/sockutil.h"
 #include "nm/search.h"
 #include "nm/session.h"
+#include "nm/socketholder.h"
 #include "qrd/bytes.h"
 #include "rpc/stub.h"
 
@@ -28,20 +29,8 @@ constexpr int32_t kLocateTicks = 75;   // procedure 11
 constexpr uint16_t kSocketKind = 1;    // datagrams
 constexpr size_t kReceiveBuffer = 128; // a locate answer and then some
 
-struct Socket {
-    uint32_t handle = 0;
-    uint16_t family = 0;
-    bool open = false;
-    ~Socket() {
-        if (open) RpcCloseSocket(handle, family);
-    }
-    uint32_t release() {
-        open = false;
-        return handle;
-    }
-};
-
-QRDSTATUS sendTo(Socket& s, const QRD_PORT& dest, const uint8_t* data, size_t n, bool directed) {
+QRDSTATUS sendTo(nm::SocketHolder& s, const QRD_PORT& dest, const uint8_t* data, size_t n,
+                 bool directed) {
     QRD_SOCK_REQ req{};
     req.socket = s.handle;
     req.buffer = const_cast<uint8_t*>(data);
@@ -77,8 +66,8 @@ struct Found {
 
 // Native road: the first locate answer within `ticks`; other datagrams
 // on the socket are passed over.
-QRDSTATUS locateNative(Socket& s, const QRD_PORT& dest, bool search, const wire::Locate& ask,
-                       uint32_t ticks, Found& out) {
+QRDSTATUS locateNative(nm::SocketHolder& s, const QRD_PORT& dest, bool search,
+                       const wire::Locate& ask, uint32_t ticks, Found& out) {
     const std::array<uint8_t, wire::kLocateSize> request = wire::encodeLocate(ask);
     if (QRDSTATUS st = sendTo(s, dest, request.data(), request.size(), !search)) return st;
     const int64_t deadline = monotonicMillis() + int64_t(ticks) * kMillisPerTick;
@@ -195,7 +184,7 @@ extern "C" QRDAPI QRDSTATUS QrdOpenNmdaSocket(QRD_PORT* port, uint16_t search, c
     ask.user = user;
     if (pattern) ask.pattern.assign(pattern, strnlen(pattern, QRD_NMDA_PATTERN_LEN));
 
-    Socket s;
+    qrd::nm::SocketHolder s;
     s.family = native ? QRD_FAMILY_NATIVE : QRD_FAMILY_INET;
     QRD_PORT local;
     QRDSTATUS st = RpcOpenSocket(&s.handle, s.family, kSocketKind, QRD_PORT_ANY, &local, 0);

@@ -8,7 +8,7 @@
 
 namespace browse {
 
-AutoBrowse::AutoBrowse(std::unique_ptr<DialogRunner> runner, QObject* parent)
+AutoBrowse::AutoBrowse(std::shared_ptr<DialogRunner> runner, QObject* parent)
     : QObject(parent), runner_(std::move(runner)) {}
 
 QVariant AutoBrowse::later(std::function<QVariant()> work) {
@@ -43,6 +43,27 @@ QString AutoBrowse::RunBrowser() {
                return QVariant(runner_->runSingle(title, settings_.avdPath));
            })
         .toString();
+}
+
+} // namespace browse
+
+namespace browse {
+
+QDBusObjectPath AutoBrowse::Create() {
+    static int created = 0;
+    QString path = QStringLiteral("%1/objects/%2").arg(QLatin1String(kObjectPath)).arg(++created);
+    auto* object = new AutoBrowse(runner_, this);
+    object->busy_ = busy_;
+    QDBusConnection bus = calledFromDBus() ? connection() : QDBusConnection::sessionBus();
+    if (!bus.registerObject(path, object,
+                            QDBusConnection::ExportAllProperties |
+                                QDBusConnection::ExportScriptableSlots)) {
+        delete object;
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::Failed, QStringLiteral("cannot offer %1").arg(path));
+        return QDBusObjectPath();
+    }
+    return QDBusObjectPath(path);
 }
 
 } // namespace browse

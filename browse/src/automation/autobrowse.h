@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDBusContext>
+#include <QDBusObjectPath>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -23,7 +24,7 @@ class AutoBrowse : public QObject, protected QDBusContext {
     Q_PROPERTY(QString AVDFilePath READ avdFilePath WRITE setAvdFilePath)
     Q_PROPERTY(bool MultipleSelections READ multipleSelections WRITE setMultipleSelections)
   public:
-    explicit AutoBrowse(std::unique_ptr<DialogRunner> runner, QObject* parent = nullptr);
+    explicit AutoBrowse(std::shared_ptr<DialogRunner> runner, QObject* parent = nullptr);
 
     QString dialogTitle() const { return settings_.title; }
     void setDialogTitle(const QString& t) { settings_.title = t; }
@@ -40,6 +41,10 @@ class AutoBrowse : public QObject, protected QDBusContext {
   public slots:
     Q_SCRIPTABLE void Configure();
     Q_SCRIPTABLE QString RunBrowser();
+    // A new object with settings of its own (under /namebrowse/objects/N),
+    // for callers who should not share DialogTitle and the rest with other
+    // scripts of the session. It lives as long as the service.
+    Q_SCRIPTABLE QDBusObjectPath Create();
 
   private:
     // Runs `work` now for a local caller (its answer), or after this call
@@ -47,7 +52,7 @@ class AutoBrowse : public QObject, protected QDBusContext {
     // here).
     QVariant later(std::function<QVariant()> work);
 
-    std::unique_ptr<DialogRunner> runner_;
+    std::shared_ptr<DialogRunner> runner_;
     BrowserSettings settings_;
     std::function<void(bool)> busy_;
 };

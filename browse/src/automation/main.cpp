@@ -14,7 +14,8 @@ const char kUsage[] = R"(Usage: namebrowse-service [--pick NAME [--record FILE]]
 
 Offers the directory browser on the session bus as com.halvex.namebrowse,
 object /namebrowse, interface com.halvex.namebrowse.CAutoBrowse (properties
-DialogTitle, AVDFilePath, MultipleSelections; methods Configure, RunBrowser).
+DialogTitle, AVDFilePath, MultipleSelections; methods Configure, RunBrowser,
+Create).
 The bus starts it when a program first calls it; it ends after SECONDS
 without a call (default 300).
 

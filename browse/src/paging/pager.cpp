@@ -112,7 +112,10 @@ QRDSTATUS Pager::last() {
 QRDSTATUS Pager::moveTo(bool forward, unsigned position) {
     emptySearchField();
     QRD_NMDA_CONTEXT context = context_;
-    (forward ? context.forward : context.backward) = uint16_t(position);
+    if (forward)
+        context.forward = uint16_t(position);
+    else
+        context.backward = uint16_t(position);
     bool fellBack = false;
     if (QRDSTATUS s = pageAway(context, forward, fellBack)) return s;
     if (fellBack)
@@ -146,7 +149,10 @@ QRDSTATUS Pager::moveLine(bool forward) {
     emptySearchField();
     std::string from = rows_[size_t(edge)].name;
     QRD_NMDA_CONTEXT context = context_;
-    (forward ? context.forward : context.backward) = QRD_NMDA_POS_BESIDE;
+    if (forward)
+        context.forward = QRD_NMDA_POS_BESIDE;
+    else
+        context.backward = QRD_NMDA_POS_BESIDE;
     bool fellBack = false;
     if (QRDSTATUS s = pageAway(context, forward, fellBack)) return s;
     int last = int(rows_.size()) - 1;

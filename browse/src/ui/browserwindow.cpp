@@ -205,43 +205,44 @@ void BrowserWindow::refresh() {
     refreshing_ = false;
 }
 
+// Which request a scroll-bar action or a key asks for.
+struct BrowserWindow::Binding {
+    int code;
+    QRDSTATUS (Pager::*request)();
+};
+
+bool BrowserWindow::dispatch(const Binding* table, size_t count, int code) {
+    for (const Binding* b = table; b != table + count; ++b) {
+        if (b->code != code) continue;
+        request(b->request);
+        return true;
+    }
+    return false;
+}
+
 void BrowserWindow::scrollAction(int action) {
     using S = QAbstractSlider;
-    static const struct {
-        int action;
-        QRDSTATUS (Pager::*request)();
-    } actions[] = {
+    // Dragging the thumb is not in the table: its release asks.
+    static const Binding actions[] = {
         {S::SliderSingleStepAdd, &Pager::nextLine}, {S::SliderSingleStepSub, &Pager::previousLine},
         {S::SliderPageStepAdd, &Pager::nextPage},   {S::SliderPageStepSub, &Pager::previousPage},
         {S::SliderToMinimum, &Pager::first},        {S::SliderToMaximum, &Pager::last},
     };
-    // Dragging the thumb is not in the table: its release asks.
-    for (const auto& a : actions) {
-        if (a.action != action) continue;
-        request(a.request);
-        // The slider applies its own step after this signal: it stands where
-        // the page says instead.
+    // The slider applies its own step after this signal: it stands where the
+    // page says instead.
+    if (dispatch(actions, std::size(actions), action))
         scroll_->setSliderPosition(pager_.scrollValue());
-        return;
-    }
 }
 
 bool BrowserWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == list_ && event->type() == QEvent::KeyPress) {
-        static const struct {
-            int key;
-            QRDSTATUS (Pager::*request)();
-        } keys[] = {
+        static const Binding keys[] = {
             {Qt::Key_PageUp, &Pager::previousPage}, {Qt::Key_PageDown, &Pager::nextPage},
             {Qt::Key_Home, &Pager::first},          {Qt::Key_End, &Pager::last},
             {Qt::Key_Up, &Pager::previousLine},     {Qt::Key_Down, &Pager::nextLine},
         };
         int key = static_cast<QKeyEvent*>(event)->key();
-        for (const auto& k : keys) {
-            if (k.key != key) continue;
-            request(k.request);
-            return true;
-        }
+        if (dispatch(keys, std::size(keys), key)) return true;
         if (key == Qt::Key_Space && pager_.currentRow() >= 0) {
             pager_.click(pager_.currentRow());
             refresh();

@@ -58,6 +58,8 @@ class BrowserWindow : public QDialog, private SearchPrompts {
     void request(QRDSTATUS (Pager::*what)());
     void report(QRDSTATUS status);
     void refresh();
+    struct Binding;
+    bool dispatch(const Binding* table, size_t count, int code);
     void scrollAction(int action);
     void refineSearchClicked();
     void findByAttributeClicked();

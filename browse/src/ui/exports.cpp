@@ -2,6 +2,7 @@
 // sure a QApplication runs, connect to the directory-assistance service
 // (backendFactory) and run the browser window.
 #include <QApplication>
+#include <QThread>
 #include <memory>
 
 #include "backend.h"
@@ -30,9 +31,15 @@ Outcome runBrowser(const BrowserOptions& options) {
     static int argc = 1;
     static char name[] = "namebrowse";
     static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) own = std::make_unique<QApplication>(argc, argv);
-
     Outcome out;
+    if (!QCoreApplication::instance()) {
+        own = std::make_unique<QApplication>(argc, argv);
+    } else if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+               QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        // Widgets need a QApplication and its thread: refuse rather than abort the host.
+        out.status = QRDERR_BAD_ARG;
+        return out;
+    }
     std::unique_ptr<DirectoryBackend> backend;
     Messages& messages = widgetMessages();
     if ((out.status = backendFactory()(backend)) != QRD_OK) {

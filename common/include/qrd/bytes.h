@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -146,5 +147,16 @@ class BeWriter {
     }
     std::vector<uint8_t> buf_;
 };
+
+// Appends what a writer holds to `out` (encoders that add to a request).
+inline void appendTo(std::vector<uint8_t>& out, const BeWriter& w) {
+    out.insert(out.end(), w.data().begin(), w.data().end());
+}
+
+// A decoded record, or nothing when its reader failed.
+template <class T> std::optional<T> decoded(const BeReader& r, T&& m) {
+    if (!r.ok()) return std::nullopt;
+    return std::move(m);
+}
 
 } // namespace qrd

@@ -101,7 +101,8 @@ TEST_F(NmdaTest, ABroadcastFindsTheServiceAndPagesWalkTheWholeAnswerBothWays) {
     QRD_NMDA_SESSION block{};
     ASSERT_EQ(QrdGetNmdaSession(handle, &block), 0);
     EXPECT_EQ(block.charCode, QRD_NMDA_CHARS_NONE);
-    EXPECT_EQ(block.revision, uint32_t(QRD_NMDA_REVISION));
+    const uint32_t revision = block.revision; // a packed field: copied, not bound
+    EXPECT_EQ(revision, uint32_t(QRD_NMDA_REVISION));
     EXPECT_EQ(qrd::getBe16(block.svcPort.port) & 0x1FF, QRD_NMDA_SESSION_WKP);
     EXPECT_EQ(qrd::getBe16(block.rpcPort.port) & 0x1FF, QRD_NMDA_WKP);
 

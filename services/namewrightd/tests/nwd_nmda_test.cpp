@@ -3,6 +3,8 @@
 // be a pattern, and the index follows every writer.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sqlite3.h>
 #include <sstream>
 
 #include "admin.h"
@@ -140,6 +142,50 @@ TEST_F(NmdaPaging, FiltersRefuseWhatCannotBeAPattern) {
     wire::DataReply none;
     ASSERT_EQ(nmdaServe(storage, positions, rq, none), 0);
     EXPECT_TRUE(none.entries.empty());
+}
+
+TEST(NmdaIndex, AFileOfSchemaFiveGetsItsIndexWhenOpened) {
+    const std::string path = ::testing::TempDir() + "nmda_schema5.db";
+    std::remove(path.c_str());
+    {
+        SqliteStorage s(path);
+        std::ostringstream out;
+        AdminContext ctx{s, out, nullptr, kMinIterations};
+        ctx.seedMode = true;
+        std::istringstream seed("org add Demo\ngroup add Sales@Demo\n"
+                                "user add ann@Sales@Demo --password a --description Ann\n"
+                                "service add LP@Sales@Demo --class print\n"
+                                "list add Team@Sales@Demo\n");
+        loadSeed(ctx, seed, "test");
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const char* downgrade =
+        "DROP TRIGGER nmda_entry; DROP TRIGGER nmda_user_add; DROP TRIGGER nmda_user_set;"
+        "DROP TRIGGER nmda_service_add; DROP TRIGGER nmda_service_set;"
+        "DROP TABLE nmda_names; PRAGMA user_version = 5";
+    ASSERT_EQ(sqlite3_exec(db, downgrade, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    SqliteStorage s(path);
+    NmdaPositionCache positions;
+    wire::DataRequest rq;
+    rq.context.operation = wire::kFirst;
+    wire::DataReply r;
+    ASSERT_EQ(nmdaServe(s, positions, rq, r), 0);
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].name, "ann@Sales@Demo");
+    EXPECT_EQ(r.entries[0].description, "Ann") << "descriptions come along";
+    rq.context.kind = 2;
+    ASSERT_EQ(nmdaServe(s, positions, rq, r), 0);
+    ASSERT_EQ(r.entries.size(), 1u);
+    EXPECT_EQ(r.entries[0].name, "LP@Sales@Demo") << "and service classes";
+    // The triggers are back: a new name is found at once.
+    Entry group = Directory(s).resolve("Sales@Demo", kNameKindGroup).entry;
+    s.addBulkUsers(group.id, "b", 1, 1);
+    rq.context.kind = 0;
+    ASSERT_EQ(nmdaServe(s, positions, rq, r), 0);
+    EXPECT_EQ(r.entries.size(), 2u);
 }
 
 } // namespace

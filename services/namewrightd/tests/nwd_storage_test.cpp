@@ -13,6 +13,7 @@
 
 #include "directory.h"
 #include "nwd_testutil.h"
+#include "sqlite_schema.h"
 #include "sqlite_storage.h"
 #include "testenv.h"
 
@@ -203,6 +204,10 @@ void downgradeToSchema2(const std::string& path) {
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     const char* sql =
         "PRAGMA foreign_keys = OFF; BEGIN;"
+        // The directory-assistance index and its triggers: schema 6.
+        "DROP TRIGGER nmda_entry; DROP TRIGGER nmda_user_add; DROP TRIGGER nmda_user_set;"
+        "DROP TRIGGER nmda_service_add; DROP TRIGGER nmda_service_set;"
+        "DROP TABLE nmda_names;"
         "CREATE TABLE entries_old (id INTEGER PRIMARY KEY, parent_id INTEGER REFERENCES "
         "entries_old(id) ON DELETE CASCADE, kind INTEGER NOT NULL, name TEXT NOT NULL, "
         "name_key TEXT NOT NULL);"
@@ -279,7 +284,7 @@ TEST(Storage, ASchema2FileKeepsItsEntriesAndReferencesAndNeverReusesIdsAfterward
         EXPECT_TRUE(s.messages(bob).empty());
         EXPECT_TRUE(s.members(team).empty());
     }
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), std::to_string(kSchemaVersion));
     EXPECT_EQ(queryText(path, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
                               "instr(sql, 'entries_') > 0"),
               "0")
@@ -312,7 +317,7 @@ TEST(Storage, ASchema3FileKeepsEveryPasswordAndLosesEverySecret) {
         }
         EXPECT_TRUE(s.user(idOf(s, "alice@Sales@Demo"))->admin);
     }
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), std::to_string(kSchemaVersion));
     EXPECT_EQ(queryText(path, "SELECT count(*) FROM nonces"), "0");
     EXPECT_EQ(
         queryText(path, "SELECT count(*) FROM pragma_table_info('users') WHERE name = 'hash'"),
