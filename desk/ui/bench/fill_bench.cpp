@@ -1,0 +1,141 @@
+// Opening a folder of 10,000 items in the Details mode, beside the raw
+// transfer of the folder's record and a plain QTreeView filled with the
+// same rows; then a sort by each column, and re-opening the unchanged
+// folder. Runs its own namewrightd (offscreen, no display needed).
+//   fill_bench [COUNT]
+#include "contentsmodel.h"
+#include "contentsview.h"
+#include "deskdaemon.h"
+#include "folderview.h"
+#include "mainframe.h"
+
+#include "folders/usrfoldernode.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTreeView>
+#include <cstdio>
+#include <namedir/address.h>
+
+namespace {
+
+double ms(QElapsedTimer& t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+void settle(QWidget* w) {
+    w->repaint();
+    QApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qrdtest::prepareAndReexec(argc, argv);
+    qrdtest::adoptWorkstation();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    if (count <= 0 || count > 100000) {
+        std::fprintf(stderr, "Usage: fill_bench [COUNT]   (1..100000 items, default 10000)\n");
+        return 2;
+    }
+    desktest::TestDirectory directory;
+    std::string why;
+    if (!directory.start(why) ||
+        !desktest::TestDirectory::login("alice@Sales@Demo", "alice-demo")) {
+        std::fprintf(stderr, "fill_bench: %s\n", why.c_str());
+        return 1;
+    }
+    desk::ui::setMessageSink(desktest::recordMessage);
+    auto desk = std::make_unique<desktest::Desk>();
+    desk->prompter.dialogs.push_back(desktest::cardNamed(QStringLiteral("Alice Archer")));
+    desk->session->start();
+    if (!QTest::qWaitFor([&] { return desk->doc().isLoggedIn(); }, 10000)) {
+        std::fprintf(stderr, "fill_bench: the desktop did not load\n");
+        return 1;
+    }
+    desk->prompter.dialogs.clear();
+    desk->prompter.dialogs.push_back(
+        ScriptPrompter::set(QStringLiteral("name"), QStringLiteral("Big")));
+    USRFolderNode* big = desk->doc().newFolder(false);
+    if (!big) {
+        std::fprintf(stderr, "fill_bench: cannot make the folder\n");
+        return 1;
+    }
+    // The listing of COUNT web items, written at once.
+    DIRFolder record;
+    record.address = DIRAddressPtr(big->address()->clone());
+    record.base.objectType = DIR_TYPE_FOLDER;
+    long e = 0;
+    if (!desk->dir.getNode(DIR_MASK_FULL, record, e))
+        return std::fprintf(stderr, "read %ld\n", e), 1;
+    for (int i = 0; i < count; ++i) {
+        DIRRefInfo ref;
+        ref.address = DIRAddressPtr(
+            new DIRNmDirectoryAddress("alice@Sales@Demo", 52, 600000 + i, 1700000000 + i));
+        ref.name = "I" + std::to_string((i * 7919) % count);
+        ref.objectType = DIR_TYPE_WEB;
+        ref.time = 1700000000 + i;
+        ref.refText = "D" + std::to_string((i * 104729) % count);
+        record.contents.push_back(std::move(ref));
+    }
+    std::unique_ptr<DIRCommonInfo> current;
+    if (!desk->dir.updateNode(DIR_MASK_CONTENTS, record, current, e))
+        return std::fprintf(stderr, "write %ld\n", e), 1;
+
+    // Transfer: the folder's record read whole by a fresh store object.
+    QElapsedTimer t;
+    DIRDirectory fresh;
+    DIRFolder again;
+    again.address = DIRAddressPtr(big->address()->clone());
+    again.base.objectType = DIR_TYPE_FOLDER;
+    t.start();
+    fresh.getNode(DIR_MASK_FULL, again, e);
+    const double transfer = ms(t);
+
+    // Plain: a QTreeView over a QStandardItemModel with the same texts.
+    QTreeView plainView;
+    plainView.resize(800, 600);
+    plainView.show();
+    t.restart();
+    auto* plain = new QStandardItemModel(0, 3, &plainView);
+    for (const DIRRefInfo& r : again.contents)
+        plain->appendRow({new QStandardItem(QString::fromStdString(r.name)),
+                          new QStandardItem(QStringLiteral("Web")),
+                          new QStandardItem(QString::fromStdString(r.refText))});
+    plainView.setModel(plain);
+    settle(&plainView);
+    const double plainFill = ms(t);
+
+    // The desktop: open the folder in the Details mode (its date check and
+    // read, the rows, the sort, the columns, the first paint).
+    desk->session->frame().resize(800, 600);
+    t.restart();
+    desk->session->folderView().openChild(big);
+    if (desk->doc().currentFolder() != big)
+        desk->doc().setCurrentFolder(big, desk->doc().rootFolder());
+    settle(&desk->session->frame());
+    const double deskFill = ms(t);
+    const int rows = desk->session->contentsView().model().rowCount();
+
+    std::printf("items %d (shown %d)\n", count, rows);
+    std::printf("transfer of the folder record   %8.1f ms\n", transfer);
+    std::printf("plain QTreeView fill            %8.1f ms\n", plainFill);
+    std::printf("desktop Details open            %8.1f ms  (%.2fx of plain + transfer)\n", deskFill,
+                deskFill / (plainFill + transfer));
+    for (int column = 0; column < 3; ++column) {
+        t.restart();
+        desk->session->contentsView().sortBy(column);
+        settle(&desk->session->frame());
+        std::printf("sort by column %d                %8.1f ms\n", column, ms(t));
+    }
+    t.restart();
+    desk->doc().refreshCurrent();
+    settle(&desk->session->frame());
+    std::printf("re-open unchanged (refresh)     %8.1f ms\n", ms(t));
+    desk.reset();
+    return 0;
+}
