@@ -27,9 +27,7 @@ using sheetstest::whenShown;
 namespace fs = std::filesystem;
 
 namespace {
-std::string mount() {
-    return qrdtest::workstation().dir + "/mnt/files";
-}
+using sheetstest::mount;
 const std::string kService = "\\\\Namewright\\FILES@Sales@Demo\\docs";
 
 std::vector<std::string> names(const std::vector<USRActionNode*>& list) {
@@ -56,10 +54,7 @@ USRActionNode* create(sheetstest::Station& s, USRActions& actions, const QString
 class ActionsSheetTest : public QObject {
     Q_OBJECT
   public:
-    static void prepareWorkstation() {
-        qrdtest::appendQordaIni(
-            "[Client]\nVersion=70651\n[DriveMappings]\nF=FILES@Sales@Demo,docs," + mount() + "\n");
-    }
+    static void prepareWorkstation() { sheetstest::mountFileService(); }
 
   private slots:
     void initTestCase() {
