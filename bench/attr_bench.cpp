@@ -499,15 +499,8 @@ int supervise(const Options& o) {
 int main(int argc, char** argv) {
     bench::Options options;
     std::string error;
-    if (!bench::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "attr_bench: %s\n(attr_bench --help shows the options)\n",
-                     error.c_str());
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(bench::kUsage, stdout);
-        return 0;
-    }
-    bench::installStopHandlers();
-    return bench::supervise(options);
+    const bool parsed =
+        bench::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error);
+    return bench::benchMain("attr_bench", parsed, error, options.help, bench::kUsage,
+                            [&] { return bench::supervise(options); });
 }

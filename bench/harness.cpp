@@ -53,6 +53,21 @@ int remainingMs(int64_t deadline) {
 
 } // namespace
 
+int benchMain(const char* program, bool parsed, const std::string& error, bool help,
+              const char* usage, const std::function<int()>& run) {
+    if (!parsed) {
+        std::fprintf(stderr, "%s: %s\n(%s --help shows the options)\n", program, error.c_str(),
+                     program);
+        return 2;
+    }
+    if (help) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    installStopHandlers();
+    return run();
+}
+
 int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

@@ -4,11 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace bench {
+
+// What every benchmark's main does once its options are parsed: a usage
+// error (said after `program`) gives 2, --help prints `usage` and gives 0;
+// otherwise the stop handlers are installed and `run` runs.
+int benchMain(const char* program, bool parsed, const std::string& error, bool help,
+              const char* usage, const std::function<int()>& run);
 
 // SIGINT, SIGTERM and SIGHUP only set a flag; every wait below looks at it.
 void installStopHandlers();

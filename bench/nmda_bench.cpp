@@ -402,15 +402,8 @@ int supervise(const NmdaOptions& o) {
 int main(int argc, char** argv) {
     bench::NmdaOptions options;
     std::string error;
-    if (!bench::parse(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "nmda_bench: %s\n(nmda_bench --help shows the options)\n",
-                     error.c_str());
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(bench::kUsageText, stdout);
-        return 0;
-    }
-    bench::installStopHandlers();
-    return bench::supervise(options);
+    const bool parsed =
+        bench::parse(std::vector<std::string>(argv + 1, argv + argc), options, error);
+    return bench::benchMain("nmda_bench", parsed, error, options.help, bench::kUsageText,
+                            [&] { return bench::supervise(options); });
 }
