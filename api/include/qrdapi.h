@@ -655,8 +655,10 @@ QRD_STATIC_ASSERT(sizeof(QRD_NMDA_CRITERION) == 22, "criterion: 18 + 4 pointer b
 QRD_STATIC_ASSERT(offsetof(QRD_NMDA_QUERY, pattern) == 4, "pattern at 4");
 QRD_STATIC_ASSERT(offsetof(QRD_NMDA_QUERY, criteriaCount) == 68, "criteria count at 68");
 QRD_STATIC_ASSERT(offsetof(QRD_NMDA_QUERY, criteria) == 70, "criteria from 70");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_QUERY) == 70 + QRD_NMDA_MAX_CRITERIA * 22, "query: 246 bytes");
 QRD_STATIC_ASSERT(sizeof(QRD_NMDA_LIMITS) == 8, "limits are 8 bytes");
 QRD_STATIC_ASSERT(sizeof(QRD_NMDA_ENTRY) == 134, "result entry is 134 bytes");
+QRD_STATIC_ASSERT(sizeof(QRD_NMDA_RESULT) == 2 + QRD_NMDA_MAX_ENTRIES * 134, "result record");
 QRD_STATIC_ASSERT(sizeof(QRD_NMDA_ATTR) == 76 + QRD_NMDA_ATTR_VALUE_MAX, "attribute record");
 
 typedef struct QrdNmdaHandle* QRD_NMDA_HANDLE;

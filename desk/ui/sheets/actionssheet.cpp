@@ -8,6 +8,7 @@
 #include "actdefinitionpage.h"
 #include "actions/usractions.h"
 #include "core/prompter.h"
+#include "formrows.h"
 #include "sheetstrings.h"
 
 namespace desk::sheets {
@@ -27,9 +28,7 @@ UIActionsPropSheet::UIActionsPropSheet(USRActions& actions, USRPrompter& prompte
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (tabs_->widget(index) == toolbar_) toolbar_->activate();
     });
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &UIActionsPropSheet::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     layout->addWidget(buttons);

@@ -50,9 +50,7 @@ UIAdvancedActionDialog::UIAdvancedActionDialog(USRPrompter& prompter, const Acti
         start_->setText(dir);
         startDirectoryShared();
     });
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &UIAdvancedActionDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

@@ -9,6 +9,7 @@
 #include "actionedits.h"
 #include "actionrules.h"
 #include "core/prompter.h"
+#include "formrows.h"
 #include "sheetstrings.h"
 
 namespace desk::sheets {
@@ -41,9 +42,7 @@ UICreateActionDialog::UICreateActionDialog(USRActions& actions, USRPrompter& pro
         values_.iconIndex = -1;
     }
     fields_->show(values_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &UICreateActionDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancel(this);
     connect(fields_->executable(), &QLineEdit::textEdited, this,
             [buttons] { buttons->button(QDialogButtonBox::Ok)->setDefault(true); });
     auto* layout = new QVBoxLayout(this);

@@ -86,9 +86,7 @@ UIDocItemDialog::UIDocItemDialog(USRContext& context, const QVariantMap& values,
         w->setEnabled(editable);
     connect(browse_, &QPushButton::clicked, this, &UIDocItemDialog::browse);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &UIDocItemDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = okCancel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

@@ -13,6 +13,7 @@
 #include "foldermbrpage.h"
 #include "folderpubpage.h"
 #include "foldersubpage.h"
+#include "formrows.h"
 #include "sheetstrings.h"
 
 namespace desk::sheets {
@@ -92,9 +93,7 @@ UIFolderPropSheet::UIFolderPropSheet(USRContext& context, USRPrompter& prompter,
         for (QWidget* p : pages_)
             tabs_->addTab(p, p->accessibleName());
         layout->addWidget(tabs_, 1);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        connect(buttons, &QDialogButtonBox::accepted, this, &UIFolderPropSheet::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* buttons = okCancel(this);
         layout->addWidget(buttons);
     }
     resize(480, 420);

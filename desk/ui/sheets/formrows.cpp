@@ -1,5 +1,7 @@
 #include "formrows.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,13 @@ QLineEdit* addLineRow(QFormLayout* form, QWidget* parent, int id, const QString&
     caption->setBuddy(edit);
     form->addRow(caption, edit);
     return edit;
+}
+
+QDialogButtonBox* okCancel(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, [dialog] { dialog->accept(); });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
 
 QPushButton* makeButton(QWidget* parent, int id, const QString& text) {

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QDialog;
+class QDialogButtonBox;
 class QFormLayout;
 class QLabel;
 class QLineEdit;
@@ -24,6 +26,9 @@ QLineEdit* addLineRow(QFormLayout* form, QWidget* parent, int id, const QString&
 
 // A push button for control `id`.
 QPushButton* makeButton(QWidget* parent, int id, const QString& text);
+
+// OK and Cancel for `dialog`, wired to its (virtual) accept and reject.
+QDialogButtonBox* okCancel(QDialog* dialog);
 
 // Names a widget with its control id and an accessible name.
 void nameControl(QWidget* w, int id, const QString& accessible);

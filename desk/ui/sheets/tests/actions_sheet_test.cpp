@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "actcustpalpage.h"
+#include "actdefinitionpage.h"
 #include "actiondrops.h"
 #include "actionrules.h"
 #include "actions/usractions.h"
@@ -27,9 +28,7 @@ using sheetstest::whenShown;
 namespace fs = std::filesystem;
 
 namespace {
-std::string mount() {
-    return qrdtest::workstation().dir + "/mnt/files";
-}
+using sheetstest::mount;
 const std::string kService = "\\\\Namewright\\FILES@Sales@Demo\\docs";
 
 std::vector<std::string> names(const std::vector<USRActionNode*>& list) {
@@ -56,10 +55,7 @@ USRActionNode* create(sheetstest::Station& s, USRActions& actions, const QString
 class ActionsSheetTest : public QObject {
     Q_OBJECT
   public:
-    static void prepareWorkstation() {
-        qrdtest::appendQordaIni(
-            "[Client]\nVersion=70651\n[DriveMappings]\nF=FILES@Sales@Demo,docs," + mount() + "\n");
-    }
+    static void prepareWorkstation() { sheetstest::mountFileService(); }
 
   private slots:
     void initTestCase() {
@@ -151,6 +147,27 @@ class ActionsSheetTest : public QObject {
         USRActions reloaded(alice.ctx);
         QVERIFY(reloaded.loadToolbar(e));
         QCOMPARE(names(reloaded.toolbar()), std::vector<std::string>{"View"});
+
+        // The Definitions page: an edit is saved when another action is
+        // chosen; deleting a shared action asks, and No keeps it.
+        UIActDefinitionPage definitions(actions, alice.sheets);
+        QCOMPARE(QString::fromStdString(definitions.current()->name()), QStringLiteral("View"));
+        QTest::keyClicks(definitions.fields()->description(), QStringLiteral("Shows a file"));
+        QVERIFY(definitions.modified());
+        QVERIFY(definitions.save());
+        USRActions again(alice.ctx);
+        QVERIFY(again.loadLibrary(e));
+        QCOMPARE(again.library().size(), size_t(1));
+        alice.script.answers = {false};
+        definitions.deleteCurrent();
+        QCOMPARE(
+            alice.script.questions.back(),
+            std::string("This action may be used by others.\nDo you really want to delete it?"));
+        QCOMPARE(actions.library().size(), size_t(1));
+        USRActionNode stored(alice.ctx);
+        QVERIFY(stored.setAddress(view->address(), e));
+        QVERIFY(stored.read(e));
+        QCOMPARE(stored.data().description, std::string("Shows a file"));
     }
 
     // Three program files dropped: one create dialog, for the first.

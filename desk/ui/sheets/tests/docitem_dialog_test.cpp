@@ -28,9 +28,7 @@ const QString kService = QStringLiteral("\\\\Namewright\\FILES@Sales@Demo\\docs"
 std::string ws() {
     return qrdtest::workstation().dir;
 }
-std::string mount() {
-    return ws() + "/mnt/files";
-}
+using sheetstest::mount;
 void writeFile(const std::string& path) {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path) << "x";
@@ -40,10 +38,7 @@ void writeFile(const std::string& path) {
 class DocItemDialogTest : public QObject {
     Q_OBJECT
   public:
-    static void prepareWorkstation() {
-        qrdtest::appendQordaIni(
-            "[Client]\nVersion=70651\n[DriveMappings]\nF=FILES@Sales@Demo,docs," + mount() + "\n");
-    }
+    static void prepareWorkstation() { sheetstest::mountFileService(); }
 
   private slots:
     void initTestCase() {

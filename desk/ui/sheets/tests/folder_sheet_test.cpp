@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextEdit>
+#include <QToolButton>
 #include <QtTest>
 
 #include "folderdscpage.h"
@@ -276,6 +278,38 @@ class FolderSheetTest : public QObject {
         sheet.showPage(sheet.descriptionPage());
         QTest::keyClick(&sheet, Qt::Key_F, Qt::AltModifier);
         QCOMPARE(QApplication::focusWidget(), sheet.findChild<QWidget*>(QStringLiteral("1005")));
+    }
+
+    void sortingAndFonts() {
+        sheetstest::Station alice("alice@Sales@Demo", "alice-demo");
+        UIMemberList list;
+        list.load(QVariantList{QVariantMap{{"name", "carol@Support@Demo"}, {"role", 1}},
+                               QVariantMap{{"name", "alice@Sales@Demo"}, {"role", 3}},
+                               QVariantMap{{"name", "bob@Sales@Demo"}, {"role", 2}}},
+                  [](const UIMember&) { return true; });
+        list.sort(2, false); // contributors first
+        QCOMPARE(list.at(0).name, QStringLiteral("bob@Sales@Demo"));
+        list.sort(0, false);
+        QCOMPARE(list.at(0).name, QStringLiteral("alice@Sales@Demo"));
+        list.sort(0, true);
+        QCOMPARE(list.at(0).name, QStringLiteral("carol@Support@Demo"));
+        QVERIFY(!list.changed()); // sorting is no edit
+
+        QCOMPARE(usableFace(QStringLiteral("Family Name Long Enough (OpenType Variant)")),
+                 QStringLiteral("Family Name Long Enough"));
+        QCOMPARE(usableFace(QStringLiteral("Short (x)")), QStringLiteral("Short (x)"));
+        QCOMPARE(usableFace(QString(40, QLatin1Char('a'))).size(), 31);
+
+        // Untouched notes come back as they were; edited ones as rich text.
+        UIFolderDscPage page(QStringLiteral("F"), QString(), QStringLiteral("plain words"), true,
+                             true);
+        QCOMPARE(page.notes(), QStringLiteral("plain words"));
+        QVERIFY(!page.notesChanged());
+        page.editor()->selectAll();
+        page.findChild<QToolButton*>(QStringLiteral("1060"))->click(); // Bold
+        QVERIFY(page.notesChanged());
+        QVERIFY(Qt::mightBeRichText(page.notes()));
+        QVERIFY(page.notes().contains(QStringLiteral("plain words")));
     }
 
     // A reader sees the pages read-only: no editing buttons, no role clicks.

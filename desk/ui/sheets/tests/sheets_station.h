@@ -45,6 +45,18 @@ class Daemon {
     nwdtest::Daemon daemon_;
 };
 
+// The directory that stands for the file service FILES@Sales@Demo, share
+// "docs", whose network form is \\Namewright\FILES@Sales@Demo\docs.
+inline std::string mount() {
+    return qrdtest::workstation().dir + "/mnt/files";
+}
+// Maps the service in this workstation's QORDA.INI (before the library
+// reads it).
+inline void mountFileService() {
+    qrdtest::appendQordaIni("[Client]\nVersion=70651\n[DriveMappings]\nF=FILES@Sales@Demo,docs," +
+                            mount() + "\n");
+}
+
 // Logs `user` in on this workstation, as the login command does.
 inline bool login(const std::string& user, const std::string& password) {
     CQrdApi::destroySession();
