@@ -371,7 +371,7 @@ QRDAPI QRDSTATUS QrdGetUserName(char* buffer);
 QRDAPI QRDSTATUS QrdGetDriveMapping(uint16_t drive, char* fsName, char* root);
 /* Version texts ("5.50(28)", "5.50 (Beta-28)") fit in QRD_VERSION_TEXT_LEN
  * bytes. The client version number is QORDA.INI [Client] Version (default
- * 55078). */
+ * 71278). */
 #define QRD_VERSION_TEXT_LEN 24
 QRDAPI uint32_t QrdGetClientVersionNumber(void);
 QRDAPI QRDSTATUS QrdGetClientVersionString(char* text);

@@ -108,9 +108,9 @@ TEST(NmVersionText, ReleasesAndBetas) {
     EXPECT_STREQ(text, "7.01 (Beta-5)");
 
     // The default client is of the newer generation.
-    EXPECT_EQ(QrdGetClientVersionNumber(), 55078u);
+    EXPECT_EQ(QrdGetClientVersionNumber(), 71278u);
     EXPECT_EQ(QrdGetClientVersionString(text), QRD_OK);
-    EXPECT_STREQ(text, "5.50(28)");
+    EXPECT_STREQ(text, "7.12(28)");
 }
 
 TEST(NmVersionText, ConfiguredClientVersion) {

@@ -51,7 +51,7 @@ constexpr Setting kSearchPort{
     "Internet", "SearchPort", Kind::Number, 1, 65535, "a UDP port from 1 to 65535", "8015"};
 constexpr Setting kClientVersion{"Client", "Version",   Kind::Number,
                                  1,        4294967295L, "a whole number from 1 to 4294967295",
-                                 "55078"};
+                                 "71278"};
 
 constexpr const Setting* kSettings[] = {&kServerAddress, &kBroadcastAddress, &kPortBase,
                                         &kDisabled,      &kSearchAddress,    &kSearchPort,

@@ -20,7 +20,7 @@ bool isLatin1Letter(unsigned char c) {
     return c >= 0xC0 && c != 0xD7 && c != 0xF7;
 }
 
-constexpr uint32_t kDefaultClientVersion = 55078; // newer client generation, release 28
+constexpr uint32_t kDefaultClientVersion = 71278; // newer client generation, release 28
 
 } // namespace
 
