@@ -36,32 +36,18 @@ cd "$(dirname "$self")/../../.."
 
 if [ -z "${DESK_E2E_INNER:-}" ]; then
     export DESK_E2E_INNER=1
-    # A session bus of its own, so the test's logout reaches nobody else.
-    bus=()
-    command -v dbus-run-session >/dev/null && bus=(dbus-run-session --)
     exec timeout -k 5 100 xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
-        "${bus[@]}" "$self" "$build_dir" ${shots:+"$shots"}
+        "$self" "$build_dir" ${shots:+"$shots"}
 fi
 
-state=$(mktemp -d /tmp/desk-e2e.XXXXXX)
+# A workstation, port slot and temporary folder of its own, no session bus.
+. tests/outside/workstation.sh "$build_dir" desk-e2e
+state=$work
 umask 077
-export XDG_CONFIG_HOME=$state/config XDG_STATE_HOME=$state/xdg-state XDG_RUNTIME_DIR=$state/run
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$XDG_RUNTIME_DIR"
-export QRD_WORKSTATION=desk-e2e-$$ QT_QPA_PLATFORM=xcb
+export QT_QPA_PLATFORM=xcb
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
-
-# A port slot shared with the other tests (see tests/support/portslot.h).
-base=""
-for i in $(seq 0 43); do
-    slot=$(((i + $$) % 44))
-    exec {slotfd}>"/tmp/qrd-test-portbase-$slot.lock"
-    if flock -n "$slotfd"; then base=$((10240 + slot * 512)); break; fi
-    exec {slotfd}>&-
-done
-[ -n "$base" ] || { echo "no free port slot" >&2; exit 1; }
-
 . scripts/demo-lib.sh
-demo_prepare "$base" $((base + 500))
+demo_prepare "$base" $((base + 511)) # the workstation's QORDA.INI stays
 pid=""
 deskpid=""
 logged_in=0
@@ -69,7 +55,7 @@ finish() {
     [ -n "$deskpid" ] && { kill "$deskpid" 2>/dev/null || true; }
     [ $logged_in = 1 ] && { "$login" logout >/dev/null 2>&1 || true; }
     [ -n "$pid" ] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
-    rm -rf "$state"
+    ws_cleanup
 }
 trap finish EXIT
 demo_start_service
@@ -118,12 +104,6 @@ click() { # KIND NAME [TEXT]: a real click in its middle
     local x y w h
     read -r x y w h < <(find_thing "$@")
     xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
-}
-double_click() {
-    wait_for "$@"
-    local x y w h
-    read -r x y w h < <(find_thing "$@")
-    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click --repeat 2 --delay 80 1
 }
 step=0
 shot() { # NAME
