@@ -3,6 +3,7 @@
 #include "art.h"
 #include "desktopsession.h"
 #include "errortext.h"
+#include "geometrydump.h"
 #include "mainframe.h"
 #include "prompter.h"
 #include "sheetcommands.h"
@@ -91,6 +92,8 @@ int UIApplication::run() {
     connect(logout_.get(), &USRLogoutListener::loggedOut, &frame, &QWidget::close);
     frame.setKeepsPlacement(options_.screenshot.isEmpty());
     session_->start();
+    if (!options_.geometry.isEmpty())
+        geometry_ = std::make_unique<UIGeometryDump>(options_.geometry);
     int status = 0;
     if (!options_.screenshot.isEmpty()) {
         status = 1;
@@ -101,6 +104,7 @@ int UIApplication::run() {
     }
     QApplication::setQuitOnLastWindowClosed(true);
     const int loop = QApplication::exec();
+    geometry_.reset();
     session_.reset();
     context.setPrompter(nullptr);
     context.setActivation(nullptr);

@@ -20,6 +20,8 @@ class USRLogoutListener;
 
 namespace desk::app {
 
+class UIGeometryDump;
+
 class UIApplication : public QObject {
     Q_OBJECT
   public:
@@ -41,6 +43,7 @@ class UIApplication : public QObject {
     std::unique_ptr<USRLaunchActivation> activation_;
     std::unique_ptr<ui::UIDesktopSession> session_;
     std::unique_ptr<USRLogoutListener> logout_;
+    std::unique_ptr<UIGeometryDump> geometry_;
 };
 
 } // namespace desk::app

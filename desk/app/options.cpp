@@ -4,7 +4,7 @@ namespace desk::app {
 
 QString usageText() {
     return QStringLiteral(
-        "Usage: namedesk [--screenshot FILE [--scale N]]\n"
+        "Usage: namedesk [--screenshot FILE [--scale N]] [--dump-geometry FILE]\n"
         "\n"
         "The Namewright desktop: your folders, documents, web items, people and\n"
         "actions, kept in the directory so they follow you from workstation to\n"
@@ -14,6 +14,8 @@ QString usageText() {
         "                     into the PNG FILE once the desktop is loaded, exit\n"
         "  --scale N          with --screenshot: render at N times the size\n"
         "                     (1 or 2, say), to check high-density screens\n"
+        "  --dump-geometry FILE  for end-to-end tests: keep FILE listing where\n"
+        "                     the windows, widgets and view rows are on screen\n"
         "  --version          show the version\n"
         "  -h, --help         show this text\n"
         "\n"
@@ -29,7 +31,8 @@ Options parseOptions(const QStringList& args) {
             o.help = true;
         } else if (a == QLatin1String("--version")) {
             o.version = true;
-        } else if (a == QLatin1String("--screenshot") || a == QLatin1String("--scale")) {
+        } else if (a == QLatin1String("--screenshot") || a == QLatin1String("--scale") ||
+                   a == QLatin1String("--dump-geometry")) {
             if (i + 1 >= args.size()) {
                 o.error = QStringLiteral("%1 needs a value").arg(a);
                 return o;
@@ -37,6 +40,10 @@ Options parseOptions(const QStringList& args) {
             const QString v = args[++i];
             if (a == QLatin1String("--screenshot")) {
                 o.screenshot = v;
+                continue;
+            }
+            if (a == QLatin1String("--dump-geometry")) {
+                o.geometry = v;
                 continue;
             }
             bool ok = false;

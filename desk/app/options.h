@@ -11,6 +11,7 @@ struct Options {
     bool version = false;
     QString screenshot; // render the main window into this PNG file and exit
     double scale = 0;   // device pixel ratio for the screenshot (0: the platform's)
+    QString geometry;   // tests: keep this file telling where widgets are on screen
     QString error;      // a usage error, for the message and exit status 2
 };
 
