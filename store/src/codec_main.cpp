@@ -67,7 +67,7 @@ void setMissingMainRecord(DIRCommonInfo& record) {
     record.creator.clear();
     record.name.clear();
     record.extraText.clear();
-    record.longText = " ";
+    record.longText.assign(1, ' '); // assign(1, c) keeps g++ 12 from a false -Wrestrict
     record.description.clear();
 }
 
