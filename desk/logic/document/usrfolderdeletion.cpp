@@ -25,9 +25,8 @@ USRFolderDeletion::USRFolderDeletion(USRContext& context, USRFolderNode& folder,
 }
 
 long USRFolderDeletion::entryOf(const USRNode* node) const {
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].node == node) return long(i);
-    return -1;
+    const auto at = index_.find(node);
+    return at == index_.end() ? -1 : long(at->second);
 }
 
 void USRFolderDeletion::walk(USRFolderNode& folder, const std::string& path, long& error) {
@@ -51,6 +50,7 @@ void USRFolderDeletion::walk(USRFolderNode& folder, const std::string& path, lon
             return;
         }
         const std::string below = path + "\\" + node->name();
+        index_.emplace(node, entries_.size());
         entries_.push_back({below, false, 1, node, &folder});
         if (auto* sub = dynamic_cast<USRFolderNode*>(node)) {
             walk(*sub, below, error);
@@ -63,6 +63,7 @@ bool USRFolderDeletion::build(long& error) {
     error = 0;
     entries_.resize(1);
     entries_[0].count = 1;
+    index_ = {{entries_[0].node, 0}};
     walk(*static_cast<USRFolderNode*>(entries_[0].node), entries_[0].node->name(), error);
     next_ = entries_.size();
     return error == 0;
@@ -104,6 +105,9 @@ bool USRFolderDeletion::decide() {
     }
     // An object goes only when every folder holding it goes too: a parent
     // kept anywhere (inside the tree or out) still shows it.
+    std::map<std::string, size_t> byKey;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        byKey.emplace(entries_[i].node->key(), i);
     for (bool changed = true; changed;) {
         changed = false;
         for (size_t i = 1; i < entries_.size(); ++i) {
@@ -111,10 +115,8 @@ bool USRFolderDeletion::decide() {
             if (!en.deleteSelf || forEveryone[i]) continue;
             for (const auto& [key, address] : en.node->parents()) {
                 (void)address;
-                long at = -1;
-                for (size_t j = 0; j < entries_.size() && at < 0; ++j)
-                    if (entries_[j].node->key() == key) at = long(j);
-                if (at < 0 || !entries_[size_t(at)].deleteSelf) {
+                const auto at = byKey.find(key);
+                if (at == byKey.end() || !entries_[at->second].deleteSelf) {
                     en.deleteSelf = false;
                     changed = true;
                     break;
@@ -137,6 +139,7 @@ bool USRFolderDeletion::decide() {
             }
     }
     entries_ = std::move(kept);
+    index_.clear();
     next_ = entries_.size();
     return true;
 }

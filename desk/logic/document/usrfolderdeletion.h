@@ -5,6 +5,7 @@
 // last, so that whatever a cancel leaves behind is still a whole tree.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,5 +52,6 @@ class USRFolderDeletion {
     USRContext& context_;
     bool everyone_, allSubfolders_;
     std::vector<Entry> entries_;
-    size_t next_ = 0; // entries [0, next_) are still to be processed
+    std::map<const USRNode*, size_t> index_; // entry of a node, while building
+    size_t next_ = 0;                        // entries [0, next_) are still to be processed
 };
