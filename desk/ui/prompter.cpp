@@ -3,6 +3,7 @@
 #include "copydialog.h"
 #include "deletedialogs.h"
 #include "errortext.h"
+#include "folderdeletiondialog.h"
 #include "formdialog.h"
 #include "uistrings.h"
 
@@ -118,12 +119,17 @@ void UIPrompter::beep() {
     QApplication::beep();
 }
 
+USRReply UIPrompter::runFolderDeletion(USRFolderDeletion& deletion) {
+    UIFolderDeletionDialog d(deletion, window_);
+    return d.run();
+}
+
 USRReply UIPrompter::runDialog(USRDialog dialog, QVariantMap& v) {
     const bool editable = v.value(QStringLiteral("editable"), true).toBool();
     switch (dialog) {
     case USRDialog::DeleteConfirm: {
         UIDeleteConfirmDialog d(v.value(QStringLiteral("name")).toString(),
-                                v.value(QStringLiteral("several"), true).toBool(), window_);
+                                v.value(QStringLiteral("several")).toBool(), window_);
         d.exec();
         return d.reply();
     }

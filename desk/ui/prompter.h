@@ -1,6 +1,6 @@
 // UIPrompter: the windows' answer to the logic's questions and dialogs
 // (core/prompter.h). Questions and messages are message boxes; the delete
-// confirmation, the folder deletion choice and the copy progress are the
+// confirmation, the folder deletion choice and progress, and the copy progress are the
 // desktop's own dialogs; the property sheets are forms made from one table
 // of fields per dialog.
 #pragma once
@@ -20,6 +20,7 @@ class UIPrompter : public USRPrompter {
     void showMessage(const std::string& text, USRIcon icon) override;
     USRReply runDialog(USRDialog dialog, QVariantMap& values) override;
     void beep() override;
+    USRReply runFolderDeletion(USRFolderDeletion& deletion) override;
 
   private:
     QWidget* window_;

@@ -19,12 +19,14 @@ enum class USRDialog {
     // "publish":
     // 0 no, 1 all members, 2 selected members.
     FolderSheet,
-    // The delete confirmation. in: "name", "type" (object type). Answers
+    // The delete confirmation. in: "name", "type" (object type), "several"
+    // (bool: more than one node is deleted, Yes to All offered). Answers
     // Yes, YesToAll, No or Cancel.
     DeleteConfirm,
-    // Deleting a folder outside a cut. in: "name", "moderator" (bool).
-    // out: "allSubscribers" (bool: delete for every member rather than
-    // only from this folder).
+    // A moderated shared folder being deleted. in: "name", "moderator"
+    // (bool). out: "allSubscribers" (bool: delete for every member rather
+    // than only from this folder), "allSubfolders" (bool: moderated shared
+    // subfolders go the same way without asking).
     FolderDelete,
     // The preferences dialog. in/out: "interval" (minutes), "shareDir".
     Preferences,

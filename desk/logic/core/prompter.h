@@ -13,6 +13,8 @@
 
 #include "core/dialogs.h"
 
+class USRFolderDeletion;
+
 enum class USRIcon { Exclamation, Question, Information, Stop };
 
 // Answers of questions and dialogs (the values of the platform's message
@@ -37,6 +39,10 @@ class USRPrompter {
     virtual USRReply runDialog(USRDialog dialog, QVariantMap& values) = 0;
     // A short sound for "nothing to do".
     virtual void beep() {}
+    // Runs the deletion of a folder tree (its list, decisions and steps),
+    // with its progress; OK when it ran to the end. Without a window it
+    // runs at once (document/usrfolderdeletion.cpp).
+    virtual USRReply runFolderDeletion(USRFolderDeletion& deletion);
 
     // The error text of `code` (core/strings.h) with the exclamation icon.
     void showError(long code, const std::string& context = {});

@@ -5,6 +5,7 @@
 #include "core/prompter.h"
 #include "core/strings.h"
 #include "document/uidesktop.h"
+#include "document/usrfolderdeletion.h"
 #include "folders/usrfoldernode.h"
 #include "nodes/usrnoderegistry.h"
 
@@ -18,7 +19,7 @@ struct BusyLock {
 
 } // namespace
 
-bool UIDesktop::deleteOne(USRNode* node, bool silent, bool& yesToAll, bool& stop) {
+bool UIDesktop::deleteOne(USRNode* node, bool silent, bool several, bool& yesToAll, bool& stop) {
     USRPrompter& prompter = context_.prompter();
     if (!node->takeBusyLock()) {
         prompter.showMessage(USRString(USR_STR_LOCKED_DELETE) + " " + node->name(),
@@ -28,7 +29,8 @@ bool UIDesktop::deleteOne(USRNode* node, bool silent, bool& yesToAll, bool& stop
     BusyLock lock{node};
     if (!silent && !yesToAll) {
         QVariantMap v{{"name", QString::fromStdString(node->name())},
-                      {"type", int(node->objectType())}};
+                      {"type", int(node->objectType())},
+                      {"several", several}};
         USRReply reply = prompter.runDialog(USRDialog::DeleteConfirm, v);
         if (reply == USR_REPLY_YES_TO_ALL) yesToAll = true;
         if (reply == USR_REPLY_NO) return true;
@@ -56,17 +58,29 @@ bool UIDesktop::deleteOne(USRNode* node, bool silent, bool& yesToAll, bool& stop
             ok = holder->removeNode(*node, e);
             if (!ok) prompter.showError(e);
         }
-    } else {
-        bool everyone = false;
-        if (!silent) {
-            QVariantMap v{{"name", QString::fromStdString(node->name())},
-                          {"moderator", folder->isShared() && folder->isModerator()}};
-            if (prompter.runDialog(USRDialog::FolderDelete, v) != USR_REPLY_OK) return true;
-            everyone = v.value("allSubscribers").toBool() && folder->isModerator();
-        }
-        ok = everyone ? USRFolderNode::deletePermanently(context_, *node, e)
-                      : holder->removeNode(*node, e);
+    } else if (silent) {
+        ok = holder->removeNode(*node, e);
         if (!ok) prompter.showError(e);
+    } else {
+        // Only a moderator of a shared folder chooses between this folder
+        // and every subscriber; the tree below is decided entry by entry.
+        bool everyone = false, allSubfolders = false;
+        if (folder->isShared() && folder->isModerator()) {
+            QVariantMap v{{"name", QString::fromStdString(node->name())}, {"moderator", true}};
+            if (prompter.runDialog(USRDialog::FolderDelete, v) != USR_REPLY_OK) return true;
+            everyone = v.value("allSubscribers").toBool();
+            allSubfolders = v.value("allSubfolders").toBool();
+        }
+        USRFolderDeletion deletion(context_, *folder, holder, everyone, allSubfolders);
+        const bool done = prompter.runFolderDeletion(deletion) == USR_REPLY_OK;
+        // A cancel or a failure (shown by the run) leaves part of the tree:
+        // the views re-read the holder either way.
+        notifier_.send(USR_HINT_FOLDER_REREAD, holder);
+        if (!done) {
+            stop = true;
+            return true;
+        }
+        ok = true;
     }
     if (!ok) return false;
     notifier_.send(USR_HINT_NODE_REMOVED, node);
@@ -82,7 +96,7 @@ void UIDesktop::deleteSelection(bool silent) {
     for (USRNode* node : nodes) {
         if (stop) break;
         if (node == root_ || node->isStale()) continue;
-        if (deleteOne(node, silent, yesToAll, stop)) continue;
+        if (deleteOne(node, silent, nodes.size() > 1, yesToAll, stop)) continue;
         if (nodes.size() > 1 &&
             !context_.prompter().askYesNo(USRFormat(USR_STR_DELETE_REMAINING, {node->name()}),
                                           USRIcon::Question))

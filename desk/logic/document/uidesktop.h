@@ -107,7 +107,7 @@ class UIDesktop : public QObject {
 
   private:
     void runInboxWorker();
-    bool deleteOne(USRNode* node, bool silent, bool& yesToAll, bool& stop);
+    bool deleteOne(USRNode* node, bool silent, bool several, bool& yesToAll, bool& stop);
     void clearRights();
     void computeRights();
 

@@ -352,6 +352,79 @@ TEST_F(DeskScenario, DeletionAsksAfterAFailureAndCancelStopsMidway) {
     EXPECT_TRUE(stored->children().empty());
 }
 
+TEST_F(DeskScenario, AFolderTreeIsDeletedEntryByEntryAndCancelLeavesTheRestWhole) {
+    Station alice("alice@Sales@Demo", "alice-demo");
+    firstRun(alice, "Alice Archer");
+    USRFolderNode* root = alice.desk.rootFolder();
+    long e = 0;
+    // Below `parent` (linked from the root, then unlinked there).
+    auto nest = [&](USRFolderNode* parent, const char* name) {
+        USRFolderNode* f = makeFolder(alice, name, false);
+        EXPECT_TRUE(f && parent->addNode(*f, e)) << e;
+        EXPECT_TRUE(root->removeNode(*f, e)) << e;
+        return f;
+    };
+    USRFolderNode* top = makeFolder(alice, "Top", false);
+    ASSERT_TRUE(top);
+    USRFolderNode* kept = makeFolder(alice, "Kept", false); // also at the root
+    ASSERT_TRUE(kept && top->addNode(*kept, e)) << e;
+    USRNode* keptItem = addWebItem(alice, *kept, "inKept");
+    USRFolderNode* inner = nest(top, "Inner");
+    USRNode* doc = addWebItem(alice, *inner, "doc");
+    USRNode* note = addWebItem(alice, *top, "note");
+    const std::vector<std::string> goneKeys{top->key(), inner->key(), doc->key(), note->key()};
+    const std::string keptKey = kept->key(), keptItemKey = keptItem->key();
+
+    alice.desk.setSelection({top});
+    alice.prompter.dialogs = {[](USRDialog d, QVariantMap& v) {
+        EXPECT_EQ(d, USRDialog::DeleteConfirm);
+        EXPECT_FALSE(v.value("several").toBool()); // one node: no Yes to All
+        return USR_REPLY_YES;
+    }};
+    alice.desk.deleteSelection(false);
+    EXPECT_TRUE(alice.prompter.messages.empty()) << testing::PrintToString(alice.prompter.messages);
+    {
+        // Checked now: the store hands freed keys out again.
+        Station check("alice@Sales@Demo", "alice-demo");
+        for (const std::string& key : goneKeys) {
+            EXPECT_EQ(USRNode::findOrCreate(check.ctx, key, e), nullptr);
+            EXPECT_EQ(e, DIR_OBJECT_MISSING);
+        }
+    }
+
+    // A second tree, cancelled after two of its five entries (processed
+    // from the last): Top2 { Sub { a, b }, c } loses c and b only.
+    USRFolderNode* top2 = makeFolder(alice, "Top2", false);
+    ASSERT_TRUE(top2);
+    USRFolderNode* sub = nest(top2, "Sub");
+    addWebItem(alice, *sub, "a");
+    USRNode* b = addWebItem(alice, *sub, "b");
+    USRNode* c = addWebItem(alice, *top2, "c");
+    const std::string cKey = c->key(), bKey = b->key(), subKey = sub->key(), top2Key = top2->key();
+    alice.desk.setSelection({top2});
+    alice.prompter.dialogs = {ScriptPrompter::answer(USR_REPLY_YES)};
+    alice.prompter.deletionSteps = 2;
+    alice.desk.deleteSelection(false);
+
+    Station fresh("alice@Sales@Demo", "alice-demo");
+    ASSERT_TRUE(fresh.desk.loadDesktop(false));
+    std::vector<std::string> atRoot = childNames(*fresh.desk.rootFolder());
+    std::sort(atRoot.begin(), atRoot.end());
+    EXPECT_EQ(atRoot, (std::vector<std::string>{"Kept", "Top2"}));
+    auto* keptNow = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(fresh.ctx, keptKey, e));
+    ASSERT_TRUE(keptNow) << e;
+    EXPECT_EQ(childNames(*keptNow), std::vector<std::string>{"inKept"});
+    EXPECT_TRUE(USRNode::findOrCreate(fresh.ctx, keptItemKey, e)) << e;
+
+    auto* top2Now = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(fresh.ctx, top2Key, e));
+    auto* subNow = dynamic_cast<USRFolderNode*>(USRNode::findOrCreate(fresh.ctx, subKey, e));
+    ASSERT_TRUE(top2Now && subNow) << e;
+    EXPECT_EQ(childNames(*top2Now), std::vector<std::string>{"Sub"});
+    EXPECT_EQ(childNames(*subNow), std::vector<std::string>{"a"});
+    EXPECT_EQ(USRNode::findOrCreate(fresh.ctx, cKey, e), nullptr);
+    EXPECT_EQ(USRNode::findOrCreate(fresh.ctx, bKey, e), nullptr);
+}
+
 TEST_F(DeskScenario, ReReadingAnUnchangedFolderMakesExactlyOneStoreCall) {
     Station alice("alice@Sales@Demo", "alice-demo"), bob("bob@Sales@Demo", "bob-demo");
     firstRun(bob, "Bob Baker");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/prompter.h"
+#include "document/usrfolderdeletion.h"
 
 class ScriptPrompter : public USRPrompter {
   public:
@@ -18,6 +19,8 @@ class ScriptPrompter : public USRPrompter {
     std::vector<std::string> messages, questions;
     std::vector<USRDialog> shown;
     int beeps = 0;
+    // Folder deletions cancel after this many steps (-1: run to the end).
+    int deletionSteps = -1;
 
     bool askYesNo(const std::string& text, USRIcon) override {
         questions.push_back(text);
@@ -35,6 +38,16 @@ class ScriptPrompter : public USRPrompter {
         return step(dialog, values);
     }
     void beep() override { ++beeps; }
+    USRReply runFolderDeletion(USRFolderDeletion& d) override {
+        if (deletionSteps < 0) return d.runToEnd();
+        long e = 0;
+        if (!d.build(e) || !d.decide()) return USR_REPLY_CANCEL;
+        for (int i = 0; i < deletionSteps && d.remaining() > 0; ++i)
+            if (!d.step(e)) return USR_REPLY_CANCEL;
+        if (d.remaining() == 0) return USR_REPLY_OK;
+        d.cancel();
+        return USR_REPLY_CANCEL;
+    }
 
     // A step that sets `key` to `value` and answers `reply`.
     static Step set(const QString& key, const QVariant& value, USRReply reply = USR_REPLY_OK) {
