@@ -34,6 +34,10 @@ void UISheetPrompter::beep() {
     behind_.beep();
 }
 
+USRReply UISheetPrompter::runFolderDeletion(USRFolderDeletion& deletion) {
+    return behind_.runFolderDeletion(deletion);
+}
+
 USRReply UISheetPrompter::runDialog(USRDialog dialog, QVariantMap& values) {
     for (const Entry& e : kSheets)
         if (e.dialog == dialog) return (this->*e.run)(values);

@@ -33,6 +33,7 @@ class UISheetPrompter : public USRPrompter {
     void showMessage(const std::string& text, USRIcon icon) override;
     USRReply runDialog(USRDialog dialog, QVariantMap& values) override;
     void beep() override;
+    USRReply runFolderDeletion(USRFolderDeletion& deletion) override;
 
   private:
     USRReply runFolderSheet(QVariantMap& values);
