@@ -3,33 +3,9 @@
 #include "core/strings.h"
 
 namespace desk::ui {
-namespace {
-
-struct Entry {
-    long id;
-    const char* text;
-};
-
-// Texts that only windows show.
-constexpr Entry kWindowStrings[] = {
-    {kStrTypeDocument, "Document"},
-    {kStrTypeWeb, "Web"},
-    {kStrTypeFolder, "Folder"},
-    {kStrTypePeople, "People"},
-    {kStrTypeGeneric, "Generic"},
-    {kStrBuildingList, "Building deletion list ...."},
-    {kStrFinishedDeleting, "Finished deleting."},
-    {kStrDesktopToolbar, "Desktop Toolbar"},
-};
-
-} // namespace
 
 QString uiString(long id) {
-    const std::string text = USRString(id);
-    if (!text.empty()) return QString::fromStdString(text);
-    for (const Entry& e : kWindowStrings)
-        if (e.id == id) return QString::fromUtf8(e.text);
-    return {};
+    return QString::fromStdString(USRString(id));
 }
 
 QString uiFormat(long id, const QStringList& args) {

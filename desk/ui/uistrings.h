@@ -1,7 +1,5 @@
-// Window texts by their fixed numbers. The desktop's string table lives
-// with the logic (core/strings.h); the few texts only windows show (type
-// names, the deletion dialog's texts, the toolbar's caption) are kept here
-// and looked up after it.
+// Window texts by their fixed numbers, as QStrings. The one string table
+// lives with the logic (core/strings.h); these are the numbers windows name.
 #pragma once
 
 #include <QString>

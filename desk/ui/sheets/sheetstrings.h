@@ -1,5 +1,5 @@
-// The texts only the property sheets show, by their fixed numbers; every
-// other number is looked up in the desktop's string table (uiString).
+// The numbers of the texts the property sheets show; the texts themselves
+// are in the desktop's one string table (core/strings.h).
 #pragma once
 
 #include <QString>
