@@ -20,47 +20,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "colormenu.h"
 #include "formrows.h"
+#include "notestext.h"
 #include "sheetstrings.h"
 
 namespace desk::sheets {
 namespace {
-
-// The colour menu's swatches: the default palette's entries in menu order,
-// then the automatic colour (an invalid colour).
-struct Swatch {
-    int id;
-    QColor color;
-};
-const Swatch kSwatches[] = {
-    {32792, QColor(0, 0, 0)},
-    {32793, QColor(128, 0, 0)},
-    {32794, QColor(0, 128, 0)},
-    {32795, QColor(128, 128, 0)},
-    {32796, QColor(0, 0, 128)},
-    {32797, QColor(128, 0, 128)},
-    {32798, QColor(0, 128, 128)},
-    {32799, QColor(128, 128, 128)},
-    {32800, QColor(192, 192, 192)},
-    {32801, QColor(255, 0, 0)},
-    {32802, QColor(0, 255, 0)},
-    {32803, QColor(255, 255, 0)},
-    {32804, QColor(0, 0, 255)},
-    {32805, QColor(255, 0, 255)},
-    {32806, QColor(0, 255, 255)},
-    {32807, QColor(255, 255, 255)},
-    {32808, QColor()},
-};
-
-QIcon swatchIcon(const QColor& c) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setPen(Qt::black);
-    p.setBrush(c.isValid() ? QBrush(c) : QBrush(Qt::NoBrush));
-    p.drawRect(1, 1, 13, 13);
-    return QIcon(pm);
-}
 
 constexpr int kAlignIds[] = {1063, 1064, 1065};
 constexpr Qt::Alignment kAligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
@@ -111,10 +77,7 @@ UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description
     QFont base(sheetString(kStrDefaultFont));
     base.setPointSize(10);
     notes_->document()->setDefaultFont(base);
-    if (Qt::mightBeRichText(notes))
-        notes_->setHtml(notes);
-    else
-        notes_->setPlainText(notes);
+    loadNotes(*notes_->document(), notes);
     notes_->document()->setModified(false);
     connect(notes_->document(), &QTextDocument::contentsChanged, this,
             [this] { notesEdited_ = true; });
@@ -216,6 +179,8 @@ void UIFolderDscPage::buildFormatBar(QWidget* bar) {
         if (points > 0) notes_->setFontPointSize(points);
         back();
     });
+    colorMenu_ = new UIColorMenu(this);
+    connect(colorMenu_, &UIColorMenu::chosen, this, &UIFolderDscPage::applyColor);
     connect(color, &QToolButton::clicked, this, &UIFolderDscPage::chooseColor);
 }
 
@@ -230,32 +195,44 @@ void UIFolderDscPage::applyFont(const QString& face) {
 }
 
 void UIFolderDscPage::chooseColor() {
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("colorMenu"));
-    for (const Swatch& s : kSwatches) {
-        QAction* a = menu.addAction(
-            swatchIcon(s.color), s.color.isValid() ? s.color.name() : QStringLiteral("Automatic"));
-        a->setObjectName(QString::number(s.id));
-        connect(a, &QAction::triggered, this, [this, c = s.color] {
-            QTextCharFormat f;
-            if (c.isValid())
-                f.setForeground(c);
-            else
-                f.clearForeground();
-            if (c.isValid())
-                notes_->mergeCurrentCharFormat(f);
-            else {
-                QTextCursor cur = notes_->textCursor();
-                QTextCharFormat current = cur.charFormat();
-                current.clearForeground();
-                cur.setCharFormat(current);
-                notes_->setTextCursor(cur);
-            }
-        });
-    }
     auto* button = findChild<QToolButton*>(QStringLiteral("1067"));
-    menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+    colorMenu_->exec(button->mapToGlobal(QPoint(0, button->height())));
     notes_->setFocus();
+}
+
+void UIFolderDscPage::applyColor(const QColor& color) {
+    if (color.isValid()) {
+        QTextCharFormat f;
+        f.setForeground(color);
+        notes_->mergeCurrentCharFormat(f);
+        return;
+    }
+    // The automatic colour takes the colour off each stretch of the
+    // selection, keeping the rest of its format.
+    QTextCursor cur = notes_->textCursor();
+    if (!cur.hasSelection()) {
+        QTextCharFormat f = notes_->currentCharFormat();
+        f.clearForeground();
+        notes_->setCurrentCharFormat(f);
+        return;
+    }
+    const int from = cur.selectionStart(), to = cur.selectionEnd();
+    cur.beginEditBlock();
+    for (QTextBlock b = notes_->document()->findBlock(from); b.isValid() && b.position() < to;
+         b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            const int start = qMax(from, frag.position());
+            const int end = qMin(to, frag.position() + frag.length());
+            if (start >= end) continue;
+            QTextCharFormat f = frag.charFormat();
+            f.clearForeground();
+            QTextCursor part(notes_->document());
+            part.setPosition(start);
+            part.setPosition(end, QTextCursor::KeepAnchor);
+            part.setCharFormat(f);
+        }
+    cur.endEditBlock();
 }
 
 void UIFolderDscPage::syncFormatBar() {
@@ -292,7 +269,7 @@ QString UIFolderDscPage::description() const {
     return descriptionEdit_->text();
 }
 QString UIFolderDscPage::notes() const {
-    return notesEdited_ ? notes_->toHtml() : notesText_;
+    return notesEdited_ ? notesRtf(*notes_->document()) : notesText_;
 }
 bool UIFolderDscPage::nameChanged() const {
     return nameEdit_->text() != name_;

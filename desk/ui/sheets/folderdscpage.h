@@ -1,11 +1,13 @@
 // UIFolderDscPage ("Folder Description"): the folder's name, brief
 // description and rich-text notes, with the format bar over the notes. The
-// notes travel as rich text; plain notes stay plain until they are edited.
+// notes are stored as RTF; notes as given (plain, or HTML of earlier builds)
+// are handed back unchanged until they are edited.
 #pragma once
 
 #include <QTimer>
 #include <QWidget>
 
+class QColor;
 class QComboBox;
 class QFontComboBox;
 class QLabel;
@@ -15,6 +17,8 @@ class QToolButton;
 
 namespace desk::sheets {
 
+class UIColorMenu;
+
 class UIFolderDscPage : public QWidget {
     Q_OBJECT
   public:
@@ -23,7 +27,7 @@ class UIFolderDscPage : public QWidget {
 
     QString name() const;
     QString description() const;
-    QString notes() const; // rich text when edited, else as given
+    QString notes() const; // RTF when edited, else as given
     bool nameChanged() const;
     bool descriptionChanged() const;
     bool notesChanged() const;
@@ -37,6 +41,7 @@ class UIFolderDscPage : public QWidget {
     void buildFormatBar(QWidget* bar);
     void applyFont(const QString& face);
     void chooseColor();
+    void applyColor(const QColor& color); // invalid: the automatic colour
 
     QString name_, description_, notesText_;
     QLineEdit* nameEdit_;
@@ -44,6 +49,7 @@ class UIFolderDscPage : public QWidget {
     QTextEdit* notes_;
     QFontComboBox* fontBox_ = nullptr;
     QComboBox* sizeBox_ = nullptr;
+    UIColorMenu* colorMenu_ = nullptr;
     QToolButton* cut_ = nullptr;
     QToolButton* copy_ = nullptr;
     QToolButton* paste_ = nullptr;
