@@ -4,6 +4,7 @@
 #include "dragdrop.h"
 #include "errortext.h"
 #include "nodeinfo.h"
+#include "notestext.h"
 #include "uistrings.h"
 
 #include "core/notifier.h"
@@ -322,7 +323,10 @@ void UIContentsView::fill() {
         return;
     }
     showControls();
-    notes_->setPlainText(folder_ ? QString::fromStdString(folder_->data().longText) : QString());
+    if (folder_)
+        loadNotes(*notes_->document(), QString::fromStdString(folder_->data().longText));
+    else
+        notes_->clear();
     paintHeader();
     if (!folder_ || offer_ || mode_ == kModeDescription) return;
     std::vector<ContentsRow> rows;

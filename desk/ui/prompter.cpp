@@ -5,6 +5,7 @@
 #include "errortext.h"
 #include "folderdeletiondialog.h"
 #include "formdialog.h"
+#include "notestext.h"
 #include "uistrings.h"
 
 #include <QApplication>
@@ -154,8 +155,19 @@ USRReply UIPrompter::runDialog(USRDialog dialog, QVariantMap& v) {
                                     v.value(QStringLiteral("shared")).toBool();
         const QString title =
             v.value(QStringLiteral("creating")).toBool() ? uiString(108) : uiString(109);
-        if (creatingShared) return runForm(window_, title, kNewSharedFolderFields, v, editable);
-        return runForm(window_, title, kFolderFields, v, editable);
+        // This form has no format: it shows the notes' text, and keeps the
+        // stored notes unless that text is edited.
+        const QString stored = v.value(QStringLiteral("notes")).toString();
+        const QString shown = notesPlainText(stored);
+        v[QStringLiteral("notes")] = shown;
+        const USRReply reply =
+            runForm(window_, title,
+                    creatingShared ? std::span<const FormField>(kNewSharedFolderFields)
+                                   : std::span<const FormField>(kFolderFields),
+                    v, editable);
+        if (v.value(QStringLiteral("notes")).toString() == shown)
+            v[QStringLiteral("notes")] = stored;
+        return reply;
     }
     case USRDialog::DocumentItem:
         return runForm(window_, QStringLiteral("Document"), kDocumentFields, v, editable);

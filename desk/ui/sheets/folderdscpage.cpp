@@ -28,6 +28,9 @@
 namespace desk::sheets {
 namespace {
 
+using desk::ui::loadNotes;
+using desk::ui::notesRtf;
+
 constexpr int kAlignIds[] = {1063, 1064, 1065};
 constexpr Qt::Alignment kAligns[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
 

@@ -13,6 +13,7 @@
 #include "notestext.h"
 
 using namespace desk::sheets;
+using namespace desk::ui;
 
 namespace {
 
@@ -107,6 +108,10 @@ class NotesEditorTest : public QObject {
         const QString broken = QStringLiteral("{\\rtf1") + QString(100, QLatin1Char('{'));
         loadNotes(doc, broken);
         QCOMPARE(doc.toPlainText(), broken);
+        // Places without format (the description pane, the plain form) show
+        // the text of rich notes, not their markup.
+        QCOMPARE(notesPlainText(QStringLiteral("{\\rtf1 {\\b Caf\\'e9}\\par two}")),
+                 QStringLiteral("Café\ntwo"));
     }
 
     void theColourMenuPaintsAndAppliesItsEntries() {

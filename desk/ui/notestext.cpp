@@ -4,7 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-namespace desk::sheets {
+namespace desk::ui {
 namespace {
 
 // Qt's line break inside a paragraph; the model's is '\n'.
@@ -70,6 +70,12 @@ void loadNotes(QTextDocument& doc, const QString& notes) {
     }
 }
 
+QString notesPlainText(const QString& notes) {
+    QTextDocument doc;
+    loadNotes(doc, notes);
+    return doc.toPlainText();
+}
+
 QString notesRtf(const QTextDocument& doc) {
     return QString::fromStdString(richtext::writeRtf(notesModel(doc)));
 }
@@ -117,4 +123,4 @@ void fillDocument(QTextDocument& doc, const richtext::Document& model) {
     }
 }
 
-} // namespace desk::sheets
+} // namespace desk::ui
