@@ -417,4 +417,8 @@ QIcon linkOverlay() {
     return QIcon(new VectorEngine(drawLink));
 }
 
+QIcon drawnIcon(void (*draw)(QPainter&)) {
+    return QIcon(new VectorEngine(draw));
+}
+
 } // namespace desk::ui

@@ -5,6 +5,8 @@
 
 #include <QIcon>
 
+class QPainter;
+
 namespace desk::ui {
 
 enum class Art {
@@ -53,5 +55,8 @@ QIcon ownIcon(Art art);
 
 // The link overlay drawn over items' images.
 QIcon linkOverlay();
+
+// A picture drawn by `draw` in a 16 x 16 box, sharp at every size.
+QIcon drawnIcon(void (*draw)(QPainter&));
 
 } // namespace desk::ui

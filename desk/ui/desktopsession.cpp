@@ -1,5 +1,6 @@
 #include "desktopsession.h"
 
+#include "actionicons.h"
 #include "clipboard.h"
 #include "contentsmodel.h"
 #include "contentsview.h"
@@ -75,7 +76,8 @@ UIDesktopSession::UIDesktopSession(USRContext& context, QObject* parent)
         if (!doc_->isLoggedIn() || !actions_->loadToolbar(e)) return false;
         for (USRActionNode* a : actions_->toolbar())
             out.push_back({a->commandId(), QString::fromStdString(a->name()),
-                           QString::fromStdString(a->data().description), QIcon(),
+                           QString::fromStdString(a->data().description),
+                           actionIcon(int(a->iconIndex()), programOfCommand(a->commandLine())),
                            int(a->capabilities())});
         return true;
     });

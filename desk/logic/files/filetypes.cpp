@@ -36,21 +36,13 @@ std::string home() {
     return envOr("HOME", "");
 }
 
-std::vector<std::string> dataDirs() {
-    std::vector<std::string> dirs{envOr("XDG_DATA_HOME", home() + "/.local/share")};
-    for (const std::string& d :
-         splitList(envOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':'))
-        dirs.push_back(d);
-    return dirs;
-}
-
 // Where mimeapps.list may stand, most important first.
 std::vector<std::string> associationFiles() {
     std::vector<std::string> files{envOr("XDG_CONFIG_HOME", home() + "/.config") +
                                    "/mimeapps.list"};
     for (const std::string& d : splitList(envOr("XDG_CONFIG_DIRS", "/etc/xdg"), ':'))
         files.push_back(d + "/mimeapps.list");
-    for (const std::string& d : dataDirs()) {
+    for (const std::string& d : usrfile::dataDirs()) {
         files.push_back(d + "/applications/mimeapps.list");
         files.push_back(d + "/applications/defaults.list");
     }
@@ -60,7 +52,7 @@ std::vector<std::string> associationFiles() {
 // The Exec line of an installed desktop entry; "" when there is none.
 std::string execOf(const std::string& desktopId) {
     if (desktopId.find('/') != std::string::npos) return "";
-    for (const std::string& d : dataDirs()) {
+    for (const std::string& d : usrfile::dataDirs()) {
         qrd::IniFile entry = qrd::IniFile::load(d + "/applications/" + desktopId);
         if (!entry.found()) continue;
         if (usrfile::equalsNoCase(entry.getString("Desktop Entry", "Hidden", ""), "true"))
@@ -75,7 +67,7 @@ std::string programFor(const std::vector<std::string>& types) {
     std::vector<std::pair<std::string, std::string>> lookups;
     for (const std::string& file : associationFiles())
         lookups.push_back({file, "Default Applications"});
-    for (const std::string& d : dataDirs())
+    for (const std::string& d : usrfile::dataDirs())
         lookups.push_back({d + "/applications/mimeinfo.cache", "MIME Cache"});
     for (const auto& [file, section] : lookups) {
         qrd::IniFile list = qrd::IniFile::load(file);
@@ -96,6 +88,14 @@ bool isExecutableFile(const std::string& local) {
 } // namespace
 
 namespace usrfile {
+
+std::vector<std::string> dataDirs() {
+    std::vector<std::string> dirs{envOr("XDG_DATA_HOME", home() + "/.local/share")};
+    for (const std::string& d :
+         splitList(envOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':'))
+        dirs.push_back(d);
+    return dirs;
+}
 
 std::string programOfExec(const std::string& exec) {
     // Field codes name what the launcher passes; the caller appends the

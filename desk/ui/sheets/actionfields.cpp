@@ -7,16 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 
+#include "actioniconchooser.h"
 #include "actionrules.h"
 #include "formrows.h"
 
 namespace desk::sheets {
-namespace {
-constexpr int kBuiltInIcons = 16; // the built-in action icon set
-} // namespace
-
 UIActionFields::UIActionFields(bool withName, QWidget* parent) : QWidget(parent) {
     auto* form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
@@ -43,11 +39,7 @@ UIActionFields::UIActionFields(bool withName, QWidget* parent) : QWidget(parent)
     uses->addWidget(documents_);
     uses->addWidget(webItems_);
     form->addRow(QStringLiteral("Use with:"), uses);
-    icon_ = new QSpinBox(this);
-    icon_->setObjectName(QStringLiteral("icon"));
-    icon_->setAccessibleName(QStringLiteral("Icon"));
-    icon_->setRange(-1, kBuiltInIcons);
-    icon_->setSpecialValueText(QStringLiteral("Program's own"));
+    icon_ = new UIActionIconChooser(this);
     auto* iconLabel = new QLabel(QStringLiteral("&Icon:"), this);
     iconLabel->setBuddy(icon_);
     form->addRow(iconLabel, icon_);
@@ -57,7 +49,10 @@ UIActionFields::UIActionFields(bool withName, QWidget* parent) : QWidget(parent)
     if (name_) connect(name_, &QLineEdit::textEdited, this, &UIActionFields::edited);
     for (QCheckBox* b : {documents_, webItems_})
         connect(b, &QCheckBox::clicked, this, &UIActionFields::edited);
-    connect(icon_, &QSpinBox::valueChanged, this, &UIActionFields::edited);
+    connect(icon_, &UIActionIconChooser::iconIndexChanged, this, &UIActionFields::edited);
+    // Entry -1 shows the program being typed or chosen.
+    connect(executable_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { icon_->setExecutable(text.trimmed()); });
     connect(browse_, &QPushButton::clicked, this, &UIActionFields::chooseExecutable);
 }
 
@@ -69,7 +64,7 @@ void UIActionFields::show(const ActionValues& v) {
     executable_->setText(v.executable);
     documents_->setChecked(v.useWith & kUseDocuments);
     webItems_->setChecked(v.useWith & kUseWebItems);
-    icon_->setValue(v.iconIndex);
+    icon_->setIconIndex(v.iconIndex);
 }
 
 ActionValues UIActionFields::values(const ActionValues& base) const {
@@ -79,7 +74,7 @@ ActionValues UIActionFields::values(const ActionValues& base) const {
     v.executable = executable_->text().trimmed();
     v.useWith =
         (documents_->isChecked() ? kUseDocuments : 0) | (webItems_->isChecked() ? kUseWebItems : 0);
-    v.iconIndex = icon_->value();
+    v.iconIndex = icon_->iconIndex();
     return v;
 }
 
@@ -92,7 +87,7 @@ void UIActionFields::chooseExecutable() {
     const QString chosen = QFileDialog::getOpenFileName(this, QString(), executable_->text());
     if (chosen.isEmpty()) return;
     executable_->setText(chosen);
-    icon_->setValue(-1);
+    icon_->setIconIndex(-1);
     emit edited();
 }
 

@@ -11,9 +11,10 @@ class QCheckBox;
 class QFormLayout;
 class QLineEdit;
 class QPushButton;
-class QSpinBox;
 
 namespace desk::sheets {
+
+class UIActionIconChooser;
 
 struct ActionValues {
     QString name;
@@ -43,7 +44,7 @@ class UIActionFields : public QWidget {
     QPushButton* browse() const { return browse_; }
     QCheckBox* documents() const { return documents_; }
     QCheckBox* webItems() const { return webItems_; }
-    QSpinBox* icon() const { return icon_; }
+    UIActionIconChooser* icon() const { return icon_; }
 
   signals:
     void edited();
@@ -57,7 +58,7 @@ class UIActionFields : public QWidget {
     QPushButton* browse_;
     QCheckBox* documents_;
     QCheckBox* webItems_;
-    QSpinBox* icon_;
+    UIActionIconChooser* icon_;
 };
 
 } // namespace desk::sheets
