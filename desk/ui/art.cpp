@@ -387,13 +387,15 @@ class VectorEngine : public QIconEngine {
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         return scaledPixmap(size, mode, state, 1.0);
     }
+    // `size` is in device pixels already (QIcon multiplies by the scale
+    // before it asks); multiplying again drew 2x pictures four times over.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                          qreal scale) override {
-        QPixmap pm(size * scale);
+        QPixmap pm(size);
         pm.fill(Qt::transparent);
         pm.setDevicePixelRatio(scale);
         QPainter p(&pm);
-        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        paint(&p, QRect(QPoint(0, 0), (QSizeF(size) / scale).toSize()), mode, state);
         return pm;
     }
     QIconEngine* clone() const override { return new VectorEngine(draw_); }

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "colormenu.h"
+#include "formatart.h"
 #include "formrows.h"
 #include "notestext.h"
 #include "sheetstrings.h"
@@ -99,13 +100,12 @@ UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description
     notes_->installEventFilter(this);
 }
 
-QToolButton* UIFolderDscPage::formatButton(int id, const QString& tip, const QString& icon,
-                                           bool checkable) {
+QToolButton* UIFolderDscPage::formatButton(int id, const QString& tip, int image, bool checkable) {
     auto* b = new QToolButton(this);
     nameControl(b, id, plainLabel(tip.section(QLatin1Char(' '), 0, 0)));
     b->setToolTip(tip);
-    b->setIcon(QIcon::fromTheme(icon));
-    if (b->icon().isNull()) b->setText(tip.left(1));
+    b->setIcon(desk::ui::formatBarImage(image));
+    b->setIconSize(QSize(16, 16));
     b->setFixedSize(22, 22);
     b->setCheckable(checkable);
     b->setFocusPolicy(Qt::NoFocus);
@@ -116,10 +116,9 @@ void UIFolderDscPage::buildFormatBar(QWidget* bar) {
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    cut_ = formatButton(1055, QStringLiteral("Cut (Ctrl+X)"), QStringLiteral("edit-cut"), false);
-    copy_ = formatButton(1056, QStringLiteral("Copy (Ctrl+C)"), QStringLiteral("edit-copy"), false);
-    paste_ =
-        formatButton(1057, QStringLiteral("Paste (Ctrl+V)"), QStringLiteral("edit-paste"), false);
+    cut_ = formatButton(1055, QStringLiteral("Cut (Ctrl+X)"), 0, false);
+    copy_ = formatButton(1056, QStringLiteral("Copy (Ctrl+C)"), 1, false);
+    paste_ = formatButton(1057, QStringLiteral("Paste (Ctrl+V)"), 2, false);
     fontBox_ = new QFontComboBox(bar);
     nameControl(fontBox_, 1058, sheetString(kStrFontBox));
     fontBox_->setToolTip(sheetString(kStrFontBox));
@@ -130,20 +129,14 @@ void UIFolderDscPage::buildFormatBar(QWidget* bar) {
     sizeBox_->setEditable(true);
     sizeBox_->addItems({QStringLiteral("8"), QStringLiteral("10")});
     sizeBox_->setFocusPolicy(Qt::ClickFocus);
-    auto* color = formatButton(1067, QStringLiteral("Text Color"),
-                               QStringLiteral("format-text-color"), false);
-    bold_ = formatButton(1060, QStringLiteral("Bold"), QStringLiteral("format-text-bold"), true);
-    italic_ =
-        formatButton(1061, QStringLiteral("Italic"), QStringLiteral("format-text-italic"), true);
-    underline_ = formatButton(1062, QStringLiteral("Underline"),
-                              QStringLiteral("format-text-underline"), true);
+    auto* color = formatButton(1067, QStringLiteral("Text Color"), 6, false);
+    bold_ = formatButton(1060, QStringLiteral("Bold"), 3, true);
+    italic_ = formatButton(1061, QStringLiteral("Italic"), 4, true);
+    underline_ = formatButton(1062, QStringLiteral("Underline"), 5, true);
     const char* alignTips[] = {"Align Left", "Align Center", "Align Right"};
-    const char* alignIcons[] = {"format-justify-left", "format-justify-center",
-                                "format-justify-right"};
     auto* aligns = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
-        align_[i] = formatButton(kAlignIds[i], QString::fromUtf8(alignTips[i]),
-                                 QString::fromUtf8(alignIcons[i]), true);
+        align_[i] = formatButton(kAlignIds[i], QString::fromUtf8(alignTips[i]), 7 + i, true);
         aligns->addButton(align_[i], i);
     }
     for (QWidget* w : {static_cast<QWidget*>(cut_), static_cast<QWidget*>(copy_),

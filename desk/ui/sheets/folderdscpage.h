@@ -37,7 +37,8 @@ class UIFolderDscPage : public QWidget {
 
   private:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    QToolButton* formatButton(int id, const QString& tip, const QString& icon, bool checkable);
+    // A 22 x 22 button with image `image` of the format bar.
+    QToolButton* formatButton(int id, const QString& tip, int image, bool checkable);
     void buildFormatBar(QWidget* bar);
     void applyFont(const QString& face);
     void chooseColor();

@@ -10,6 +10,7 @@
 
 #include "colormenu.h"
 #include "folderdscpage.h"
+#include "formatart.h"
 #include "notestext.h"
 
 using namespace desk::sheets;
@@ -157,6 +158,30 @@ class NotesEditorTest : public QObject {
         QVERIFY(!formatAt(edit, 4).hasProperty(QTextFormat::ForegroundBrush));
         QCOMPARE(formatAt(edit, 4).fontWeight(), int(QFont::Normal));
         QCOMPARE(formatAt(edit, 6).foreground().color(), QColor(192, 192, 192));
+    }
+
+    // The format bar shows our own images, whatever the theme, each as sharp
+    // at 2x as at 1x.
+    void theFormatBarShowsItsOwnImages() {
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+        UIFolderDscPage page(QStringLiteral("F"), QString(), QString(), false, true);
+        const int ids[] = {1055, 1056, 1057, 1060, 1061, 1062, 1067, 1063, 1064, 1065};
+        QSet<QByteArray> seen;
+        for (int image = 0; image < desk::ui::kFormatImages; ++image) {
+            auto* b = page.findChild<QToolButton*>(QString::number(ids[image]));
+            QVERIFY(b);
+            QCOMPARE(b->size(), QSize(22, 22));
+            const QImage shown = b->icon().pixmap(QSize(16, 16), 1.0).toImage();
+            QCOMPARE(shown, desk::ui::formatBarImage(image).pixmap(QSize(16, 16), 1.0).toImage());
+            const QPixmap twice = b->icon().pixmap(QSize(16, 16), 2.0);
+            QCOMPARE(twice.size(), QSize(32, 32));
+            // At 2x the picture is drawn anew, not the 1x one blown up.
+            QVERIFY(twice.toImage() !=
+                    shown.scaled(32, 32).convertToFormat(twice.toImage().format()));
+            seen.insert(
+                QByteArray(reinterpret_cast<const char*>(shown.constBits()), shown.sizeInBytes()));
+        }
+        QCOMPARE(seen.size(), desk::ui::kFormatImages);
     }
 };
 
