@@ -3,6 +3,8 @@
 // of files, none beyond a sane size.
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "files/xdgapps.h"
@@ -57,12 +59,34 @@ bool sameProgram(const std::string& named, const std::string& executable) {
     return ea || eb ? a.lexically_normal() == b.lexically_normal() : ca == cb;
 }
 
+// The longest stretch of the program's file name that an Exec line cannot
+// have written with escapes, to find candidate entries without parsing.
+std::string plainPart(const std::string& executable) {
+    const std::string name = fs::path(executable).filename().string();
+    std::string best, cur;
+    for (char c : name + ' ') {
+        if (c == '"' || c == '\\' || c == '`' || c == '$' || c == ' ') {
+            if (cur.size() > best.size()) best = cur;
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    return best;
+}
+
 // The entry's icon when it is an application that starts `executable`.
 std::string iconIfStarts(const fs::path& file, const std::string& executable) {
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(file, ec);
     if (ec || size > kMaxEntryBytes) return "";
-    const qrd::IniFile entry = qrd::IniFile::load(file.string());
+    std::ifstream in(file, std::ios::binary);
+    std::string text(size_t(size), '\0');
+    if (!in.read(text.data(), std::streamsize(size))) return "";
+    // Most entries never name the program: skip them before parsing.
+    if (text.find(plainPart(executable)) == std::string::npos) return "";
+    std::istringstream lines(text);
+    const qrd::IniFile entry = qrd::IniFile::parse(lines, file.string());
     if (entry.getString(kGroup, "Type", "Application") != "Application") return "";
     if (entry.getString(kGroup, "Hidden", "false") == "true") return "";
     const std::string icon = entry.getString(kGroup, "Icon", "");
