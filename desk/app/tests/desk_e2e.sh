@@ -74,11 +74,14 @@ fail() {
     echo "--- namedesk said:" >&2; cat "$state/desk.log" >&2
     exit 1
 }
-# The first line of the geometry matching KIND NAME [TEXT], as "x y w h".
-find_thing() { # KIND NAME [TEXT]
+# The first line of the geometry matching KIND NAME [TEXT [MORE]], as
+# "x y w h"; NAME "*" matches any.
+find_thing() { # KIND NAME [TEXT [MORE]]
     [ -f "$geometry" ] || return 1
-    awk -F'\t' -v k="$1" -v n="$2" -v t="${3-}" \
-        '$1 == k && $2 == n && (t == "" || $7 == t) { print $3, $4, $5, $6; found = 1; exit }
+    awk -F'\t' -v k="$1" -v n="$2" -v t="${3-}" -v m="${4-}" \
+        '$1 == k && (n == "*" || $2 == n) && (t == "" || $7 == t) && (m == "" || $8 == m) {
+             print $3, $4, $5, $6; found = 1; exit
+         }
          END { exit !found }' "$geometry"
 }
 # Waits (ten seconds at most) until the thing shows.
@@ -103,15 +106,37 @@ click() { # KIND NAME [TEXT]: a real click in its middle
     wait_for "$@"
     local x y w h
     read -r x y w h < <(find_thing "$@")
-    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
+    x=$((x + w / 2)) y=$((y + h / 2))
+    # --sync waits for the pointer to move: not when it is there already.
+    local X Y SCREEN WINDOW
+    eval "$(xdotool getmouselocation --shell)"
+    [ "$X $Y" = "$x $y" ] || xdotool mousemove --sync "$x" "$y"
+    xdotool click 1
+}
+# Opens the menu bar's entry, then each entry of the menus that open.
+pick_menu() { # TEXT...
+    click menu 128 "$1"
+    shift
+    local entry
+    for entry in "$@"; do click menu "*" "$entry"; done
 }
 step=0
-shot() { # NAME
+shot() { # NAME [WINDOW-TITLE]: the whole screen, or only that window
     step=$((step + 1))
     [ -n "$shots" ] || return 0
     sleep 0.3 # one more paint after the last change
     mkdir -p "$shots"
-    import -window root -trim +repage "$shots/e2e-$step-$1.png"
+    local crop=(-trim)
+    if [ -n "${2-}" ]; then
+        local x y w h
+        read -r x y w h < <(find_thing window "$2") || fail "no window $2 to picture"
+        crop=(-crop "${w}x$h+$x+$y")
+    fi
+    import -window root "${crop[@]}" +repage "$shots/e2e-$step-$1.png"
+}
+shot_window() { # TITLE NAME
+    wait_for window "$1"
+    shot "$2" "$1"
 }
 
 # 1. The desktop opens with alice's folders.
@@ -156,8 +181,61 @@ shot deleted
 click item 1000 Projects
 wait_for item 1018.details Budget
 
-# 6. What the directory kept: a desktop started afresh shows the new
-# folder, empty.
+# 7. The shared folder's property sheet: description, members with their
+# roles, subscribers (alice moderates), and a member's card for display.
+click item 1000 "Sales Team"
+wait_for widget 1040 "Contents of Sales Team"
+pick_menu "&Edit" "&Properties"
+wait_for widget 1005 "Sales Team"
+shot_window "Folder Properties - Sales Team" folder-description
+click tab UIFolderPropSheet "Publish To List"
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+wait_for cell 1008:2 bob@Sales@Demo "Contributor: yes"
+shot_window "Folder Properties - Sales Team" folder-members
+click item 1008 bob@Sales@Demo
+click widget 5 "Business &Card..."
+wait_for window "Business Card"
+shot_window "Business Card" card-display
+click control BusinessCard OK
+wait_gone window "Business Card"
+click tab UIFolderPropSheet Subscribers
+wait_for widget 238 Subscribers
+wait_for item 1008 alice@Sales@Demo # bob has the folder on offer, not taken
+shot_window "Folder Properties - Sales Team" folder-subscribers
+click control UIFolderPropSheet Cancel
+wait_gone window "Folder Properties - Sales Team"
+
+# 8. A new shared folder through the wizard: a member typed with blanks
+# around the name, the last moderator kept when alice is made a reader.
+click item 1000 "My Desktop"
+pick_menu "&File" "&New" "&Folder" "&Shared..."
+click widget 1005
+xdotool type --delay 20 Planning
+shot_window "New Folder" wizard-description
+click widget next
+click widget 1089
+xdotool type --delay 20 "  carol@Support@Demo  "
+click widget 3 "&Add"
+wait_for item 1008 carol@Support@Demo # trimmed
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+shot_window "New Folder" wizard-members
+click cell 1008:3 alice@Sales@Demo
+wait_for label errorBox "At least one moderator is required."
+shot_window "Namewright Desktop" last-moderator
+click control errorBox OK
+wait_gone widget errorBox
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+find_thing cell 1008:3 alice@Sales@Demo "Reader: no" >/dev/null ||
+    fail "alice became a reader, and the folder has no moderator"
+click widget next
+wait_for widget 1067 "&All members"
+shot_window "New Folder" wizard-publish
+click widget finish
+wait_gone window "New Folder"
+wait_for item 1000 Planning
+
+# 12. What the directory kept: a desktop started afresh shows the new
+# folders, Reports empty, Planning with its members.
 kill "$deskpid"
 wait "$deskpid" 2>/dev/null || true
 rm -f "$geometry"
@@ -169,4 +247,12 @@ click item 1000 Reports
 wait_for widget 1040 "Contents of Reports"
 sleep 0.5 # the folder's contents are read by now; none may show
 find_thing item 1018.details >/dev/null && fail "the deleted document is back in Reports"
+click item 1000 Planning
+wait_for widget 1040 "Contents of Planning"
+pick_menu "&Edit" "&Properties"
+click tab UIFolderPropSheet "Publish To List"
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+wait_for cell 1008:3 carol@Support@Demo "Reader: yes"
+click control UIFolderPropSheet Cancel
+wait_gone window "Folder Properties - Planning"
 awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "passed: the steps took %.1f s\n", b - a }'
