@@ -234,6 +234,56 @@ click widget finish
 wait_gone window "New Folder"
 wait_for item 1000 Planning
 
+# 9. Two personal actions, made through the create-action dialog.
+new_action() { # NAME PROGRAM [SHOT]
+    pick_menu "&Actions" "&New" "&Personal..."
+    click widget 1024
+    xdotool type --delay 20 "$1"
+    click widget executable
+    xdotool type --delay 20 "$2"
+    wait_for widget executable "$2"
+    [ -z "${3-}" ] || shot_window "Create Personal Action" "$3"
+    click control 277 OK
+    wait_gone window "Create Personal Action"
+}
+new_action Listing /bin/ls create-action
+new_action Pager /bin/more
+
+# 10. Actions > Configure: the definitions, the advanced dialog, and the
+# toolbar page: both actions on the toolbar, Pager moved up before Listing.
+pick_menu "&Actions" "&Configure..."
+wait_for item action Listing
+click item action Pager
+wait_for widget executable /bin/more
+shot_window Actions actions-definitions
+click widget advanced
+shot_window "Advanced Action" action-advanced
+click control 278 Cancel
+wait_gone window "Advanced Action"
+click tab UIActionsPropSheet Toolbar
+wait_for widget 257 Toolbar
+click item action Listing
+click widget add "&Add"
+wait_for item order Listing
+click item action Pager
+click widget add "&Add"
+wait_for item order Pager
+click item order Pager
+click widget up Up
+shot_window Actions actions-toolbar
+click control UIActionsPropSheet OK
+wait_gone window Actions
+# The toolbar stands at the right: Pager above Listing.
+toolbar_order() {
+    local pager listing
+    read -r _ pager _ < <(find_thing button "*" Pager) || return 1
+    read -r _ listing _ < <(find_thing button "*" Listing) || return 1
+    [ "$pager" -lt "$listing" ]
+}
+wait_for button "*" Listing
+toolbar_order || fail "the actions toolbar does not show Pager before Listing"
+shot actions-bar
+
 # 12. What the directory kept: a desktop started afresh shows the new
 # folders, Reports empty, Planning with its members.
 kill "$deskpid"
@@ -255,4 +305,6 @@ wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
 wait_for cell 1008:3 carol@Support@Demo "Reader: yes"
 click control UIFolderPropSheet Cancel
 wait_gone window "Folder Properties - Planning"
+wait_for button "*" Listing
+toolbar_order || fail "after the restart the actions toolbar lost its order"
 awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "passed: the steps took %.1f s\n", b - a }'
