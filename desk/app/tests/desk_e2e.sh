@@ -284,7 +284,36 @@ wait_for button "*" Listing
 toolbar_order || fail "the actions toolbar does not show Pager before Listing"
 shot actions-bar
 
-# 12. What the directory kept: a desktop started afresh shows the new
+# 11. Alice's business card, page by page, her job title changed.
+pick_menu "&File" "&Business Cards" "&Edit..."
+click widget 1025
+xdotool key ctrl+a
+xdotool type --delay 20 "Sales lead"
+wait_for widget 1025 "Sales lead"
+shot_window "Business Card" card-general
+for page in Address "Mail and Phone" "Message Board"; do
+    click tab BusinessCard "$page"
+    shot_window "Business Card" "card-$(tr ' A-Z' '-a-z' <<<"$page")"
+done
+click control BusinessCard OK
+wait_gone window "Business Card"
+
+# 12. The document item dialog of Budget, its description changed.
+click item 1000 Projects
+click item 1018.details Budget
+pick_menu "&Edit" "&Properties"
+wait_for widget 1024 Budget
+wait_for widget 1102 '\\Namewright\FILES@Sales@Demo\shared\budget.csv' # network form
+click widget 1032
+xdotool key ctrl+a
+xdotool type --delay 20 "Figures for the year"
+wait_for widget 1032 "Figures for the year"
+shot_window "Document Item" document-item
+click control 255 OK
+wait_gone window "Document Item"
+wait_for cell 1018.details:2 Budget "Figures for the year"
+
+# 13. What the directory kept: a desktop started afresh shows the new
 # folders, Reports empty, Planning with its members.
 kill "$deskpid"
 wait "$deskpid" 2>/dev/null || true
@@ -307,4 +336,10 @@ click control UIFolderPropSheet Cancel
 wait_gone window "Folder Properties - Planning"
 wait_for button "*" Listing
 toolbar_order || fail "after the restart the actions toolbar lost its order"
+pick_menu "&File" "&Business Cards" "&Edit..."
+wait_for widget 1025 "Sales lead"
+click control BusinessCard Cancel
+wait_gone window "Business Card"
+click item 1000 Projects
+wait_for cell 1018.details:2 Budget "Figures for the year"
 awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "passed: the steps took %.1f s\n", b - a }'
