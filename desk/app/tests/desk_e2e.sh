@@ -78,8 +78,10 @@ fail() {
 # "x y w h"; NAME "*" matches any.
 find_thing() { # KIND NAME [TEXT [MORE]]
     [ -f "$geometry" ] || return 1
-    awk -F'\t' -v k="$1" -v n="$2" -v t="${3-}" -v m="${4-}" \
-        '$1 == k && (n == "*" || $2 == n) && (t == "" || $7 == t) && (m == "" || $8 == m) {
+    # Through the environment: awk -v would take backslashes for escapes.
+    K=$1 N=$2 T=${3-} M=${4-} awk -F'\t' \
+        'BEGIN { k = ENVIRON["K"]; n = ENVIRON["N"]; t = ENVIRON["T"]; m = ENVIRON["M"] }
+         $1 == k && (n == "*" || $2 == n) && (t == "" || $7 == t) && (m == "" || $8 == m) {
              print $3, $4, $5, $6; found = 1; exit
          }
          END { exit !found }' "$geometry"
