@@ -112,7 +112,7 @@ void tabs(QTextStream& out, const QTabBar* bar) {
 } // namespace
 
 UIGeometryDump::UIGeometryDump(const QString& path) : path_(path) {
-    timer_.setInterval(200);
+    timer_.setInterval(100);
     connect(&timer_, &QTimer::timeout, this, &UIGeometryDump::write);
     timer_.start();
 }

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The desktop end to end under a virtual X server (the xcb platform): starts
 # the demo service and alice's demo desktop as scripts/run does, in a state
-# folder, port slot and workstation of its own, then clicks through open
-# folder, new folder, paste and delete with real input events (xdotool),
-# checking each step on the screen namedesk reports (--dump-geometry) and
-# saving a screenshot of each. Exits 77 (skipped) without xvfb-run, xauth,
+# folder, port slot and workstation of its own, then clicks and types through
+# open folder, new folder, paste and delete, and through the property sheets:
+# a shared folder's pages, the new-shared-folder wizard, the action dialogs
+# and the actions toolbar, the business cards and the document item dialog.
+# Real input events (xdotool); each step is checked on the screen namedesk
+# reports (--dump-geometry), and what the directory kept is checked on a
+# desktop started afresh. With a screenshot folder it keeps a PNG of each
+# step (a dialog's alone). Exits 77 (skipped) without xvfb-run, xauth,
 # xdotool or import.
 set -euo pipefail
 
@@ -13,7 +17,9 @@ usage() {
 Usage: desk_e2e.sh BUILD_DIR [SCREENSHOT_DIR]
 
 Runs alice's demo desktop from BUILD_DIR under xvfb-run and clicks through
-open folder, new folder, paste and delete. With SCREENSHOT_DIR (docs/screenshots,
+open folder, new folder, paste and delete, then the property sheets: folder
+properties and the new-shared-folder wizard, actions and the actions toolbar,
+business cards, the document item dialog. With SCREENSHOT_DIR (docs/screenshots,
 say) it keeps a PNG of each step there. Exit status 0: passed, 1: failed,
 77: a tool is missing (xvfb-run, xauth, xdotool, import), 2: usage error.
 TXT
