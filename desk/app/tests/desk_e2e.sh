@@ -189,7 +189,7 @@ shot deleted
 click item 1000 Projects
 wait_for item 1018.details Budget
 
-# 7. The shared folder's property sheet: description, members with their
+# 6. The shared folder's property sheet: description, members with their
 # roles, subscribers (alice moderates), and a member's card for display.
 click item 1000 "Sales Team"
 wait_for widget 1040 "Contents of Sales Team"
@@ -213,7 +213,7 @@ shot_window "Folder Properties - Sales Team" folder-subscribers
 click control UIFolderPropSheet Cancel
 wait_gone window "Folder Properties - Sales Team"
 
-# 8. A new shared folder through the wizard: a member typed with blanks
+# 7. A new shared folder through the wizard: a member typed with blanks
 # around the name, the last moderator kept when alice is made a reader.
 click item 1000 "My Desktop"
 pick_menu "&File" "&New" "&Folder" "&Shared..."
@@ -242,7 +242,7 @@ click widget finish
 wait_gone window "New Folder"
 wait_for item 1000 Planning
 
-# 9. Two personal actions, made through the create-action dialog.
+# 8. Two personal actions, made through the create-action dialog.
 new_action() { # NAME PROGRAM [SHOT]
     pick_menu "&Actions" "&New" "&Personal..."
     click widget 1024
@@ -257,7 +257,7 @@ new_action() { # NAME PROGRAM [SHOT]
 new_action Listing /bin/ls create-action
 new_action Pager /bin/more
 
-# 10. Actions > Configure: the definitions, the advanced dialog, and the
+# 9. Actions > Configure: the definitions, the advanced dialog, and the
 # toolbar page: both actions on the toolbar, Pager moved up before Listing.
 pick_menu "&Actions" "&Configure..."
 wait_for item action Listing
@@ -292,7 +292,7 @@ wait_for button "*" Listing
 toolbar_order || fail "the actions toolbar does not show Pager before Listing"
 shot actions-bar
 
-# 11. Alice's business card, page by page, her job title changed.
+# 10. Alice's business card, page by page, her job title changed.
 pick_menu "&File" "&Business Cards" "&Edit..."
 click widget 1025
 xdotool key ctrl+a
@@ -306,7 +306,7 @@ done
 click control BusinessCard OK
 wait_gone window "Business Card"
 
-# 12. The document item dialog of Budget, its description changed.
+# 11. The document item dialog of Budget, its description changed.
 click item 1000 Projects
 click item 1018.details Budget
 pick_menu "&Edit" "&Properties"
@@ -321,8 +321,9 @@ click control 255 OK
 wait_gone window "Document Item"
 wait_for cell 1018.details:2 Budget "Figures for the year"
 
-# 13. What the directory kept: a desktop started afresh shows the new
-# folders, Reports empty, Planning with its members.
+# 12. What the directory kept: a desktop started afresh shows the new
+# folders, Reports empty, Planning with its members, the actions toolbar in
+# its order, the card's job title and Budget's description.
 kill "$deskpid"
 wait "$deskpid" 2>/dev/null || true
 rm -f "$geometry"
