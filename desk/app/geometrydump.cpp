@@ -1,6 +1,7 @@
 // One line per thing on the screen, tab-separated, screen coordinates:
 //   window  TITLE   x y w h          every visible top-level window
-//   widget  NAME    x y w h  TEXT    widgets with an object name (control id)
+//   widget  NAME    x y w h  TEXT    widgets with an object name (control id;
+//                                    not the qt_... names of Qt's own parts)
 //   button  ID      x y w h  TEXT    toolbar buttons, by their command's id
 //   item    VIEW    x y w h  TEXT    the shown rows of the item views
 //   cell    VIEW:COLUMN x y w h ROW CELL  the other columns of those rows:
