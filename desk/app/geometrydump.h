@@ -12,7 +12,7 @@ namespace desk::app {
 
 class UIGeometryDump : public QObject {
   public:
-    // Rewrites `path` (atomically) every 200 ms until destroyed.
+    // Rewrites `path` (atomically) every 100 ms until destroyed.
     explicit UIGeometryDump(const QString& path);
 
   private:

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The desktop end to end under a virtual X server (the xcb platform): starts
 # the demo service and alice's demo desktop as scripts/run does, in a state
-# folder, port slot and workstation of its own, then clicks through open
-# folder, new folder, paste and delete with real input events (xdotool),
-# checking each step on the screen namedesk reports (--dump-geometry) and
-# saving a screenshot of each. Exits 77 (skipped) without xvfb-run, xauth,
+# folder, port slot and workstation of its own, then clicks and types through
+# open folder, new folder, paste and delete, and through the property sheets:
+# a shared folder's pages, the new-shared-folder wizard, the action dialogs
+# and the actions toolbar, the business cards and the document item dialog.
+# Real input events (xdotool); each step is checked on the screen namedesk
+# reports (--dump-geometry), and what the directory kept is checked on a
+# desktop started afresh. With a screenshot folder it keeps a PNG of each
+# step (a dialog's alone). Exits 77 (skipped) without xvfb-run, xauth,
 # xdotool or import.
 set -euo pipefail
 
@@ -13,7 +17,9 @@ usage() {
 Usage: desk_e2e.sh BUILD_DIR [SCREENSHOT_DIR]
 
 Runs alice's demo desktop from BUILD_DIR under xvfb-run and clicks through
-open folder, new folder, paste and delete. With SCREENSHOT_DIR (docs/screenshots,
+open folder, new folder, paste and delete, then the property sheets: folder
+properties and the new-shared-folder wizard, actions and the actions toolbar,
+business cards, the document item dialog. With SCREENSHOT_DIR (docs/screenshots,
 say) it keeps a PNG of each step there. Exit status 0: passed, 1: failed,
 77: a tool is missing (xvfb-run, xauth, xdotool, import), 2: usage error.
 TXT
@@ -74,11 +80,16 @@ fail() {
     echo "--- namedesk said:" >&2; cat "$state/desk.log" >&2
     exit 1
 }
-# The first line of the geometry matching KIND NAME [TEXT], as "x y w h".
-find_thing() { # KIND NAME [TEXT]
+# The first line of the geometry matching KIND NAME [TEXT [MORE]], as
+# "x y w h"; NAME "*" matches any.
+find_thing() { # KIND NAME [TEXT [MORE]]
     [ -f "$geometry" ] || return 1
-    awk -F'\t' -v k="$1" -v n="$2" -v t="${3-}" \
-        '$1 == k && $2 == n && (t == "" || $7 == t) { print $3, $4, $5, $6; found = 1; exit }
+    # Through the environment: awk -v would take backslashes for escapes.
+    K=$1 N=$2 T=${3-} M=${4-} awk -F'\t' \
+        'BEGIN { k = ENVIRON["K"]; n = ENVIRON["N"]; t = ENVIRON["T"]; m = ENVIRON["M"] }
+         $1 == k && (n == "*" || $2 == n) && (t == "" || $7 == t) && (m == "" || $8 == m) {
+             print $3, $4, $5, $6; found = 1; exit
+         }
          END { exit !found }' "$geometry"
 }
 # Waits (ten seconds at most) until the thing shows.
@@ -103,15 +114,37 @@ click() { # KIND NAME [TEXT]: a real click in its middle
     wait_for "$@"
     local x y w h
     read -r x y w h < <(find_thing "$@")
-    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
+    x=$((x + w / 2)) y=$((y + h / 2))
+    # --sync waits for the pointer to move: not when it is there already.
+    local X Y SCREEN WINDOW
+    eval "$(xdotool getmouselocation --shell)"
+    [ "$X $Y" = "$x $y" ] || xdotool mousemove --sync "$x" "$y"
+    xdotool click 1
+}
+# Opens the menu bar's entry, then each entry of the menus that open.
+pick_menu() { # TEXT...
+    click menu 128 "$1"
+    shift
+    local entry
+    for entry in "$@"; do click menu "*" "$entry"; done
 }
 step=0
-shot() { # NAME
+shot() { # NAME [WINDOW-TITLE]: the whole screen, or only that window
     step=$((step + 1))
     [ -n "$shots" ] || return 0
     sleep 0.3 # one more paint after the last change
     mkdir -p "$shots"
-    import -window root -trim +repage "$shots/e2e-$step-$1.png"
+    local crop=(-trim)
+    if [ -n "${2-}" ]; then
+        local x y w h
+        read -r x y w h < <(find_thing window "$2") || fail "no window $2 to picture"
+        crop=(-crop "${w}x$h+$x+$y")
+    fi
+    import -window root "${crop[@]}" +repage "$shots/e2e-$step-$1.png"
+}
+shot_window() { # TITLE NAME
+    wait_for window "$1"
+    shot "$2" "$1"
 }
 
 # 1. The desktop opens with alice's folders.
@@ -156,8 +189,141 @@ shot deleted
 click item 1000 Projects
 wait_for item 1018.details Budget
 
-# 6. What the directory kept: a desktop started afresh shows the new
-# folder, empty.
+# 6. The shared folder's property sheet: description, members with their
+# roles, subscribers (alice moderates), and a member's card for display.
+click item 1000 "Sales Team"
+wait_for widget 1040 "Contents of Sales Team"
+pick_menu "&Edit" "&Properties"
+wait_for widget 1005 "Sales Team"
+shot_window "Folder Properties - Sales Team" folder-description
+click tab UIFolderPropSheet "Publish To List"
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+wait_for cell 1008:2 bob@Sales@Demo "Contributor: yes"
+shot_window "Folder Properties - Sales Team" folder-members
+click item 1008 bob@Sales@Demo
+click widget 5 "Business &Card..."
+wait_for window "Business Card"
+shot_window "Business Card" card-display
+click control BusinessCard OK
+wait_gone window "Business Card"
+click tab UIFolderPropSheet Subscribers
+wait_for widget 238 Subscribers
+wait_for item 1008 alice@Sales@Demo # bob has the folder on offer, not taken
+shot_window "Folder Properties - Sales Team" folder-subscribers
+click control UIFolderPropSheet Cancel
+wait_gone window "Folder Properties - Sales Team"
+
+# 7. A new shared folder through the wizard: a member typed with blanks
+# around the name, the last moderator kept when alice is made a reader.
+click item 1000 "My Desktop"
+pick_menu "&File" "&New" "&Folder" "&Shared..."
+click widget 1005
+xdotool type --delay 20 Planning
+shot_window "New Folder" wizard-description
+click widget next
+click widget 1089
+xdotool type --delay 20 "  carol@Support@Demo  "
+click widget 3 "&Add"
+wait_for item 1008 carol@Support@Demo # trimmed
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+shot_window "New Folder" wizard-members
+click cell 1008:3 alice@Sales@Demo
+wait_for label errorBox "At least one moderator is required."
+shot_window "Namewright Desktop" last-moderator
+click control errorBox OK
+wait_gone widget errorBox
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+find_thing cell 1008:3 alice@Sales@Demo "Reader: no" >/dev/null ||
+    fail "alice became a reader, and the folder has no moderator"
+click widget next
+wait_for widget 1067 "&All members"
+shot_window "New Folder" wizard-publish
+click widget finish
+wait_gone window "New Folder"
+wait_for item 1000 Planning
+
+# 8. Two personal actions, made through the create-action dialog.
+new_action() { # NAME PROGRAM [SHOT]
+    pick_menu "&Actions" "&New" "&Personal..."
+    click widget 1024
+    xdotool type --delay 20 "$1"
+    click widget executable
+    xdotool type --delay 20 "$2"
+    wait_for widget executable "$2"
+    [ -z "${3-}" ] || shot_window "Create Personal Action" "$3"
+    click control 277 OK
+    wait_gone window "Create Personal Action"
+}
+new_action Listing /bin/ls create-action
+new_action Pager /bin/more
+
+# 9. Actions > Configure: the definitions, the advanced dialog, and the
+# toolbar page: both actions on the toolbar, Pager moved up before Listing.
+pick_menu "&Actions" "&Configure..."
+wait_for item action Listing
+click item action Pager
+wait_for widget executable /bin/more
+shot_window Actions actions-definitions
+click widget advanced
+shot_window "Advanced Action" action-advanced
+click control 278 Cancel
+wait_gone window "Advanced Action"
+click tab UIActionsPropSheet Toolbar
+wait_for widget 257 Toolbar
+click item action Listing
+click widget add "&Add"
+wait_for item order Listing
+click item action Pager
+click widget add "&Add"
+wait_for item order Pager
+click item order Pager
+click widget up Up
+shot_window Actions actions-toolbar
+click control UIActionsPropSheet OK
+wait_gone window Actions
+# The toolbar stands at the right: Pager above Listing.
+toolbar_order() {
+    local pager listing
+    read -r _ pager _ < <(find_thing button "*" Pager) || return 1
+    read -r _ listing _ < <(find_thing button "*" Listing) || return 1
+    [ "$pager" -lt "$listing" ]
+}
+wait_for button "*" Listing
+toolbar_order || fail "the actions toolbar does not show Pager before Listing"
+shot actions-bar
+
+# 10. Alice's business card, page by page, her job title changed.
+pick_menu "&File" "&Business Cards" "&Edit..."
+click widget 1025
+xdotool key ctrl+a
+xdotool type --delay 20 "Sales lead"
+wait_for widget 1025 "Sales lead"
+shot_window "Business Card" card-general
+for page in Address "Mail and Phone" "Message Board"; do
+    click tab BusinessCard "$page"
+    shot_window "Business Card" "card-$(tr ' A-Z' '-a-z' <<<"$page")"
+done
+click control BusinessCard OK
+wait_gone window "Business Card"
+
+# 11. The document item dialog of Budget, its description changed.
+click item 1000 Projects
+click item 1018.details Budget
+pick_menu "&Edit" "&Properties"
+wait_for widget 1024 Budget
+wait_for widget 1102 '\\Namewright\FILES@Sales@Demo\shared\budget.csv' # network form
+click widget 1032
+xdotool key ctrl+a
+xdotool type --delay 20 "Figures for the year"
+wait_for widget 1032 "Figures for the year"
+shot_window "Document Item" document-item
+click control 255 OK
+wait_gone window "Document Item"
+wait_for cell 1018.details:2 Budget "Figures for the year"
+
+# 12. What the directory kept: a desktop started afresh shows the new
+# folders, Reports empty, Planning with its members, the actions toolbar in
+# its order, the card's job title and Budget's description.
 kill "$deskpid"
 wait "$deskpid" 2>/dev/null || true
 rm -f "$geometry"
@@ -169,4 +335,20 @@ click item 1000 Reports
 wait_for widget 1040 "Contents of Reports"
 sleep 0.5 # the folder's contents are read by now; none may show
 find_thing item 1018.details >/dev/null && fail "the deleted document is back in Reports"
+click item 1000 Planning
+wait_for widget 1040 "Contents of Planning"
+pick_menu "&Edit" "&Properties"
+click tab UIFolderPropSheet "Publish To List"
+wait_for cell 1008:1 alice@Sales@Demo "Moderator: yes"
+wait_for cell 1008:3 carol@Support@Demo "Reader: yes"
+click control UIFolderPropSheet Cancel
+wait_gone window "Folder Properties - Planning"
+wait_for button "*" Listing
+toolbar_order || fail "after the restart the actions toolbar lost its order"
+pick_menu "&File" "&Business Cards" "&Edit..."
+wait_for widget 1025 "Sales lead"
+click control BusinessCard Cancel
+wait_gone window "Business Card"
+click item 1000 Projects
+wait_for cell 1018.details:2 Budget "Figures for the year"
 awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "passed: the steps took %.1f s\n", b - a }'

@@ -18,6 +18,7 @@ UIBCardPropSheet::UIBCardPropSheet(const QVariantMap& values, bool editable, QWi
     const QStringList texts = cardTexts(values.value(QStringLiteral("texts")));
     const QByteArray logo = values.value(QStringLiteral("logo")).toByteArray();
     tabs_ = new QTabWidget(this);
+    tabs_->setUsesScrollButtons(false); // the sheet widens until every page's tab shows
     if (editable) {
         for (CardPage p :
              {CardPage::General, CardPage::Address, CardPage::MailPhone, CardPage::MessageBoard}) {

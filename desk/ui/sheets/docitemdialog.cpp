@@ -1,5 +1,7 @@
 #include "docitemdialog.h"
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -80,6 +82,12 @@ UIDocItemDialog::UIDocItemDialog(USRContext& context, const QVariantMap& values,
     name_->setText(values.value(kName).toString());
     description_->setText(values.value(kDescription).toString());
     file_->setText(values.value(kPath).toString());
+    // Wide enough for the whole path in network form, within reason.
+    const QFontMetrics metrics = file_->fontMetrics();
+    file_->setMinimumWidth(std::clamp(metrics.horizontalAdvance(file_->text()),
+                                      metrics.averageCharWidth() * 40,
+                                      metrics.averageCharWidth() * 90) +
+                           metrics.averageCharWidth() * 2);
     author_->setText(values.value(kAuthor).toString());
     for (QWidget* w : {static_cast<QWidget*>(name_), static_cast<QWidget*>(description_),
                        static_cast<QWidget*>(file_), static_cast<QWidget*>(browse_)})

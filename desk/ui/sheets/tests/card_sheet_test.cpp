@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -97,6 +98,17 @@ class CardSheetTest : public QObject {
         QVERIFY(!sheet.findChild<QLineEdit*>(QStringLiteral("1074"))); // nothing to edit
         auto* board = sheet.findChild<QPlainTextEdit*>(QStringLiteral("1084"));
         QVERIFY(board && board->isReadOnly());
+    }
+
+    // The four editing pages' tabs all show, none behind scroll arrows.
+    void everyTabShows() {
+        UIBCardPropSheet sheet({{QStringLiteral("texts"), QStringList(13)}}, true);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        auto* bar = sheet.findChild<QTabWidget*>()->tabBar();
+        QCOMPARE(bar->count(), 4);
+        for (int i = 0; i < bar->count(); ++i)
+            QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
     }
 
     void companyFitting() {

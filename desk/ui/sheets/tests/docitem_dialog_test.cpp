@@ -126,6 +126,11 @@ class DocItemDialogTest : public QObject {
         auto* author = d.findChild<QLineEdit*>(QStringLiteral("1033"));
         QVERIFY(author->isEnabled());
         QCOMPARE(author->text(), QStringLiteral("alice@Sales@Demo"));
+        // A path in network form shows whole, not scrolled to its end.
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        auto* file = d.findChild<QLineEdit*>(QStringLiteral("1102"));
+        QVERIFY(file->fontMetrics().horizontalAdvance(file->text()) < file->contentsRect().width());
     }
 
   private:
