@@ -87,6 +87,15 @@ struct HandlerConfig {
     std::vector<uint8_t> secretKey;
 };
 
+// A condition of a write: the attribute holds exactly `bytes` (or a value
+// whose SHA-256 they are), or is absent.
+struct WriteCondition {
+    AttrId attr;
+    bool absent = false;
+    bool digest = false;
+    std::vector<uint8_t> bytes;
+};
+
 class Handler {
   public:
     using Reply = std::optional<std::vector<uint8_t>>;
@@ -183,7 +192,10 @@ class Handler {
     bool mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing);
     // Stores the exchanges of one write in one transaction: 0, or the
     // status to refuse the write with (nothing stored).
-    uint16_t storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts);
+    // Stores nothing (kConditionFailed) when a condition does not hold.
+    uint16_t storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts,
+                        const std::vector<WriteCondition>& conditions = {});
+    bool holds(const Entry& e, const WriteCondition& w);
 
     // The session `id`, its use time refreshed, while its user is still the
     // entry it was opened for. A session whose user was removed (or renamed)

@@ -2,6 +2,7 @@
 // without a directory service.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -31,11 +32,26 @@ class FakeAttrStore : public namedir::AttrStore {
         return attrs.erase({holder, category, number}) ? 0 : QRDERR_NM_NO_ATTR;
     }
 
+    QRDSTATUS writeIf(const std::string& holder, uint32_t category, uint32_t number,
+                      const std::vector<uint8_t>& bytes,
+                      const std::vector<namedir::AttrCondition>& conditions) override {
+        if (beforeConditionalWrite) beforeConditionalWrite(holder, category, number);
+        for (const namedir::AttrCondition& c : conditions) {
+            auto it = attrs.find({holder, c.category, c.number});
+            if (c.absent ? it != attrs.end() : it == attrs.end() || it->second != c.bytes)
+                return QRDERR_NM_CONDITION_FAILED;
+        }
+        return write(holder, category, number, bytes);
+    }
+
     bool has(const std::string& holder, uint32_t category, uint32_t number) const {
         return attrs.count({holder, category, number}) != 0;
     }
 
     std::map<Key, std::vector<uint8_t>> attrs;
+    // Runs before each conditional write is checked: a test lets another
+    // workstation act at that moment.
+    std::function<void(const std::string&, uint32_t, uint32_t)> beforeConditionalWrite;
     int reads = 0;
     int writes = 0;
 };

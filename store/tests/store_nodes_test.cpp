@@ -70,6 +70,11 @@ class NodesTest : public storetest::DaemonFixture {
         QRDSTATUS remove(const std::string& h, uint32_t c, uint32_t n) override {
             return clientAttrStore().remove(h, c, n);
         }
+        QRDSTATUS writeIf(const std::string& h, uint32_t c, uint32_t n,
+                          const std::vector<uint8_t>& b,
+                          const std::vector<AttrCondition>& conditions) override {
+            return clientAttrStore().writeIf(h, c, n, b, conditions);
+        }
     };
 
     DIRDirectory dir;
