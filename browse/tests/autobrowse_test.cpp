@@ -97,12 +97,16 @@ class AutoBrowseTest : public QObject {
             return bus.call(call).type() == QDBusMessage::ReplyMessage;
         };
         QDBusConnection mine = QDBusConnection::sessionBus();
-        QDBusConnection other =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other-script");
-        QVERIFY(other.isConnected());
-        QDBusInterface root("com.halvex.namebrowse", "/namebrowse",
-                            "com.halvex.namebrowse.CAutoBrowse", other);
-        QDBusReply<QDBusObjectPath> theirs = root.call("Create");
+        QDBusReply<QDBusObjectPath> theirs;
+        {
+            // The connection closes when its last handle goes.
+            QDBusConnection other =
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other-script");
+            QVERIFY(other.isConnected());
+            QDBusInterface root("com.halvex.namebrowse", "/namebrowse",
+                                "com.halvex.namebrowse.CAutoBrowse", other);
+            theirs = root.call("Create");
+        }
         QDBusReply<QDBusObjectPath> ours = browser->call("Create");
         QVERIFY(theirs.isValid() && ours.isValid());
         QVERIFY(alive(mine, theirs.value().path()));

@@ -35,6 +35,9 @@ class AutoBrowse : public QObject, protected QDBusContext {
     bool multipleSelections() const { return !settings_.single; }
     void setMultipleSelections(bool m) { settings_.single = !m; }
 
+    // Objects made by Create that are still held.
+    int heldObjects() const { return owned_->count(); }
+
     // Called with true when a bus request starts its window and with false
     // when it has answered (the service's idle timer).
     void onBusy(std::function<void(bool)> f) { busy_ = std::move(f); }

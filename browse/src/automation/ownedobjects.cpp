@@ -15,7 +15,7 @@ bool OwnedObjects::add(QDBusConnection bus, const QString& path, QObject* object
         return false;
     }
     object->setParent(this);
-    objects_.insert(path, Entry{object, owner, bus});
+    objects_.insert(path, Entry{object, owner, bus.name()});
     if (owner.isEmpty()) return true;
     if (!watcher_) {
         watcher_ = new QDBusServiceWatcher(this);
@@ -45,7 +45,7 @@ OwnedObjects::Release OwnedObjects::release(const QString& path, const QString& 
 
 void OwnedObjects::drop(const QString& path) {
     Entry e = objects_.take(path);
-    e.bus.unregisterObject(path);
+    QDBusConnection(e.connection).unregisterObject(path);
     // Not now: the object may be answering the call that released it.
     e.object->deleteLater();
 }

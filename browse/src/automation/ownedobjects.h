@@ -29,9 +29,9 @@ class OwnedObjects : public QObject {
 
   private:
     struct Entry {
-        QObject* object;
+        QObject* object = nullptr;
         QString owner;
-        QDBusConnection bus;
+        QString connection; // the bus connection's name
     };
     void drop(const QString& path);
     void ownerLeft(const QString& owner);
