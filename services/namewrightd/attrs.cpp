@@ -30,6 +30,14 @@ constexpr AttrId kTypeAttr{0, 6};
 constexpr AttrId kNewFoldersMain{52, 200000};
 constexpr AttrId kNewFoldersContents{57, 200000};
 constexpr AttrId kBusinessCard{34, 200004};
+// The numbers of a group's shared objects, and the categories of one that
+// subscribing writes.
+struct NumberSpan {
+    uint32_t lower, upper;
+    bool contains(uint32_t n) const { return n >= lower && n <= upper; }
+};
+constexpr NumberSpan kSharedNumbers{200200, 209999};
+constexpr uint32_t kSubscribing[] = {52, 54, 55, 56};
 
 // The attribute named after the opening of every attribute procedure.
 AttrId readAttrId(qrd::BeReader& r) {
@@ -114,6 +122,13 @@ bool Handler::mayWrite(const Session& s, const Entry& e, const AttrId* attr, boo
     if (publishing && attr && e.kind == Kind::User &&
         (*attr == kNewFoldersMain || *attr == kNewFoldersContents))
         return storage_.attributeSize(e.id, kBusinessCard).has_value();
+    // A recipient of another group's shared object subscribes to it: that
+    // moves its date (52), claims it (54), adds a parent (55) and a
+    // subscriber (56). Nothing else of it, and no deletion.
+    if (publishing && attr && e.kind == Kind::Group && kSharedNumbers.contains(attr->number) &&
+        std::find(std::begin(kSubscribing), std::end(kSubscribing), attr->category) !=
+            std::end(kSubscribing))
+        return isRecipient(s.userId, e, attr->number);
     return false;
 }
 

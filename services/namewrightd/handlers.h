@@ -87,6 +87,9 @@ struct HandlerConfig {
     std::vector<uint8_t> secretKey;
 };
 
+// The names (Latin-1) of a desktop access-rights list value, in order.
+std::vector<std::string> accessRightsNames(const std::vector<uint8_t>& value);
+
 // A condition of a write: the attribute holds exactly `bytes` (or a value
 // whose SHA-256 they are), or is absent.
 struct WriteCondition {
@@ -177,6 +180,12 @@ class Handler {
     Reply listNames(Call& c);
     Reply listMembers(Call& c);
     Reply membership(Call& c);
+    // Whether `obj` is `container` or one of its members (a group's users,
+    // a list's entries; lists within lists when `nested`).
+    bool contains(const Entry& container, const Entry& obj, bool nested);
+    // Whether the access-rights list of object `number` of `group` names
+    // the user, or a group or list the user is in (recipients.cpp).
+    bool isRecipient(int64_t userId, const Entry& group, uint32_t number);
 
     // The object an attribute or record procedure names (ocl 5: a group,
     // 0: an object), with its referral status; 0 or the status to refuse
