@@ -1,6 +1,7 @@
 // DIRDirectory: the links between objects (a folder's contents, an object's
 // parents), the default folder and the new-folders lists.
 #include <algorithm>
+#include <functional>
 
 #include "namedir/directory.h"
 #include "namedir/errors.h"
@@ -20,6 +21,23 @@ long newFoldersAddress(const std::string& user, DIRAddressPtr& out) {
     if (!a->validateNMDirAddress(error, false)) return error;
     out.reset(a.release());
     return DIR_OK;
+}
+
+// Changes the parents list of the object at `address` under its claim.
+bool editParents(AttrStore& store, const DIRDirectoryAddress* address, long& error,
+                 const std::function<void(std::vector<DIRParentInfo>&)>& edit) {
+    return raced(error, [&](long& error) {
+        NmObject object(store);
+        if (long e = object.open(address)) return fail(error, e);
+        if (long e = object.claim()) return fail(error, e);
+        std::vector<DIRParentInfo> parents;
+        if (long e = object.getParents(parents)) return fail(error, e);
+        edit(parents);
+        if (long e = object.putParents(parents)) return fail(error, e);
+        object.touch();
+        if (long e = object.commit()) return fail(error, e);
+        return true;
+    });
 }
 
 } // namespace
@@ -110,33 +128,14 @@ bool DIRDirectory::removeNodeFromFolder(const DIRDirectoryAddress* item,
 
 bool DIRDirectory::addParentToNode(const DIRParentInfo& parent, const DIRDirectoryAddress* address,
                                    long& error) {
-    return raced(error, [&](long& error) {
-        NmObject object(store_);
-        if (long e = object.open(address)) return fail(error, e);
-        if (long e = object.claim()) return fail(error, e);
-        std::vector<DIRParentInfo> parents;
-        if (long e = object.getParents(parents)) return fail(error, e);
-        parents.push_back(parent);
-        if (long e = object.putParents(parents)) return fail(error, e);
-        object.touch();
-        if (long e = object.commit()) return fail(error, e);
-        return true;
-    });
+    return editParents(store_, address, error,
+                       [&](std::vector<DIRParentInfo>& parents) { parents.push_back(parent); });
 }
 
 bool DIRDirectory::removeParentFromNode(const DIRParentInfo& parent,
                                         const DIRDirectoryAddress* address, long& error) {
-    return raced(error, [&](long& error) {
-        NmObject object(store_);
-        if (long e = object.open(address)) return fail(error, e);
-        if (long e = object.claim()) return fail(error, e);
-        std::vector<DIRParentInfo> parents;
-        if (long e = object.getParents(parents)) return fail(error, e);
+    return editParents(store_, address, error, [&](std::vector<DIRParentInfo>& parents) {
         removeKey(parents, keyOf(parent.address.get()));
-        if (long e = object.putParents(parents)) return fail(error, e);
-        object.touch();
-        if (long e = object.commit()) return fail(error, e);
-        return true;
     });
 }
 

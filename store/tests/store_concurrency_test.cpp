@@ -12,6 +12,7 @@
 #include <sstream>
 #include <utility>
 
+#include "forwarding_store.h"
 #include "namedir.h"
 #include "store_daemon.h"
 #include "tool_run.h"
@@ -46,25 +47,15 @@ struct Creator {
 
 // One workstation's store: just before its first conditional write of one
 // attribute, another workstation runs `between`.
-class Interleaved : public AttrStore {
+class Interleaved : public ForwardingStore {
   public:
     uint32_t category = 0, number = 0;
     std::function<void()> between;
 
-    QRDSTATUS read(const std::string& h, uint32_t c, uint32_t n, std::vector<uint8_t>& b) override {
-        return clientAttrStore().read(h, c, n, b);
-    }
-    QRDSTATUS write(const std::string& h, uint32_t c, uint32_t n,
-                    const std::vector<uint8_t>& b) override {
-        return clientAttrStore().write(h, c, n, b);
-    }
-    QRDSTATUS remove(const std::string& h, uint32_t c, uint32_t n) override {
-        return clientAttrStore().remove(h, c, n);
-    }
     QRDSTATUS writeIf(const std::string& h, uint32_t c, uint32_t n, const std::vector<uint8_t>& b,
                       const std::vector<AttrCondition>& conditions) override {
         if (c == category && n == number && between) std::exchange(between, nullptr)();
-        return clientAttrStore().writeIf(h, c, n, b, conditions);
+        return ForwardingStore::writeIf(h, c, n, b, conditions);
     }
 };
 
