@@ -2,7 +2,6 @@
 // without a directory service.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -35,7 +34,6 @@ class FakeAttrStore : public namedir::AttrStore {
     QRDSTATUS writeIf(const std::string& holder, uint32_t category, uint32_t number,
                       const std::vector<uint8_t>& bytes,
                       const std::vector<namedir::AttrCondition>& conditions) override {
-        if (beforeConditionalWrite) beforeConditionalWrite(holder, category, number);
         for (const namedir::AttrCondition& c : conditions) {
             auto it = attrs.find({holder, c.category, c.number});
             if (c.absent ? it != attrs.end() : it == attrs.end() || it->second != c.bytes)
@@ -49,9 +47,6 @@ class FakeAttrStore : public namedir::AttrStore {
     }
 
     std::map<Key, std::vector<uint8_t>> attrs;
-    // Runs before each conditional write is checked: a test lets another
-    // workstation act at that moment.
-    std::function<void(const std::string&, uint32_t, uint32_t)> beforeConditionalWrite;
     int reads = 0;
     int writes = 0;
 };
