@@ -41,6 +41,12 @@ QRDSTATUS setAttr(QRD_NM_SESS* s, const char* n, uint16_t o, const AttrName* a, 
     return real().setSNmAttr(s, n, o, a, type, index, count, buffer, flags);
 }
 
+QRDSTATUS setAttrIf(QRD_NM_SESS* s, const char* n, uint16_t o, const AttrName* a, uint32_t type,
+                    uint32_t count, const void* buffer, const QRD_ATTR_CONDITION* c, uint16_t nc) {
+    g_writes += chunks(type, count);
+    return real().setSNmAttrIf(s, n, o, a, type, count, buffer, c, nc);
+}
+
 QRDSTATUS deleteAttr(QRD_NM_SESS* s, const char* n, uint16_t o, const AttrName* a) {
     ++g_writes;
     return real().deleteSNmAttr(s, n, o, a);
@@ -59,6 +65,7 @@ QrdClientCalls makeTable() {
     t.scanSNmAttr = one<&QrdClientCalls::scanSNmAttr>;
     t.getSNmAttr = getAttr;
     t.setSNmAttr = setAttr;
+    t.setSNmAttrIf = setAttrIf;
     t.deleteSNmAttr = deleteAttr;
     return t;
 }

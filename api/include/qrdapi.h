@@ -88,6 +88,7 @@ typedef uint16_t QRDSTATUS;
 #define QRDERR_NM_EMU_DAMAGED 1064
 #define QRDERR_NM_BAD_ARG 1068
 #define QRDERR_NM_REPLACE_INDEX 1069
+#define QRDERR_NM_CONDITION_FAILED 1070 /* a conditional write found the value changed */
 #define QRDERR_NM_BUFFER_SMALL 1080
 #define QRDERR_NM_NOT_LOGGED_IN 1801
 
@@ -459,6 +460,23 @@ QRDAPI QRDSTATUS QrdSetSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl
                                uint32_t ulCount, const void* buffer, uint32_t* ulFlags);
 QRDAPI QRDSTATUS QrdDeleteSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl,
                                   const AttrName* attr);
+/* A condition of QrdSetSNmAttrIf: attribute `attr` of the same object holds
+ * exactly `length` bytes at `bytes` (QRD_ATTR_ABSENT: has no value). */
+#define QRD_ATTR_ABSENT 0xFFFFFFFFu
+#define QRD_ATTR_CONDITIONS_MAX 2
+typedef struct QRD_ATTR_CONDITION {
+    AttrName attr;
+    uint32_t length;
+    const void* bytes;
+} QRD_ATTR_CONDITION;
+/* As QrdSetSNmAttr with flags 2 (the value ends after it) at index 0, stored
+ * only if every condition holds when the service stores it (checked and
+ * stored as one step); otherwise QRDERR_NM_CONDITION_FAILED and nothing
+ * changes. */
+QRDAPI QRDSTATUS QrdSetSNmAttrIf(QRD_NM_SESS* sess, const char* name, uint16_t ocl,
+                                 const AttrName* attr, uint32_t ulType, uint32_t ulCount,
+                                 const void* buffer, const QRD_ATTR_CONDITION* conditions,
+                                 uint16_t nConditions);
 QRDAPI QRDSTATUS QrdGetSNmAttrInfo(QRD_NM_SESS* sess, const char* name, uint16_t ocl,
                                    const AttrName* attr, uint32_t* ulType, uint32_t* ulCount,
                                    uint32_t* ulBytes);

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QFile>
 #include <QTest>
@@ -84,6 +85,43 @@ class AutoBrowseTest : public QObject {
         QCOMPARE(browser->property("DialogTitle").toString(), QString());
         QDBusReply<QDBusObjectPath> second = browser->call("Create");
         QVERIFY(second.value().path() != made.value().path());
+    }
+
+    // An object goes when its maker releases it or leaves the bus; nobody
+    // else may release it.
+    void createdObjectsGoWithTheirMaker() {
+        auto alive = [](QDBusConnection bus, const QString& path) {
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                "com.halvex.namebrowse", path, "org.freedesktop.DBus.Properties", "Get");
+            call << QString("com.halvex.namebrowse.CAutoBrowse") << QString("DialogTitle");
+            return bus.call(call).type() == QDBusMessage::ReplyMessage;
+        };
+        QDBusConnection mine = QDBusConnection::sessionBus();
+        QDBusReply<QDBusObjectPath> theirs;
+        {
+            // The connection closes when its last handle goes.
+            QDBusConnection other =
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other-script");
+            QVERIFY(other.isConnected());
+            QDBusInterface root("com.halvex.namebrowse", "/namebrowse",
+                                "com.halvex.namebrowse.CAutoBrowse", other);
+            theirs = root.call("Create");
+        }
+        QDBusReply<QDBusObjectPath> ours = browser->call("Create");
+        QVERIFY(theirs.isValid() && ours.isValid());
+        QVERIFY(alive(mine, theirs.value().path()));
+
+        QDBusMessage refused = browser->call("Release", QVariant::fromValue(theirs.value()));
+        QCOMPARE(refused.errorName(), QString("org.freedesktop.DBus.Error.AccessDenied"));
+        QDBusConnection::disconnectFromBus("other-script");
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(mine, theirs.value().path()), 10000);
+
+        QVERIFY(alive(mine, ours.value().path()));
+        QDBusReply<void> released = browser->call("Release", QVariant::fromValue(ours.value()));
+        QVERIFY2(released.isValid(), qPrintable(released.error().message()));
+        QVERIFY(!alive(mine, ours.value().path()));
+        QDBusMessage again = browser->call("Release", QVariant::fromValue(ours.value()));
+        QCOMPARE(again.errorName(), QString("org.freedesktop.DBus.Error.UnknownObject"));
     }
 
     void unknownMethodsAreRefused() {

@@ -5,6 +5,7 @@
 
 #include "log.h"
 #include "names.h"
+#include "qrd/scram.h"
 #include "replies.h"
 
 namespace nwd {
@@ -29,6 +30,14 @@ constexpr AttrId kTypeAttr{0, 6};
 constexpr AttrId kNewFoldersMain{52, 200000};
 constexpr AttrId kNewFoldersContents{57, 200000};
 constexpr AttrId kBusinessCard{34, 200004};
+// The numbers of a group's shared objects, and the categories of one that
+// subscribing writes.
+struct NumberSpan {
+    uint32_t lower, upper;
+    bool contains(uint32_t n) const { return n >= lower && n <= upper; }
+};
+constexpr NumberSpan kSharedNumbers{200200, 209999};
+constexpr uint32_t kSubscribing[] = {52, 54, 55, 56};
 
 // The attribute named after the opening of every attribute procedure.
 AttrId readAttrId(qrd::BeReader& r) {
@@ -43,7 +52,41 @@ void putAttr(qrd::BeWriter& w, AttrId a) {
     w.u32(a.number);
 }
 
+// The conditions of a write (its qualifiers): count, then attr, u16 length
+// and the bytes of each (qrd/nmproto.h). False for a malformed list.
+bool readConditions(qrd::BeReader& r, std::vector<WriteCondition>& out) {
+    const uint16_t n = r.u16();
+    if (!r.ok() || n > kConditionMax) return false;
+    for (uint16_t i = 0; i < n; ++i) {
+        WriteCondition w;
+        w.attr = readAttrId(r);
+        const uint16_t length = r.u16();
+        if (!r.ok()) return false;
+        if (length == kConditionAbsent) {
+            w.absent = true;
+        } else {
+            w.digest = length == kConditionDigest;
+            const uint16_t n = w.digest ? kConditionDigestBytes : length;
+            if (n > kConditionBytesMax) return false;
+            w.bytes.resize(n);
+            r.bytes(w.bytes.data(), n);
+        }
+        if (!r.ok()) return false;
+        out.push_back(std::move(w));
+    }
+    return true;
+}
+
 } // namespace
+
+// Whether the stored value of `w.attr` is as the condition says.
+bool Handler::holds(const Entry& e, const WriteCondition& w) {
+    const size_t want = w.digest ? kMaxAttrBytes : kConditionBytesMax + 1;
+    std::optional<AttrSlice> v = storage_.attributeSlice(e.id, w.attr, 0, want);
+    if (w.absent || !v) return w.absent && !v;
+    if (w.digest) return v->size == v->bytes.size() && qrd::scram::sha256(v->bytes) == w.bytes;
+    return v->size == w.bytes.size() && v->bytes == w.bytes;
+}
 
 uint16_t Handler::target(const std::string& name, uint16_t ocl, NameCache::Target& out) {
     if (ocl != kOclObject && ocl != kOclGroup) return kBadRequest;
@@ -79,6 +122,13 @@ bool Handler::mayWrite(const Session& s, const Entry& e, const AttrId* attr, boo
     if (publishing && attr && e.kind == Kind::User &&
         (*attr == kNewFoldersMain || *attr == kNewFoldersContents))
         return storage_.attributeSize(e.id, kBusinessCard).has_value();
+    // A recipient of another group's shared object subscribes to it: that
+    // moves its date (52), claims it (54), adds a parent (55) and a
+    // subscriber (56). Nothing else of it, and no deletion.
+    if (publishing && attr && e.kind == Kind::Group && kSharedNumbers.contains(attr->number) &&
+        std::find(std::begin(kSubscribing), std::end(kSubscribing), attr->category) !=
+            std::end(kSubscribing))
+        return isRecipient(s.userId, e, attr->number);
     return false;
 }
 
@@ -144,6 +194,8 @@ Handler::Reply Handler::readAttr(Call& c) {
 }
 
 // 42: one chunk at its absolute position; flag 2 cuts the value after it.
+// Conditions (qualifiers) are checked when the value is stored: those of
+// the last exchange count.
 // The exchanges of a write in several parts are kept until its last one and
 // stored together in one transaction, committed before the reply.
 Handler::Reply Handler::writeAttr(Call& c) {
@@ -165,9 +217,10 @@ Handler::Reply Handler::writeAttr(Call& c) {
     } else if (count != 0) {
         return refusal(kBadRequest);
     }
-    const uint16_t qualifiers = c.args.u16();
+    std::vector<WriteCondition> conditions;
+    if (!readConditions(c.args, conditions)) return refusal(kBadRequest);
     const uint16_t partOf = c.args.u16();
-    if (!c.args.ok() || qualifiers != 0) return refusal(kBadRequest);
+    if (!c.args.ok()) return refusal(kBadRequest);
     const Entry& e = c.object;
     if (attr == kTypeAttr || !mayWrite(c.session, e, &attr, true)) return refusal(kAccessDenied);
     // 64 bits: index + count cannot wrap.
@@ -190,7 +243,7 @@ Handler::Reply Handler::writeAttr(Call& c) {
             parts = std::move(*staged);
         }
         parts.push_back(std::move(part));
-        if (uint16_t st = storeParts(e, attr, parts)) return refusal(st);
+        if (uint16_t st = storeParts(e, attr, parts, conditions)) return refusal(st);
     }
 
     qrd::BeWriter w = returnWriter();
@@ -201,8 +254,11 @@ Handler::Reply Handler::writeAttr(Call& c) {
 
 // The exchanges of one write, in order, in one transaction: all or none.
 // Only each exchange's range is written; the stored value is not read.
-uint16_t Handler::storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts) {
+uint16_t Handler::storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts,
+                             const std::vector<WriteCondition>& conditions) {
     Transaction t(storage_);
+    for (const WriteCondition& w : conditions)
+        if (!holds(e, w)) return kConditionFailed;
     for (const StagedPart& p : parts) {
         std::optional<AttrSize> cur = storage_.attributeSize(e.id, attr);
         const bool replacesAll = p.offset == 0 && (p.cut || (cur && p.data.size() >= cur->bytes));

@@ -87,6 +87,18 @@ struct HandlerConfig {
     std::vector<uint8_t> secretKey;
 };
 
+// The names (Latin-1) of a desktop access-rights list value, in order.
+std::vector<std::string> accessRightsNames(const std::vector<uint8_t>& value);
+
+// A condition of a write: the attribute holds exactly `bytes` (or a value
+// whose SHA-256 they are), or is absent.
+struct WriteCondition {
+    AttrId attr;
+    bool absent = false;
+    bool digest = false;
+    std::vector<uint8_t> bytes;
+};
+
 class Handler {
   public:
     using Reply = std::optional<std::vector<uint8_t>>;
@@ -168,6 +180,12 @@ class Handler {
     Reply listNames(Call& c);
     Reply listMembers(Call& c);
     Reply membership(Call& c);
+    // Whether `obj` is `container` or one of its members (a group's users,
+    // a list's entries; lists within lists when `nested`).
+    bool contains(const Entry& container, const Entry& obj, bool nested);
+    // Whether the access-rights list of object `number` of `group` names
+    // the user, or a group or list the user is in (recipients.cpp).
+    bool isRecipient(int64_t userId, const Entry& group, uint32_t number);
 
     // The object an attribute or record procedure names (ocl 5: a group,
     // 0: an object), with its referral status; 0 or the status to refuse
@@ -183,7 +201,10 @@ class Handler {
     bool mayWrite(const Session& s, const Entry& e, const AttrId* attr, bool publishing);
     // Stores the exchanges of one write in one transaction: 0, or the
     // status to refuse the write with (nothing stored).
-    uint16_t storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts);
+    // Stores nothing (kConditionFailed) when a condition does not hold.
+    uint16_t storeParts(const Entry& e, AttrId attr, const std::vector<StagedPart>& parts,
+                        const std::vector<WriteCondition>& conditions = {});
+    bool holds(const Entry& e, const WriteCondition& w);
 
     // The session `id`, its use time refreshed, while its user is still the
     // entry it was opened for. A session whose user was removed (or renamed)

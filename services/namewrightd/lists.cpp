@@ -233,8 +233,13 @@ Handler::Reply Handler::membership(Call& c) {
     Resolved object, container;
     if (uint16_t st = resolveAny(objectName, object)) return refusal(st);
     if (uint16_t st = resolveAny(listName, container)) return refusal(st);
-    const Entry& obj = object.entry;
+    const bool member = contains(container.entry, object.entry, flag != 0);
+    qrd::BeWriter w = returnWriter();
+    w.u16(member ? 1 : 0);
+    return done(w);
+}
 
+bool Handler::contains(const Entry& container, const Entry& obj, bool nested) {
     // Whether `obj` lies below `e` (a group or an organisation).
     auto below = [&](const Entry& e) {
         if (obj.parentId == e.id) return true;
@@ -242,13 +247,13 @@ Handler::Reply Handler::membership(Call& c) {
         std::optional<Entry> parent = storage_.entry(obj.parentId);
         return parent && parent->parentId == e.id;
     };
-    bool member = obj.id == container.entry.id ||
-                  ((container.entry.kind == Kind::Group || container.entry.kind == Kind::Org) &&
-                   below(container.entry));
-    if (!member && container.entry.kind == Kind::List) {
+    bool member =
+        obj.id == container.id ||
+        ((container.kind == Kind::Group || container.kind == Kind::Org) && below(container));
+    if (!member && container.kind == Kind::List) {
         // Lists may hold each other in a ring: each is visited once.
-        std::vector<int64_t> queue{container.entry.id};
-        std::set<int64_t> visited{container.entry.id};
+        std::vector<int64_t> queue{container.id};
+        std::set<int64_t> visited{container.id};
         for (size_t i = 0; i < queue.size() && !member; ++i) {
             for (int64_t id : storage_.members(queue[i])) {
                 std::optional<Entry> m = storage_.entry(id);
@@ -261,15 +266,13 @@ Handler::Reply Handler::membership(Call& c) {
                     member = true;
                     break;
                 }
-                if (m->kind == Kind::List && flag != 0 && visited.size() < kMaxListsVisited &&
+                if (m->kind == Kind::List && nested && visited.size() < kMaxListsVisited &&
                     visited.insert(m->id).second)
                     queue.push_back(m->id);
             }
         }
     }
-    qrd::BeWriter w = returnWriter();
-    w.u16(member ? 1 : 0);
-    return done(w);
+    return member;
 }
 
 } // namespace nwd

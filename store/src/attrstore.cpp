@@ -20,6 +20,16 @@ class ClientAttrStore final : public AttrStore {
     QRDSTATUS remove(const std::string& holder, uint32_t category, uint32_t number) override {
         return CQrdApi::deleteAttribute(holder, category, number);
     }
+    QRDSTATUS writeIf(const std::string& holder, uint32_t category, uint32_t number,
+                      const std::vector<uint8_t>& bytes,
+                      const std::vector<AttrCondition>& conditions) override {
+        std::vector<QRD_ATTR_CONDITION> wire;
+        for (const AttrCondition& c : conditions)
+            wire.push_back({{c.category, c.number},
+                            c.absent ? QRD_ATTR_ABSENT : uint32_t(c.bytes.size()),
+                            c.bytes.data()});
+        return CQrdApi::writeAttributeIf(holder, category, number, bytes, wire);
+    }
 };
 
 } // namespace

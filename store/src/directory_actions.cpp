@@ -18,27 +18,31 @@ long DIRDirectory::addToList(uint32_t number, bool group, const DIRRefInfo& entr
     long error = 0;
     if (!(group ? getLoginGroupName(holder, error) : getLoginUserName(holder, error))) return error;
     if (!entry.address.nm()) return DIR_ADDRESS_UNSET;
-    NmObject object(store_);
-    if (long e = object.open(holder, number)) return e;
-    std::vector<DIRRefInfo> list;
-    if (long e = object.getRefs(kCatActionList, list)) return e;
-    removeKey(list, entry.address->uniqueKey);
-    list.push_back(refEntryOf(entry));
-    if (long e = object.putRefs(kCatActionList, list)) return e;
-    return object.commit();
+    return racedCode([&]() -> long {
+        NmObject object(store_);
+        if (long e = object.open(holder, number)) return e;
+        std::vector<DIRRefInfo> list;
+        if (long e = object.getRefs(kCatActionList, list)) return e;
+        removeKey(list, entry.address->uniqueKey);
+        list.push_back(refEntryOf(entry));
+        if (long e = object.putRefs(kCatActionList, list)) return e;
+        return object.commit();
+    });
 }
 
 long DIRDirectory::removeFromList(uint32_t number, bool group, const std::string& key) {
     std::string holder;
     long error = 0;
     if (!(group ? getLoginGroupName(holder, error) : getLoginUserName(holder, error))) return error;
-    NmObject object(store_);
-    if (long e = object.open(holder, number)) return e;
-    std::vector<DIRRefInfo> list;
-    if (long e = object.getRefs(kCatActionList, list)) return e;
-    if (removeKey(list, key) == 0) return DIR_OK; // nothing to write
-    if (long e = object.putRefs(kCatActionList, list)) return e;
-    return object.commit();
+    return racedCode([&]() -> long {
+        NmObject object(store_);
+        if (long e = object.open(holder, number)) return e;
+        std::vector<DIRRefInfo> list;
+        if (long e = object.getRefs(kCatActionList, list)) return e;
+        if (removeKey(list, key) == 0) return DIR_OK; // nothing to write
+        if (long e = object.putRefs(kCatActionList, list)) return e;
+        return object.commit();
+    });
 }
 
 bool DIRDirectory::addActionToLibrary(stNewItemRefEntry& entry, long& error) {
@@ -97,11 +101,13 @@ bool DIRDirectory::getActionToolbar(std::vector<DIRRefInfo>& list, long& error) 
 }
 
 bool DIRDirectory::setActionToolbar(const std::vector<DIRRefInfo>& list, long& error) {
-    std::string user;
-    if (!getLoginUserName(user, error)) return false;
-    NmObject root(store_);
-    long e = root.open(user, kUserRoot);
-    if (!e) e = root.putRefs(kCatActionList, list);
-    if (!e) e = root.commit();
-    return done(error, e);
+    return raced(error, [&](long& error) {
+        std::string user;
+        if (!getLoginUserName(user, error)) return false;
+        NmObject root(store_);
+        long e = root.open(user, kUserRoot);
+        if (!e) e = root.putRefs(kCatActionList, list);
+        if (!e) e = root.commit();
+        return done(error, e);
+    });
 }

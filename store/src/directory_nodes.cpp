@@ -158,36 +158,38 @@ bool DIRDirectory::getSubscriberList(DIRCommonInfo& record, long& error) {
 
 bool DIRDirectory::updateNode(long mask, DIRCommonInfo& record,
                               std::unique_ptr<DIRCommonInfo>& current, long& error) {
-    current.reset();
-    long type = record.base.objectType;
-    if (!creatable(type)) return fail(error, DIR_NOT_IMPLEMENTED);
-    NmObject object(store_);
-    if (long e = object.open(record.address.get())) return fail(error, e);
-    if (long e = object.claim()) return fail(error, e);
-    if (object.modified() != record.base.modified) {
-        if (type == DIR_TYPE_GENERIC) return fail(error, DIR_NOT_IMPLEMENTED);
-        if (long e = readWhole(object, current)) return fail(error, e);
-        return fail(error, DIR_ITEM_CHANGED);
-    }
-    auto* folder = dynamic_cast<DIRFolder*>(&record);
-    long e = DIR_OK;
-    if (mask & DIR_MASK_MAIN) {
-        DIRCommonInfo header;
-        copyHeader(record, header);
-        header.base.modified = object.modified();
-        object.setHeader(header);
-    }
-    if (!e && (mask & DIR_MASK_ACCESS)) e = object.putAccessRights(record.accessRights);
-    if (!e && (mask & DIR_MASK_PARENTS)) e = object.putParents(record.parents);
-    if (!e && folder && (mask & DIR_MASK_SUBSCRIBERS)) e = object.putTypeData(record);
-    if (!e && folder && (mask & DIR_MASK_CONTENTS))
-        e = object.putRefs(kCatContents, folder->contents);
-    if (!e && !folder && (mask & DIR_MASK_TYPE_DATA)) e = object.putTypeData(record);
-    if (e) return fail(error, e);
-    object.touch();
-    if (long c = object.commit()) return fail(error, c);
-    record.base.modified = object.modified();
-    return true;
+    return raced(error, [&](long& error) {
+        current.reset();
+        long type = record.base.objectType;
+        if (!creatable(type)) return fail(error, DIR_NOT_IMPLEMENTED);
+        NmObject object(store_);
+        if (long e = object.open(record.address.get())) return fail(error, e);
+        if (long e = object.claim()) return fail(error, e);
+        if (object.modified() != record.base.modified) {
+            if (type == DIR_TYPE_GENERIC) return fail(error, DIR_NOT_IMPLEMENTED);
+            if (long e = readWhole(object, current)) return fail(error, e);
+            return fail(error, DIR_ITEM_CHANGED);
+        }
+        auto* folder = dynamic_cast<DIRFolder*>(&record);
+        long e = DIR_OK;
+        if (mask & DIR_MASK_MAIN) {
+            DIRCommonInfo header;
+            copyHeader(record, header);
+            header.base.modified = object.modified();
+            object.setHeader(header);
+        }
+        if (!e && (mask & DIR_MASK_ACCESS)) e = object.putAccessRights(record.accessRights);
+        if (!e && (mask & DIR_MASK_PARENTS)) e = object.putParents(record.parents);
+        if (!e && folder && (mask & DIR_MASK_SUBSCRIBERS)) e = object.putTypeData(record);
+        if (!e && folder && (mask & DIR_MASK_CONTENTS))
+            e = object.putRefs(kCatContents, folder->contents);
+        if (!e && !folder && (mask & DIR_MASK_TYPE_DATA)) e = object.putTypeData(record);
+        if (e) return fail(error, e);
+        object.touch();
+        if (long c = object.commit()) return fail(error, c);
+        record.base.modified = object.modified();
+        return true;
+    });
 }
 
 bool DIRDirectory::updateAccessRightsList(DIRCommonInfo& record,

@@ -77,46 +77,48 @@ bool DIRDirectory::setPreferencesInfo(const DIRPreferencesInfo& prefs, long& err
 bool DIRDirectory::createPathwendEnvironment(const std::string& folderName,
                                              const DIRUserBusinessCard& card,
                                              DIRAddressPtr& cardAddress, long& error) {
-    std::string user;
-    if (!getLoginUserName(user, error)) return false;
-    NmObject root(store_), folder(store_), inbox(store_);
-    if (long e = root.open(user, kUserRoot)) return done(error, e);
-    if (root.modified() != 0) return done(error, DIR_DESKTOP_EXISTS);
-    DIRTime now = DIRCurrentTime();
-    std::unique_ptr<DIRNmDirectoryAddress> folderAddress;
-    if (long e = allocateObjectAddress(store_, user, false, now, folderAddress))
-        return done(error, e);
-    if (long e = folder.open(folderAddress.get())) return done(error, e);
-    if (long e = inbox.open(user, kUserNewFolders)) return done(error, e);
+    return raced(error, [&](long& error) {
+        std::string user;
+        if (!getLoginUserName(user, error)) return false;
+        NmObject root(store_), folder(store_), inbox(store_);
+        if (long e = root.open(user, kUserRoot)) return done(error, e);
+        if (root.modified() != 0) return done(error, DIR_DESKTOP_EXISTS);
+        DIRTime now = DIRCurrentTime();
+        std::unique_ptr<DIRNmDirectoryAddress> folderAddress;
+        if (long e = allocateObjectAddress(store_, user, false, now, folderAddress))
+            return done(error, e);
+        if (long e = folder.open(folderAddress.get())) return done(error, e);
+        if (long e = inbox.open(user, kUserNewFolders)) return done(error, e);
 
-    struct Header {
-        NmObject& object;
-        long type;
-        std::string name;
-    };
-    for (const Header& h :
-         {Header{root, DIR_TYPE_ROOT, ""}, Header{folder, DIR_TYPE_FOLDER, folderName},
-          Header{inbox, DIR_TYPE_FOLDER, ""}}) {
-        DIRCommonInfo r;
-        r.base.objectType = h.type;
-        r.base.created = now;
-        r.creator = user;
-        r.name = h.name;
-        h.object.setHeader(r);
-    }
-    DIRRefInfo entry;
-    entry.address.reset(folderAddress->clone());
-    entry.name = user;
-    entry.objectType = DIR_TYPE_FOLDER;
-    entry.time = now;
-    if (long e = root.putRefs(kCatContents, {entry})) return done(error, e);
-    AttrStream s(user, kCatFixed, kUserBusinessCard);
-    long e = s.readForRewrite(store_);
-    if (!e) e = encodeBusinessCard(card, s);
-    if (!e) e = s.write(store_);
-    if (!e) e = root.commit();
-    if (!e) e = folder.commit();
-    if (!e) e = inbox.commit();
-    if (e) return done(error, e);
-    return buildBCardNmDirAddr(cardAddress, user, error);
+        struct Header {
+            NmObject& object;
+            long type;
+            std::string name;
+        };
+        for (const Header& h :
+             {Header{root, DIR_TYPE_ROOT, ""}, Header{folder, DIR_TYPE_FOLDER, folderName},
+              Header{inbox, DIR_TYPE_FOLDER, ""}}) {
+            DIRCommonInfo r;
+            r.base.objectType = h.type;
+            r.base.created = now;
+            r.creator = user;
+            r.name = h.name;
+            h.object.setHeader(r);
+        }
+        DIRRefInfo entry;
+        entry.address.reset(folderAddress->clone());
+        entry.name = user;
+        entry.objectType = DIR_TYPE_FOLDER;
+        entry.time = now;
+        if (long e = root.putRefs(kCatContents, {entry})) return done(error, e);
+        AttrStream s(user, kCatFixed, kUserBusinessCard);
+        long e = s.readForRewrite(store_);
+        if (!e) e = encodeBusinessCard(card, s);
+        if (!e) e = s.write(store_);
+        if (!e) e = root.commit();
+        if (!e) e = folder.commit();
+        if (!e) e = inbox.commit();
+        if (e) return done(error, e);
+        return buildBCardNmDirAddr(cardAddress, user, error);
+    });
 }

@@ -12,6 +12,7 @@
 #include "namedir/codecs.h"
 #include "namedir/errors.h"
 #include "namedir/records.h"
+#include "ticket.h"
 
 namespace namedir {
 
@@ -26,19 +27,11 @@ std::optional<NumberRange> g_groupRange; // guarded by g_rangeLock
 // A run of this many missing main attributes ends the used part of a range.
 constexpr int kMissingRunEnd = 6;
 
-// Claims lost to another workstation before the head moves on are retried;
-// this many attempts in all, with short growing pauses between them.
-constexpr int kClaimAttempts = 200;
-// How long a head may stand still on a number without a ticket before the
-// ticket is taken to be missing (a list written before tickets, or a
-// claimant that stopped between its claim and its head).
-constexpr int kStillHeadChecks = 12;
-
-void pause(int attempt) {
-    // 1..8 ms, growing, with jitter so that racing claimants fall apart.
-    int ms = 1 + (attempt % 8) + int(std::hash<std::thread::id>{}(std::this_thread::get_id()) % 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+// How long an allocation goes on while other workstations take the numbers
+// it reads (longer than a stale claim takes to be taken over).
+constexpr std::chrono::seconds kAllocateFor{30};
+// Releases that find the head moved under them read it again this often.
+constexpr int kReleaseAttempts = 200;
 
 FreeSlotRecord slotRecord(uint32_t number, bool exhausted, bool counterMode) {
     return FreeSlotRecord{uint32_t(DIR_TYPE_FREE), kCatMain, number, exhausted ? 1u : 0u,
@@ -95,40 +88,78 @@ long FreeList::readHead(FreeSlotRecord& head) {
     return state == Slot::Valid ? long(DIR_OK) : long(DIR_FREELIST_INVALID);
 }
 
+long FreeList::readHeadValue(HeadValue& value) {
+    std::vector<uint8_t> bytes;
+    QRDSTATUS st = store_.read(holder_, kCatFixed, headNumber_, bytes);
+    if (st != 0 && st != QRDERR_NM_NO_ATTR) return DIR_ATTR_READ;
+    value = HeadValue{st == 0, st == 0 ? bytes : std::vector<uint8_t>()};
+    return DIR_OK;
+}
+
+long FreeList::readHead(HeadValue& value, FreeSlotRecord& head) {
+    if (long e = readHeadValue(value)) return e;
+    if (!value.present) return DIR_ATTR_MISSING;
+    AttrStream s(holder_, kCatFixed, headNumber_);
+    s.load(value.bytes);
+    return decodeFreeSlot(s, head) && valid(head) ? long(DIR_OK) : long(DIR_FREELIST_INVALID);
+}
+
+AttrCondition FreeList::headIs(const HeadValue& value) const {
+    return AttrCondition{kCatFixed, headNumber_, !value.present, value.bytes};
+}
+
+long FreeList::writeHeadIf(const FreeSlotRecord& head, std::vector<AttrCondition> conditions) {
+    AttrStream s(holder_, kCatFixed, headNumber_);
+    encodeFreeSlot(head, s);
+    QRDSTATUS st = store_.writeIf(holder_, kCatFixed, headNumber_, s.bytes(), conditions);
+    if (st == QRDERR_NM_CONDITION_FAILED) return kClaimLost;
+    return st == 0 ? long(DIR_OK) : long(DIR_ATTR_WRITE);
+}
+
 long FreeList::allocate(uint32_t& number) {
     bool rebuilt = false;
-    FreeSlotRecord last{};
-    int still = 0;
-    for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
+    // A claim that stays on the head's number while the head stands still
+    // belongs to a workstation that stopped: it is taken over.
+    StillWatch watch(kStaleClaim);
+    auto deadline = std::chrono::steady_clock::now() + kAllocateFor;
+    for (int attempt = 0; std::chrono::steady_clock::now() < deadline; ++attempt) {
+        HeadValue stored;
         FreeSlotRecord head{};
-        long e = readHead(head);
+        long e = readHead(stored, head);
         if (e == DIR_ATTR_MISSING && rebuilt) {
             head = slotRecord(range_.lower, false, true);
-        } else if (e == DIR_ATTR_MISSING || e == DIR_FREELIST_INVALID) {
+        } else if (e) {
             if (rebuilt) return e;
             rebuilt = true;
             if (long r = rebuild()) return r;
             continue;
-        } else if (e) {
-            return e;
         }
         if (head.exhausted || (head.counterMode && head.number > range_.upper))
             return DIR_FREELIST_EMPTY;
-        e = takeFrom(head, number);
+        TicketValue busy;
+        e = takeFrom(head, stored, number, busy);
+        if (e == kHeadMoved) continue;
         if (e == kClaimLost) {
-            // Another workstation took the number: wait for its head. A head
-            // that stands still has no ticket to claim: give it one.
-            bool same = std::memcmp(&head, &last, sizeof head) == 0;
-            still = same ? still + 1 : 0;
-            last = head;
-            if (still >= kStillHeadChecks) {
-                if (long w = writeTicket(head.number)) return w;
-                still = 0;
+            std::vector<uint8_t> watched = stored.bytes;
+            watched.push_back(busy.present);
+            watched.insert(watched.end(), busy.bytes.begin(), busy.bytes.end());
+            // No ticket at all (a list written before tickets: the head never
+            // names a number before its ticket is in place) or a claim that
+            // went stale: this workstation takes it over.
+            if (!busy.present || watch.still(watched)) {
+                Ticket ticket(store_, holder_, head.number);
+                long t = ticket.takeOver(busy);
+                if (t && t != Ticket::kTicketBusy) return t;
+                if (!t) ticket.release();
             }
-            pause(attempt);
+            ticketPause(attempt);
             continue;
         }
         if (e != DIR_FREELIST_INVALID) return e;
+        // The number was taken and used after this head was read: read again.
+        HeadValue now;
+        if (long r = readHeadValue(now)) return r;
+        if (now.present != stored.present || now.bytes != stored.bytes) continue;
         if (rebuilt) return e;
         rebuilt = true;
         if (long r = rebuild()) return r;
@@ -136,38 +167,63 @@ long FreeList::allocate(uint32_t& number) {
     return DIR_FREELIST_INVALID;
 }
 
-// Takes the head's number. The claim is the deletion of the number's ticket
-// (category 54, which ordinary objects never use): the service deletes an
-// attribute once, so of the workstations that read the same head only one
-// succeeds; the others see the ticket gone and read the head again. Only the
-// claimant writes the head, after the ticket of the next number is in place.
-// In counter mode the number must not hold an object; in chain mode it must
-// hold the marker that names the next free number.
-long FreeList::takeFrom(FreeSlotRecord head, uint32_t& number) {
+// Takes the head's number. The claim is the number's ticket (ticket.h): of
+// the workstations that read the same head only one takes it; the others
+// see it busy (`busy` tells with what) and read the head again. The head is
+// written only while the claim and the head as read (`stored`) are both
+// still in place, so neither a workstation whose claim was taken over nor
+// one that read an older head can move it. In counter mode the number must
+// not hold an object; in chain mode it must hold the marker that names the
+// next free number. Once the head has moved past it, nobody reaches the
+// number through the list: its ticket goes back at once.
+long FreeList::takeFrom(FreeSlotRecord head, const HeadValue& stored, uint32_t& number,
+                        TicketValue& busy) {
     uint32_t taken = head.number;
     FreeSlotRecord marker{};
     Slot state;
     if (long e = readSlot(kCatMain, taken, marker, state)) return e;
     bool usable = head.counterMode ? state != Slot::Invalid : state == Slot::Valid;
     if (!usable) return DIR_FREELIST_INVALID;
-    long claim = AttrStream(holder_, kCatActionList, taken).remove(store_, DIR_ATTR_WRITE);
-    if (claim == DIR_ATTR_MISSING) return kClaimLost;
+    Ticket ticket(store_, holder_, taken);
+    long claim = ticket.take();
+    if (claim == Ticket::kTicketBusy) {
+        busy = ticket.seen();
+        return kClaimLost;
+    }
     if (claim) return claim;
-    if (head.counterMode) {
+    long e = moveHead(head, stored, ticket);
+    ticket.release();
+    if (e == kClaimLost) return kHeadMoved; // or the claim was taken over: read again
+    if (e) return e;
+    number = taken;
+    return DIR_OK;
+}
+
+long FreeList::moveHead(FreeSlotRecord head, const HeadValue& stored, const Ticket& ticket) {
+    const uint32_t taken = head.number;
+    const bool chain = !head.counterMode;
+    if (!chain) {
         head.number = taken + 1;
         head.exhausted = head.number > range_.upper ? 1 : 0;
-        if (!head.exhausted)
-            if (long e = writeTicket(head.number)) return e;
+        if (!head.exhausted) {
+            QRDSTATUS st = store_.writeIf(holder_, kCatActionList, head.number, Ticket::freeValue(),
+                                          {ticket.claimed()});
+            if (st == QRDERR_NM_CONDITION_FAILED) return kClaimLost;
+            if (st) return DIR_ATTR_WRITE;
+        }
     } else {
         // The marker as it is now: only the claimant reads it after the claim.
+        FreeSlotRecord marker{};
+        Slot state;
         if (long e = readSlot(kCatMain, taken, marker, state)) return e;
         if (state != Slot::Valid) return DIR_FREELIST_INVALID;
         head = marker;
+    }
+    if (long e = writeHeadIf(head, {ticket.claimed(), headIs(stored)})) return e;
+    if (chain) {
         long e = AttrStream(holder_, kCatMain, taken).remove(store_, DIR_ATTR_WRITE);
         if (e && e != DIR_ATTR_MISSING) return e;
     }
-    if (long e = writeSlot(kCatFixed, headNumber_, head)) return e;
-    number = taken;
     return DIR_OK;
 }
 
@@ -188,29 +244,43 @@ long FreeList::release(uint32_t number) {
         return DIR_ALREADY_FREE;
     }
     if (state == Slot::Invalid) return DIR_FREELIST_INVALID; // still holds an object
-    FreeSlotRecord head{};
-    long e = readHead(head);
-    // The rebuild finds the number's main attribute missing and so takes it
-    // in: nothing is left to do.
-    if (e == DIR_ATTR_MISSING || e == DIR_FREELIST_INVALID) return rebuild();
-    if (e) return e;
-    if (head.counterMode && number >= head.number) return DIR_ALREADY_FREE; // never used
     // The ticket goes in before the head names the number.
     if (long w = writeTicket(number)) return w;
-    if (head.counterMode && number + 1 == head.number) {
-        head.number = number;
-        head.exhausted = 0;
-        return writeSlot(kCatFixed, headNumber_, head);
+    // The head moves only from the head as read: a taker or another release
+    // in between makes this one read it again.
+    for (int attempt = 0; attempt < kReleaseAttempts; ++attempt) {
+        HeadValue stored;
+        FreeSlotRecord head{};
+        long e = readHead(stored, head);
+        // The rebuild finds the number's main attribute missing and so takes
+        // it in: nothing is left to do.
+        if (e == DIR_ATTR_MISSING || e == DIR_FREELIST_INVALID) return rebuild();
+        if (e) return e;
+        if (head.counterMode && number >= head.number) return DIR_ALREADY_FREE; // never used
+        FreeSlotRecord next = slotRecord(number, false, false);
+        if (head.counterMode && number + 1 == head.number) {
+            next = head;
+            next.number = number;
+            next.exhausted = 0;
+        } else if (long w = writeSlot(kCatMain, number, head)) {
+            return w;
+        }
+        e = writeHeadIf(next, {headIs(stored)});
+        if (e != kClaimLost) return e;
+        ticketPause(attempt);
     }
-    if (long w = writeSlot(kCatMain, number, head)) return w;
-    return writeSlot(kCatFixed, headNumber_, slotRecord(number, false, false));
+    return DIR_ATTR_WRITE;
 }
 
 long FreeList::rebuild() {
     // A head that another workstation writes while this one scans wins: the
     // scan would hand out again what that workstation has just taken.
     FreeSlotRecord before{}, after{};
-    long headBefore = readHead(before);
+    HeadValue stored;
+    long headBefore = readHead(stored, before);
+    if (headBefore != DIR_OK && headBefore != DIR_ATTR_MISSING &&
+        headBefore != DIR_FREELIST_INVALID)
+        return headBefore;
     std::vector<uint32_t> free;
     uint64_t scanEnd = uint64_t(range_.upper) + 1; // the first never-used number
     int missingRun = 0;
@@ -255,7 +325,8 @@ long FreeList::rebuild() {
         if (long e = writeTicket(*it)) return e;
         next = slotRecord(*it, false, false);
     }
-    return writeSlot(kCatFixed, headNumber_, next);
+    long e = writeHeadIf(next, {headIs(stored)});
+    return e == kClaimLost ? long(DIR_OK) : e; // another's head wins, as above
 }
 
 long allocateObjectAddress(AttrStore& store, const std::string& holder, bool group, DIRTime now,

@@ -30,9 +30,6 @@ namespace {
 
 // Main record word 8: 1 once the object carries an update ticket.
 constexpr uint32_t kTicketed = 1;
-// A claim waits this many rounds of a few milliseconds for a ticket that is
-// away while the object stays unchanged, then puts the ticket back.
-constexpr int kClaimStillRounds = 400;
 
 bool ordinary(uint32_t number) {
     return holderRange(false).contains(number) || holderRange(true).contains(number);
@@ -41,11 +38,11 @@ bool ordinary(uint32_t number) {
 } // namespace
 
 NmObject::~NmObject() {
-    if (claimed_) release();
+    release();
 }
 
 long NmObject::open(const DIRDirectoryAddress* address) {
-    if (claimed_) release();
+    release();
     const auto* nm = dynamic_cast<const DIRNmDirectoryAddress*>(address);
     if (!nm || nm->nmName.empty() || nm->attrNumber < 0) return DIR_ADDRESS_UNSET;
     address_ = std::make_unique<DIRNmDirectoryAddress>(*nm);
@@ -54,6 +51,7 @@ long NmObject::open(const DIRDirectoryAddress* address) {
     main_ = AttrStream(address_->nmName, kCatMain, uint32_t(address_->attrNumber));
     streams_.clear();
     dirty_.clear();
+    read_.clear();
     mainDirty_ = false;
     return readMain();
 }
@@ -64,9 +62,11 @@ long NmObject::readMain() {
         exists_ = false;
         main_.clear();
         setMissingMainRecord(header_);
+        if (e == DIR_ATTR_MISSING) read_[kCatMain] = Read{false, {}};
         return DIR_OK;
     }
     if (e) return e;
+    read_[kCatMain] = Read{true, main_.bytes()};
     exists_ = true;
     return decodeMainRecord(main_, header_);
 }
@@ -96,6 +96,7 @@ long NmObject::stream(uint32_t category, AttrStream*& s, bool read) {
         auto fresh = std::make_unique<AttrStream>(holder(), category, number());
         long e = read ? fresh->read(store_) : long(DIR_OK);
         if (e && e != DIR_ATTR_MISSING) return e;
+        if (read) read_[category] = Read{e == DIR_OK, fresh->bytes()};
         it = streams_.emplace(category, std::move(fresh)).first;
     }
     s = it->second.get();
@@ -161,32 +162,37 @@ long NmObject::putTypeData(const DIRCommonInfo& record) {
 }
 
 long NmObject::claim() {
-    if (claimed_ || !ordinary(number())) return DIR_OK;
-    AttrStream ticket(holder(), kCatActionList, number());
-    uint32_t word = 0;
-    if (!exists_ || main_.getU32(kMainReserved, word) || word != kTicketed) {
-        // Written before tickets: give it one.
-        ticket.putU32(kListCount, 0);
-        if (long e = ticket.write(store_)) return e;
-    }
-    DIRTime seen = header_.base.modified;
-    for (int still = 0;;) {
-        long e = ticket.remove(store_, DIR_ATTR_WRITE);
-        if (e == DIR_OK) break;
-        if (e != DIR_ATTR_MISSING) return e;
-        if (long r = readMain()) return r;
-        still = header_.base.modified == seen ? still + 1 : 0;
-        seen = header_.base.modified;
-        if (still >= kClaimStillRounds) {
-            ticket.putU32(kListCount, 0);
-            if (long w = ticket.write(store_)) return w;
-            still = 0;
+    if (ticket_ || !ordinary(number())) return DIR_OK;
+    StillWatch watch(kStaleClaim);
+    for (int round = 0;; ++round) {
+        auto ticket = std::make_unique<Ticket>(store_, holder(), number());
+        long e = ticket->take();
+        // No ticket at all: an object written before tickets.
+        if (e == Ticket::kTicketBusy && !ticket->seen().present) e = ticket->takeOver({});
+        if (e == DIR_OK) {
+            ticket_ = std::move(ticket);
+            break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1 + still % 8));
+        if (e != Ticket::kTicketBusy) return e;
+        // A claim that stays while the object does not change is a writer
+        // that stopped.
+        if (long r = readMain()) return r;
+        std::vector<uint8_t> watched = ticket->seen().bytes;
+        const std::vector<uint8_t> stored = main_.bytes();
+        watched.insert(watched.end(), stored.begin(), stored.end());
+        if (watch.still(watched)) {
+            e = ticket->takeOver(ticket->seen());
+            if (e == DIR_OK) {
+                ticket_ = std::move(ticket);
+                break;
+            }
+            if (e != Ticket::kTicketBusy) return e;
+        }
+        ticketPause(round);
     }
-    claimed_ = true;
     streams_.clear();
     dirty_.clear();
+    read_.clear();
     return readMain();
 }
 
@@ -201,29 +207,52 @@ long claimBoth(NmObject& a, NmObject& b) {
 }
 
 void NmObject::release() {
-    AttrStream ticket(holder(), kCatActionList, number());
-    ticket.putU32(kListCount, 0);
-    ticket.write(store_); // a ticket that cannot be written comes back after the wait above
-    claimed_ = false;
+    if (ticket_) ticket_->release();
+    ticket_.reset();
+}
+
+long NmObject::write(const AttrStream& s) {
+    std::vector<AttrCondition> conditions;
+    if (ticket_) {
+        conditions.push_back(ticket_->claimed());
+    } else if (!ordinary(number())) {
+        auto it = read_.find(s.category());
+        if (it != read_.end())
+            conditions.push_back(
+                AttrCondition{s.category(), number(), !it->second.first, it->second.second});
+        // The main record names the last change: a change of the lists by
+        // another workstation since this one read it moved that too.
+        auto main = read_.find(kCatMain);
+        if (s.category() != kCatMain && main != read_.end())
+            conditions.push_back(
+                AttrCondition{kCatMain, number(), !main->second.first, main->second.second});
+    }
+    if (conditions.empty()) return s.write(store_);
+    QRDSTATUS st = store_.writeIf(holder(), s.category(), number(), s.bytes(), conditions);
+    if (st == QRDERR_NM_CONDITION_FAILED) return kWriteRaced;
+    return st == 0 ? long(DIR_OK) : long(DIR_ATTR_WRITE);
 }
 
 long NmObject::commit() {
-    bool created = !exists_;
     for (auto& [category, dirty] : dirty_) {
         if (!dirty) continue;
-        if (long e = streams_[category]->write(store_)) return e;
+        const AttrStream& s = *streams_[category];
+        if (long e = write(s)) return e;
+        // A later write of this commit checks against what this one left.
+        read_[category] = Read{true, s.bytes()};
         dirty = false;
     }
     if (!mainDirty_) {
-        if (claimed_) release();
+        release();
         return DIR_OK;
     }
     // Never the stored time again: see the file's header.
     DIRTime now = std::max<DIRTime>(DIRCurrentTime(), header_.base.modified + 1);
     if (long e = encodeMainRecord(header_, now, main_)) return e;
     if (ordinary(number())) main_.putU32(kMainReserved, kTicketed);
-    if (long e = main_.write(store_)) return e;
-    if (claimed_ || (created && ordinary(number()))) release(); // a new object's first ticket
+    if (long e = write(main_)) return e;
+    read_[kCatMain] = Read{true, main_.bytes()};
+    release();
     if (header_.base.created == 0) header_.base.created = now;
     if (header_.base.version == 0) header_.base.version = 1;
     header_.base.modified = now;

@@ -10,14 +10,19 @@
 // update in the same second as the reader's read is not taken for none.
 //
 // Claims: an ordinary object's update ticket is (54, n), which its own data
-// never uses (the free list's ticket of a free number, namedir/freelist.h,
-// taken over when the object is created). Deleting it is the claim: the
-// service deletes an attribute once, so two workstations never write the
-// same object at once and the change check sees what the other wrote. The
-// commit writes the ticket back. Objects written before tickets (main
-// record word 8 not 1) get one on their first claim; a ticket that stays
-// away while the object does not change for a few seconds (a writer that
-// stopped) is put back.
+// never uses (the free list's ticket of its number, ticket.h). Putting a
+// claim on it makes this the only writer, so the change check sees what the
+// last writer left, and every write of the commit is made only while the
+// claim is still in place. Objects written before tickets get one on their
+// first claim; a claim that stays while the object does not change for a
+// few seconds (a writer that stopped) is taken over.
+//
+// Objects at fixed numbers keep lists in 54 and so have no ticket: each of
+// their writes is made only while the attribute (and the main record) still
+// holds what this object read.
+//
+// A write refused because its condition no longer holds is kWriteRaced:
+// the operation starts again from its reads (raced()).
 #pragma once
 
 #include <map>
@@ -26,7 +31,9 @@
 #include <vector>
 
 #include "namedir/attrstream.h"
+#include "namedir/errors.h"
 #include "namedir/records.h"
+#include "ticket.h"
 
 namespace namedir {
 
@@ -75,7 +82,7 @@ class NmObject {
     long claim();
 
     // After the object's storage was deleted: its ticket is the free list's.
-    void forgetClaim() { claimed_ = false; }
+    void forgetClaim() { ticket_.reset(); }
 
     // Writes what changed; 0 or a store error. A claim is given back after.
     long commit();
@@ -83,6 +90,10 @@ class NmObject {
   private:
     long readMain();
     void release();
+    // Writes `s`, on the condition that fits the object (see the top).
+    long write(const AttrStream& s);
+    // The value of `s` as read: present and bytes.
+    using Read = std::pair<bool, std::vector<uint8_t>>;
 
     // The stream of `category`, read on first use (missing: empty). A list
     // about to be rewritten whole need not be read (`read` false).
@@ -100,10 +111,43 @@ class NmObject {
     DIRCommonInfo header_;
     bool exists_ = false;
     bool mainDirty_ = false;
-    bool claimed_ = false;
+    std::unique_ptr<Ticket> ticket_; // while claimed
     std::map<uint32_t, std::unique_ptr<AttrStream>> streams_;
     std::map<uint32_t, bool> dirty_;
+    std::map<uint32_t, Read> read_; // by category, main record included
 };
+
+// A write refused because another workstation changed the object first.
+constexpr long kWriteRaced = -2;
+
+// Runs `op` (false with its error, as DIRDirectory's operations report)
+// again while it ends in kWriteRaced, a bounded number of times; a race
+// that never ends is a failed write.
+template <typename Op> bool raced(long& error, Op&& op) {
+    constexpr int kAttempts = 100;
+    for (int attempt = 1;; ++attempt) {
+        long e = 0;
+        if (op(e)) return true;
+        if (e != kWriteRaced) {
+            error = e;
+            return false;
+        }
+        if (attempt == kAttempts) {
+            error = DIR_ATTR_WRITE;
+            return false;
+        }
+    }
+}
+
+// The same for an operation that returns its error (0 for success).
+template <typename Op> long racedCode(Op&& op) {
+    long error = 0;
+    raced(error, [&](long& e) {
+        e = op();
+        return e == 0;
+    });
+    return error;
+}
 
 // Claims two objects in the order of their keys (one claim when they are
 // the same object).

@@ -31,6 +31,17 @@ class FakeAttrStore : public namedir::AttrStore {
         return attrs.erase({holder, category, number}) ? 0 : QRDERR_NM_NO_ATTR;
     }
 
+    QRDSTATUS writeIf(const std::string& holder, uint32_t category, uint32_t number,
+                      const std::vector<uint8_t>& bytes,
+                      const std::vector<namedir::AttrCondition>& conditions) override {
+        for (const namedir::AttrCondition& c : conditions) {
+            auto it = attrs.find({holder, c.category, c.number});
+            if (c.absent ? it != attrs.end() : it == attrs.end() || it->second != c.bytes)
+                return QRDERR_NM_CONDITION_FAILED;
+        }
+        return write(holder, category, number, bytes);
+    }
+
     bool has(const std::string& holder, uint32_t category, uint32_t number) const {
         return attrs.count({holder, category, number}) != 0;
     }

@@ -185,6 +185,12 @@ QRDSTATUS setAttr(QRD_NM_SESS*, const char* name, uint16_t, const AttrName*, uin
     return nextAttrStatus();
 }
 
+QRDSTATUS setAttrIf(QRD_NM_SESS*, const char* name, uint16_t, const AttrName*, uint32_t, uint32_t,
+                    const void*, const QRD_ATTR_CONDITION*, uint16_t) {
+    seen(name);
+    return nextAttrStatus();
+}
+
 QRDSTATUS deleteAttr(QRD_NM_SESS*, const char* name, uint16_t, const AttrName*) {
     seen(name);
     return nextAttrStatus();
@@ -222,6 +228,7 @@ const QrdClientCalls kCalls = {
     .getSNmAttrInfo = attrInfo,
     .getSNmAttr = getAttr,
     .setSNmAttr = setAttr,
+    .setSNmAttrIf = setAttrIf,
     .deleteSNmAttr = deleteAttr,
     .scanSNmAttr = scanAttr,
     .sendUserMsg = sendMsg,

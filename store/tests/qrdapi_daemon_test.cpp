@@ -78,6 +78,38 @@ TEST_F(QrdApiDaemonTest, AttributesRoundTripOnTheUserAndTheGroup) {
     EXPECT_EQ(CQrdApi::getLastError(), QRDERR_NM_NO_ATTR);
 }
 
+// Conditions of a write: exact bytes, a missing attribute, and a value too
+// long to travel (its digest), on a value of several exchanges. A failed
+// condition stores nothing, not even the first exchanges.
+TEST_F(QrdApiDaemonTest, AConditionalWriteStoresOnlyWhileEveryConditionHolds) {
+    const std::string me = "bob@Sales@Demo";
+    const std::vector<uint8_t> ticket(16, 3), other(16, 4),
+        head = pattern(20), long1 = pattern(5000), long2 = pattern(6000);
+    auto is = [](uint32_t number, const std::vector<uint8_t>& v) {
+        return QRD_ATTR_CONDITION{{54, number}, uint32_t(v.size()), v.data()};
+    };
+    const QRD_ATTR_CONDITION absent{{54, 250300}, QRD_ATTR_ABSENT, nullptr};
+    ASSERT_EQ(CQrdApi::writeAttributeIf(me, 54, 250300, ticket, {absent}), 0);
+    EXPECT_EQ(CQrdApi::writeAttributeIf(me, 54, 250300, other, {absent}),
+              QRDERR_NM_CONDITION_FAILED);
+    ASSERT_EQ(CQrdApi::writeAttributeIf(me, 34, 250003, head, {is(250300, ticket)}), 0);
+    // Both must hold: the second does not.
+    EXPECT_EQ(
+        CQrdApi::writeAttributeIf(me, 57, 250300, long1, {is(250300, ticket), is(250300, other)}),
+        QRDERR_NM_CONDITION_FAILED);
+    std::vector<uint8_t> back;
+    EXPECT_EQ(CQrdApi::readAttribute(me, 57, 250300, back), QRDERR_NM_NO_ATTR);
+
+    ASSERT_EQ(CQrdApi::writeAttribute(me, 54, 250301, long1), 0);
+    const QRD_ATTR_CONDITION longIs{{54, 250301}, uint32_t(long1.size()), long1.data()};
+    const QRD_ATTR_CONDITION longWas{{54, 250301}, uint32_t(long2.size()), long2.data()};
+    ASSERT_EQ(CQrdApi::writeAttributeIf(me, 57, 250300, long2, {longIs}), 0);
+    EXPECT_EQ(CQrdApi::writeAttributeIf(me, 57, 250300, pattern(9000), {longWas}),
+              QRDERR_NM_CONDITION_FAILED);
+    ASSERT_EQ(CQrdApi::readAttribute(me, 57, 250300, back), 0);
+    EXPECT_EQ(back, long2);
+}
+
 TEST_F(QrdApiDaemonTest, ScansLongerThanOneBatchReturnEveryName) {
     const std::string me = "bob@Sales@Demo";
     for (uint32_t n = 0; n < 23; ++n)

@@ -21,6 +21,11 @@ class NoStore : public namedir::AttrStore {
         ADD_FAILURE() << "remove";
         return 105;
     }
+    QRDSTATUS writeIf(const std::string&, uint32_t, uint32_t, const std::vector<uint8_t>&,
+                      const std::vector<namedir::AttrCondition>&) override {
+        ADD_FAILURE() << "conditional write";
+        return 105;
+    }
 };
 
 } // namespace

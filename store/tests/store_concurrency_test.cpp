@@ -6,10 +6,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 
+#include "forwarding_store.h"
 #include "namedir.h"
 #include "store_daemon.h"
 #include "tool_run.h"
@@ -41,6 +44,39 @@ struct Creator {
     FILE* out = nullptr;
     std::string text;
 };
+
+// One workstation's store: just before its first conditional write of one
+// attribute, another workstation runs `between`.
+class Interleaved : public ForwardingStore {
+  public:
+    uint32_t category = 0, number = 0;
+    std::function<void()> between;
+
+    QRDSTATUS writeIf(const std::string& h, uint32_t c, uint32_t n, const std::vector<uint8_t>& b,
+                      const std::vector<AttrCondition>& conditions) override {
+        if (c == category && n == number && between) std::exchange(between, nullptr)();
+        return ForwardingStore::writeIf(h, c, n, b, conditions);
+    }
+};
+
+DIRWebItem sharedItem(DIRDirectory& dir, const std::string& name) {
+    DIRWebItem w;
+    w.base.objectType = DIR_TYPE_WEB;
+    w.base.shared = 1;
+    w.name = name;
+    long error = 0;
+    EXPECT_TRUE(dir.createNode(w, error)) << error;
+    return w;
+}
+
+stNewItemRefEntry entryOf(const DIRWebItem& w) {
+    stNewItemRefEntry e;
+    e.address = w.address;
+    e.name = w.name;
+    e.objectType = DIR_TYPE_WEB;
+    e.shared = 1;
+    return e;
+}
 
 } // namespace
 
@@ -171,4 +207,51 @@ TEST_F(ConcurrencyTest, ASecondWorkstationsAddIs119ForTheFirstWhichMergesAndRetr
     back.base.objectType = DIR_TYPE_FOLDER;
     ASSERT_TRUE(dir.getFullNode(back, error)) << error;
     EXPECT_EQ(back.contents.size(), 2u);
+}
+
+// A workstation that has read a list and is about to write it back while
+// another adds to it: the group's library (a fixed object, no claim), and a
+// shared folder whose claim the other takes over after the first stood
+// still with it. Either way the first's write is refused, it reads again,
+// and both entries stay.
+TEST_F(ConcurrencyTest, AWriterOvertakenBetweenItsReadAndItsWriteLosesNoEntry) {
+    Interleaved store;
+    DIRDirectory first(store), other;
+    long error = 0;
+    stNewItemRefEntry one = entryOf(sharedItem(other, "one")),
+                      two = entryOf(sharedItem(other, "two"));
+
+    store.category = 54;
+    store.number = 200001; // the group's library
+    store.between = [&] { EXPECT_TRUE(other.addActionToLibrary(two, error)) << error; };
+    ASSERT_TRUE(first.addActionToLibrary(one, error)) << error;
+    std::vector<DIRRefInfo> library;
+    ASSERT_TRUE(other.getActionLibrary(library, error)) << error;
+    std::set<std::string> keys;
+    for (const DIRRefInfo& r : library)
+        keys.insert(r.address->uniqueKey);
+    EXPECT_EQ(keys, (std::set<std::string>{one.address->uniqueKey, two.address->uniqueKey}));
+
+    DIRFolder team;
+    ASSERT_TRUE(storetest::createFolder(other, team, "Team", true, error)) << error;
+    store.category = 57;
+    store.number = uint32_t(team.address.nm()->attrNumber);
+    stNewParentListEntry parent;
+    parent.address = team.address;
+    store.between = [&] {
+        stNewParentListEntry p;
+        p.address = team.address;
+        std::unique_ptr<DIRCommonInfo> current;
+        EXPECT_TRUE(other.addNodeToFolder(two, p, current, error, false, false)) << error;
+    };
+    std::unique_ptr<DIRCommonInfo> current;
+    ASSERT_TRUE(first.addNodeToFolder(one, parent, current, error, false, false)) << error;
+    DIRFolder back;
+    back.address = team.address;
+    back.base.objectType = DIR_TYPE_FOLDER;
+    ASSERT_TRUE(other.getFullNode(back, error)) << error;
+    keys.clear();
+    for (const DIRRefInfo& r : back.contents)
+        keys.insert(r.address->uniqueKey);
+    EXPECT_EQ(keys, (std::set<std::string>{one.address->uniqueKey, two.address->uniqueKey}));
 }

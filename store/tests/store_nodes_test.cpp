@@ -1,6 +1,7 @@
 // DIRDirectory's nodes and folders against a namewrightd of the test's own:
 // reads by mask, change detection, links between folders and objects, and
 // what a second workstation's changes look like.
+#include "forwarding_store.h"
 #include "namedir.h"
 #include "store_daemon.h"
 
@@ -56,19 +57,12 @@ class NodesTest : public storetest::DaemonFixture {
         return r;
     }
     // Counts the reads that go to the service.
-    struct CountingStore : AttrStore {
+    struct CountingStore : ForwardingStore {
         int reads = 0;
         QRDSTATUS read(const std::string& h, uint32_t c, uint32_t n,
                        std::vector<uint8_t>& b) override {
             ++reads;
-            return clientAttrStore().read(h, c, n, b);
-        }
-        QRDSTATUS write(const std::string& h, uint32_t c, uint32_t n,
-                        const std::vector<uint8_t>& b) override {
-            return clientAttrStore().write(h, c, n, b);
-        }
-        QRDSTATUS remove(const std::string& h, uint32_t c, uint32_t n) override {
-            return clientAttrStore().remove(h, c, n);
+            return ForwardingStore::read(h, c, n, b);
         }
     };
 

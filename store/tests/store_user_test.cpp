@@ -169,3 +169,58 @@ TEST_F(UserTest, PreferencesRoundTripAndTheLoginNames) {
     EXPECT_EQ(user, "bob@Sales@Demo");
     EXPECT_EQ(group, "Sales@Demo");
 }
+
+// A shared folder of Sales published to carol of Support: she subscribes
+// (the folder gains her folder as a parent and her as a subscriber), but
+// may not change who it is published to nor delete it; dave, to whom it was
+// not published, cannot subscribe.
+TEST_F(UserTest, ARecipientOfAnotherGroupSubscribesToAPublishedFolderAndNoOneElseDoes) {
+    constexpr QRDSTATUS kDenied = 1033;
+    DIRFolder plans;
+    plans.base.objectType = DIR_TYPE_FOLDER;
+    plans.base.shared = 1;
+    plans.name = "Plans";
+    plans.accessRights = {{3, "bob@Sales@Demo"}, {1, "carol@Support@Demo"}};
+    ASSERT_TRUE(dir.createNode(plans, error)) << error;
+    const uint32_t number = uint32_t(plans.address.nm()->attrNumber);
+
+    auto subscribe = [&](const char* user, const char* password, long& e) {
+        CQrdApi::destroySession();
+        login(user, password);
+        DIRDirectory mine;
+        DIRFolder home;
+        home.base.objectType = DIR_TYPE_FOLDER;
+        home.name = "Home";
+        if (!mine.createNode(home, e)) return false;
+        stNewItemRefEntry item;
+        item.address = plans.address;
+        item.name = plans.name;
+        item.objectType = DIR_TYPE_FOLDER;
+        item.shared = 1;
+        stNewParentListEntry parent;
+        parent.address = home.address;
+        std::unique_ptr<DIRCommonInfo> current;
+        if (!mine.addNodeToFolder(item, parent, current, e, true, false)) return false;
+        DIRFolder folder;
+        folder.address = plans.address;
+        folder.base.objectType = DIR_TYPE_FOLDER;
+        if (!mine.getNode(DIR_MASK_MAIN | DIR_MASK_SUBSCRIBERS, folder, e)) return false;
+        folder.subscribers.push_back({3, user});
+        return mine.updateSubscriberList(folder, current, e);
+    };
+    long e = 0;
+    EXPECT_FALSE(subscribe("dave@Support@Demo", "dave-demo", e));
+    ASSERT_TRUE(subscribe("carol@Support@Demo", "carol-demo", e)) << e;
+    EXPECT_EQ(CQrdApi::writeAttribute("Sales@Demo", 53, number, std::vector<uint8_t>(4, 0)),
+              kDenied);
+    EXPECT_EQ(CQrdApi::deleteAttribute("Sales@Demo", 56, number), kDenied);
+
+    DIRFolder back;
+    back.address = plans.address;
+    back.base.objectType = DIR_TYPE_FOLDER;
+    ASSERT_TRUE(DIRDirectory().getNode(DIR_MASK_PARENTS | DIR_MASK_SUBSCRIBERS, back, e)) << e;
+    ASSERT_EQ(back.subscribers.size(), 1u);
+    EXPECT_EQ(back.subscribers[0].name, "carol@Support@Demo");
+    ASSERT_EQ(back.parents.size(), 1u);
+    EXPECT_EQ(back.parents[0].address->uniqueKey.find("carol"), 0u);
+}

@@ -13,6 +13,7 @@
 #include "nm/emulation.h"
 #include "nm/referral.h"
 #include "qrd/nmproto.h"
+#include "qrd/scram.h"
 #include "rpc/stubs.h"
 
 namespace {
@@ -20,6 +21,10 @@ namespace {
 using namespace qrd::nm;
 namespace rpc = qrd::rpc;
 
+// Flag of a write: the value ends after this exchange.
+constexpr uint32_t kCutFlag = 2;
+
+static_assert(QRD_ATTR_CONDITIONS_MAX == kConditionMax);
 static_assert(ATTR_BYTES == kAttrTypeFirst && ATTR_BYTES5 == kAttrTypeLast &&
               ATTR_INTEGERS == kAttrIntegers);
 
@@ -122,6 +127,9 @@ struct WriteRequest {
     uint32_t type, index, count, flags;
     const uint8_t* buffer;
     uint16_t charset; // of the caller's text values
+    // Sent with every exchange; the service checks those of the last.
+    const rpc::WireCondition* conditions = nullptr;
+    uint16_t nConditions = 0;
 };
 
 // The chunked write on one session; `*referred` as for readChunks.
@@ -152,7 +160,7 @@ QRDSTATUS writeChunks(const SessionRef& s, const AttrTarget& t, const WriteReque
             callOn(continuationOf(exchange), s, [&](const QRD_PORT* port, const uint8_t* sid) {
                 return rpc::nmWriteAttr(port, sid, t.name, t.ocl, t.attr, rq.type, rq.index + sent,
                                         n, exchange == 0 ? rq.flags : 0, value, &index, &flags,
-                                        part);
+                                        part, rq.conditions, rq.nConditions);
             });
         std::free(block);
         if (st == QRDERR_NM_REFERRAL && exchange == 0 && referred) *referred = true;
@@ -295,6 +303,50 @@ QRDAPI QRDSTATUS QrdSetSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl
     *ulIndex = index;
     *ulFlags = lastFlags;
     return QRD_OK;
+}
+
+QRDAPI QRDSTATUS QrdSetSNmAttrIf(QRD_NM_SESS* sess, const char* name, uint16_t ocl,
+                                 const AttrName* attr, uint32_t ulType, uint32_t ulCount,
+                                 const void* buffer, const QRD_ATTR_CONDITION* conditions,
+                                 uint16_t nConditions) {
+    if (!sess || !name || !attr || (!buffer && ulCount) || (!conditions && nConditions) ||
+        nConditions > kConditionMax || !validAttrType(ulType))
+        return QRDERR_NM_BAD_ARG;
+    // A value longer than a condition may carry travels as its digest.
+    rpc::WireCondition wire[kConditionMax];
+    qrd::scram::Bytes digests[kConditionMax];
+    for (uint16_t i = 0; i < nConditions; ++i) {
+        const QRD_ATTR_CONDITION& c = conditions[i];
+        wire[i].attr = c.attr;
+        wire[i].bytes = static_cast<const uint8_t*>(c.bytes);
+        if (c.length == QRD_ATTR_ABSENT) {
+            wire[i].length = kConditionAbsent;
+        } else if (c.length && !c.bytes) {
+            return QRDERR_NM_BAD_ARG;
+        } else if (c.length <= kConditionBytesMax) {
+            wire[i].length = uint16_t(c.length);
+        } else {
+            const uint8_t* p = wire[i].bytes;
+            digests[i] = qrd::scram::sha256(qrd::scram::Bytes(p, p + c.length));
+            if (digests[i].size() != kConditionDigestBytes) return QRDERR_NM_NO_MEMORY;
+            wire[i].length = kConditionDigest;
+            wire[i].bytes = digests[i].data();
+        }
+    }
+    AttrTarget t;
+    if (QRDSTATUS st = makeTarget(sess, name, ocl, attr, t)) return st;
+    const WriteRequest rq{
+        ulType,        0,    ulCount,    kCutFlag, static_cast<const uint8_t*>(buffer),
+        sess->charset, wire, nConditions};
+    uint32_t index = 0, flags = 0;
+    return runCall(
+        sess, t,
+        [&](const SessionRef& s, bool* referred) {
+            return writeChunks(s, t, rq, &index, &flags, referred);
+        },
+        // Values kept in an association record cannot be checked and
+        // stored as one step.
+        [](const SessionRef&) -> QRDSTATUS { return QRDERR_NM_BAD_ARG; });
 }
 
 QRDAPI QRDSTATUS QrdDeleteSNmAttr(QRD_NM_SESS* sess, const char* name, uint16_t ocl,

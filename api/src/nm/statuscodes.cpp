@@ -20,6 +20,7 @@ static_assert(QRDERR_NM_NO_ATTR == kNoAttribute);
 static_assert(QRDERR_NM_EMU_DAMAGED == kRecordDamaged);
 static_assert(QRDERR_NM_BAD_ARG == kBadRequest);
 static_assert(QRDERR_NM_REPLACE_INDEX == kReplaceNeedsIndex0);
+static_assert(QRDERR_NM_CONDITION_FAILED == kConditionFailed);
 static_assert(QRDERR_NM_BUFFER_SMALL == kBufferTooSmall);
 static_assert(QRDERR_NM_NOT_LOGGED_IN == kNotLoggedIn);
 static_assert(QRDERR_NM_KEYWORD_TOO_LONG == kKeywordTooLong);

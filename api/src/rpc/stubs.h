@@ -46,6 +46,14 @@ QRDSTATUS nmVerifyNonce(const QRD_PORT* port, const QRD_NONCE& nonce, uint16_t* 
 QRDSTATUS nmNonceOwner(const QRD_PORT* port, const QRD_NONCE& nonce, char user[kNameCap]); // 58
 QRDSTATUS errorText(const QRD_PORT* port, uint16_t code, char text[kTextCap]);             // 255
 
+// A condition of a write as it travels (qrd/nmproto.h): `length` bytes of
+// the value, kConditionDigest with its 32-byte digest, or kConditionAbsent.
+struct WireCondition {
+    AttrName attr;
+    uint16_t length;
+    const uint8_t* bytes;
+};
+
 // Attribute read (41): type, index, count and flags go out and come back;
 // the value lands in value->data (value->capacity bytes; u32 elements in host
 // order for the integer type). `part`: where the exchange stands in its
@@ -56,7 +64,9 @@ QRDSTATUS nmReadAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t o
 QRDSTATUS nmWriteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                       const AttrName& attr, uint32_t type, uint32_t index, uint32_t count,
                       uint32_t flags, const AttrValue& value, uint32_t* indexOut,
-                      uint32_t* flagsOut, uint16_t part = 0); // 42
+                      uint32_t* flagsOut, uint16_t part = 0,
+                      const WireCondition* conditions = nullptr,
+                      uint16_t nConditions = 0); // 42
 QRDSTATUS nmDeleteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                        const AttrName& attr); // 43
 QRDSTATUS nmAttrInfo(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,

@@ -74,6 +74,24 @@ void emptyQualifiers(Xdr& x) {
     _CountedArray(x, &count, kQualifierMax, [](uint16_t) {});
 }
 
+// A write's conditions: attr, u16 length, the bytes (qrd/nmproto.h).
+void conditionQualifiers(Xdr& x, const WireCondition* conditions, uint16_t n) {
+    _CountedArray(x, &n, np::kConditionMax, [&](uint16_t i) {
+        const WireCondition& c = conditions[i];
+        attrArg(x, c.attr);
+        uint16_t length = c.length;
+        size_t bytes = length == np::kConditionDigest   ? np::kConditionDigestBytes
+                       : length == np::kConditionAbsent ? 0
+                                                        : length;
+        if (bytes > np::kConditionBytesMax || (bytes && !c.bytes)) {
+            x.fail();
+            return;
+        }
+        _U16(x, &length);
+        if (bytes) _Opaque(x, const_cast<uint8_t*>(c.bytes), bytes);
+    });
+}
+
 } // namespace
 
 // ---- Result decoders ----------------------------------------------------
@@ -288,7 +306,8 @@ QRDSTATUS nmReadAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t o
 QRDSTATUS nmWriteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t ocl,
                       const AttrName& attr, uint32_t type, uint32_t index, uint32_t count,
                       uint32_t flags, const AttrValue& value, uint32_t* indexOut,
-                      uint32_t* flagsOut, uint16_t part) {
+                      uint32_t* flagsOut, uint16_t part, const WireCondition* conditions,
+                      uint16_t nConditions) {
     return runStub(
         port, kWriteAttr,
         [&](Xdr& x) {
@@ -300,7 +319,7 @@ QRDSTATUS nmWriteAttr(const QRD_PORT* port, Sid sid, const char* name, uint16_t 
             _U32(x, &count);
             _U32(x, &flags);
             _AttrValue(x, &v);
-            emptyQualifiers(x);
+            conditionQualifiers(x, conditions, nConditions);
             _U16(x, &trailing);
         },
         [&](Xdr& x) { resultsWriteAttr(x, indexOut, flagsOut); });

@@ -1,6 +1,7 @@
 #include "autobrowse.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QTimer>
 
@@ -9,7 +10,10 @@
 namespace browse {
 
 AutoBrowse::AutoBrowse(std::shared_ptr<DialogRunner> runner, QObject* parent)
-    : QObject(parent), runner_(std::move(runner)) {}
+    : QObject(parent), runner_(std::move(runner)), owned_(new OwnedObjects(this)) {}
+
+AutoBrowse::AutoBrowse(std::shared_ptr<DialogRunner> runner, OwnedObjects* owned)
+    : runner_(std::move(runner)), owned_(owned) {}
 
 QVariant AutoBrowse::later(std::function<QVariant()> work) {
     if (!calledFromDBus()) return work();
@@ -52,18 +56,36 @@ namespace browse {
 QDBusObjectPath AutoBrowse::Create() {
     static int created = 0;
     QString path = QStringLiteral("%1/objects/%2").arg(QLatin1String(kObjectPath)).arg(++created);
-    auto* object = new AutoBrowse(runner_, this);
+    auto* object = new AutoBrowse(runner_, owned_);
     object->busy_ = busy_;
     QDBusConnection bus = calledFromDBus() ? connection() : QDBusConnection::sessionBus();
-    if (!bus.registerObject(path, object,
-                            QDBusConnection::ExportAllProperties |
-                                QDBusConnection::ExportScriptableSlots)) {
-        delete object;
+    const QString owner = calledFromDBus() ? message().service() : QString();
+    if (!owned_->add(bus, path, object, owner)) {
         if (calledFromDBus())
             sendErrorReply(QDBusError::Failed, QStringLiteral("cannot offer %1").arg(path));
         return QDBusObjectPath();
     }
     return QDBusObjectPath(path);
+}
+
+void AutoBrowse::Release(const QDBusObjectPath& object) {
+    const QString caller = calledFromDBus() ? message().service() : QString();
+    switch (owned_->release(object.path(), caller)) {
+    case OwnedObjects::Release::Done:
+        return;
+    case OwnedObjects::Release::Unknown:
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::UnknownObject,
+                           QStringLiteral("%1 is not an object made by Create; nothing to release")
+                               .arg(object.path()));
+        return;
+    case OwnedObjects::Release::NotOwner:
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::AccessDenied,
+                           QStringLiteral("%1 was made by another client; only it may release it")
+                               .arg(object.path()));
+        return;
+    }
 }
 
 } // namespace browse

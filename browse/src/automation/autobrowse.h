@@ -1,6 +1,6 @@
 // CAutoBrowse: the browser as an object on the session bus, for scripts and
 // other programs. Properties DialogTitle, AVDFilePath and MultipleSelections;
-// methods Configure and RunBrowser. Windows run through a DialogRunner, and
+// methods Configure, RunBrowser, Create and Release. Windows run through a DialogRunner, and
 // answers wait for the window (delayed replies), so the bus stays free.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "dialogrunner.h"
+#include "ownedobjects.h"
 
 namespace browse {
 
@@ -34,6 +35,9 @@ class AutoBrowse : public QObject, protected QDBusContext {
     bool multipleSelections() const { return !settings_.single; }
     void setMultipleSelections(bool m) { settings_.single = !m; }
 
+    // Objects made by Create that are still held.
+    int heldObjects() const { return owned_->count(); }
+
     // Called with true when a bus request starts its window and with false
     // when it has answered (the service's idle timer).
     void onBusy(std::function<void(bool)> f) { busy_ = std::move(f); }
@@ -43,16 +47,23 @@ class AutoBrowse : public QObject, protected QDBusContext {
     Q_SCRIPTABLE QString RunBrowser();
     // A new object with settings of its own (under /namebrowse/objects/N),
     // for callers who should not share DialogTitle and the rest with other
-    // scripts of the session. It lives as long as the service.
+    // scripts of the session. It lives until its caller releases it or
+    // leaves the bus.
     Q_SCRIPTABLE QDBusObjectPath Create();
+    // Withdraws an object that the caller made with Create.
+    Q_SCRIPTABLE void Release(const QDBusObjectPath& object);
 
   private:
+    // An object made by Create, kept in `owned`.
+    AutoBrowse(std::shared_ptr<DialogRunner> runner, OwnedObjects* owned);
+
     // Runs `work` now for a local caller (its answer), or after this call
     // returns for a bus caller, who gets the answer then (an invalid QVariant
     // here).
     QVariant later(std::function<QVariant()> work);
 
     std::shared_ptr<DialogRunner> runner_;
+    OwnedObjects* owned_; // the first object's, shared by those it creates
     BrowserSettings settings_;
     std::function<void(bool)> busy_;
 };

@@ -17,7 +17,7 @@ object /namebrowse, interface com.halvex.namebrowse.CAutoBrowse (properties
 DialogTitle, AVDFilePath, MultipleSelections; methods Configure, RunBrowser,
 Create).
 The bus starts it when a program first calls it; it ends after SECONDS
-without a call (default 300).
+without a call (default 300) once no client holds an object made by Create.
 
   --pick NAME     answer every RunBrowser with NAME and show no window
                   (for scripts and tests; Configure changes nothing)
@@ -74,7 +74,13 @@ int main(int argc, char** argv) {
     browse::AutoBrowse object(picking ? browse::pickRunner(pick, record) : browse::screenRunner());
     QTimer idleTimer;
     idleTimer.setSingleShot(true);
-    QObject::connect(&idleTimer, &QTimer::timeout, &app, &QCoreApplication::quit);
+    // Never while a client holds an object it made: it would vanish under it.
+    QObject::connect(&idleTimer, &QTimer::timeout, &app, [&] {
+        if (object.heldObjects() > 0)
+            idleTimer.start();
+        else
+            app.quit();
+    });
     if (idle > 0) {
         // Counted from the last answer; never while a window is open.
         int busy = 0;

@@ -84,6 +84,19 @@ constexpr uint32_t attrChunkLimit(uint32_t type) {
 constexpr uint16_t kPartMore = 1;
 constexpr uint16_t kPartContinues = 2;
 
+// Conditions of a write (42), sent as its qualifiers: the write is stored
+// only if every named attribute of the same object holds exactly the value
+// given, checked when the value is stored (in its last exchange's
+// transaction); otherwise kConditionFailed and nothing is stored. Each is
+// attr, u16 length and then: that many bytes of the value (at most
+// kConditionBytesMax), or for kConditionDigest the SHA-256 of the value (a
+// longer one), or for kConditionAbsent nothing (the attribute is missing).
+constexpr uint16_t kConditionMax = 2;
+constexpr uint16_t kConditionBytesMax = 64;
+constexpr uint16_t kConditionDigest = 0xFFFE;
+constexpr uint16_t kConditionDigestBytes = 32;
+constexpr uint16_t kConditionAbsent = 0xFFFF;
+
 // Servers below this revision keep no attributes (procedures 41-46): their
 // clients keep them in association record 762 instead.
 constexpr uint32_t kAttrRevision = 53000;

@@ -41,6 +41,7 @@ namespace qrd::nm {
     X(kRecordDamaged, 1064, "Attribute record damaged")                                            \
     X(kBadRequest, 1068, "Invalid request")                                                        \
     X(kReplaceNeedsIndex0, 1069, "Replacing a value needs index 0")                                \
+    X(kConditionFailed, 1070, "The value changed; read it again and retry")                        \
     X(kBufferTooSmall, 1080, "Buffer too small")                                                   \
     X(kUnknownProcedure, 1099, "Unknown procedure")                                                \
     X(kNotLoggedIn, 1801, "Not logged in")                                                         \

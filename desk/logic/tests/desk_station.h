@@ -36,6 +36,11 @@ class CountingStore : public namedir::AttrStore {
         ++removes;
         return namedir::clientAttrStore().remove(h, c, n);
     }
+    QRDSTATUS writeIf(const std::string& h, uint32_t c, uint32_t n, const std::vector<uint8_t>& b,
+                      const std::vector<namedir::AttrCondition>& conditions) override {
+        ++writes;
+        return namedir::clientAttrStore().writeIf(h, c, n, b, conditions);
+    }
     int calls() const { return reads + writes + removes; }
     void reset() { reads = writes = removes = 0; }
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "nwd_fixture.h"
+#include "qrd/bytes.h"
 
 using namespace nwd;
 using nwdtest::Call;
@@ -585,3 +586,32 @@ TEST_F(AttrTest, AnOldRevisionRefusesTheAttributeProceduresButKeepsRecords) {
 }
 
 } // namespace
+
+// An access-rights value is read only as far as it holds whole entries: a
+// count beyond them, a length past the end and names outside Latin-1 name
+// nobody, and nothing is read beyond the value.
+TEST(AccessRightsNames, ReadOnlyWholeLatin1Entries) {
+    auto entry = [](std::vector<uint8_t>& v, const std::u16string& name, uint32_t units) {
+        uint8_t word[4];
+        qrd::putLe32(word, 1);
+        v.insert(v.end(), word, word + 4);
+        qrd::putLe32(word, units);
+        v.insert(v.end(), word, word + 4);
+        for (char16_t c : name) {
+            v.push_back(uint8_t(c));
+            v.push_back(uint8_t(c >> 8));
+        }
+    };
+    std::vector<uint8_t> v(4);
+    qrd::putLe32(v.data(), 1000); // more than it holds
+    entry(v, u"carol@Support@Demo", 18);
+    entry(v, u"\u0100va@Support@Demo", 16);
+    entry(v, u"dave@Support@Demo", 17);
+    EXPECT_EQ(accessRightsNames(v),
+              (std::vector<std::string>{"carol@Support@Demo", "dave@Support@Demo"}));
+    std::vector<uint8_t> cut(4);
+    qrd::putLe32(cut.data(), 1);
+    entry(cut, u"carol", 40); // runs past the end
+    EXPECT_TRUE(accessRightsNames(cut).empty());
+    EXPECT_TRUE(accessRightsNames(std::vector<uint8_t>(3, 0xFF)).empty());
+}

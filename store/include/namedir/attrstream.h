@@ -25,6 +25,15 @@
 
 namespace namedir {
 
+// A condition of a conditional write: attribute (category, number) of the
+// same holder holds exactly `bytes`, or (`absent`) has no value.
+struct AttrCondition {
+    uint32_t category = 0;
+    uint32_t number = 0;
+    bool absent = false;
+    std::vector<uint8_t> bytes;
+};
+
 // Where attributes are read and written. The store's own goes through
 // CQrdApi; tests may put another in its place. Results are client API
 // statuses (0 = success, 1055 = no such attribute, 1033 = access denied).
@@ -36,6 +45,11 @@ class NAMEDIR_EXPORT AttrStore {
     virtual QRDSTATUS write(const std::string& holder, uint32_t category, uint32_t number,
                             const std::vector<uint8_t>& bytes) = 0;
     virtual QRDSTATUS remove(const std::string& holder, uint32_t category, uint32_t number) = 0;
+    // Writes only if every condition holds, checked and written as one step;
+    // QRDERR_NM_CONDITION_FAILED (nothing written) otherwise.
+    virtual QRDSTATUS writeIf(const std::string& holder, uint32_t category, uint32_t number,
+                              const std::vector<uint8_t>& bytes,
+                              const std::vector<AttrCondition>& conditions) = 0;
 };
 
 // The attribute store of the calling thread's Namewright session (CQrdApi).

@@ -5,14 +5,17 @@
 // marker at (52, n) for each free number n, chained through their numbers;
 // the last link is in counter mode and holds the first never-used number.
 //
-// Each free number also carries a ticket, an empty list at (54, n): taking
-// a number is deleting its ticket, which only one workstation can do, so two
-// workstations that read the same head never take the same number. A number
-// whose main attribute holds an object is never handed out.
+// Each free number also carries a ticket at (54, n), an empty list while
+// nobody takes it: taking a number is putting a claim on its ticket, which
+// only one workstation can do, and the head moves only while that claim and
+// the head as read are both in place, so two workstations never take the
+// same number. A number whose main attribute holds an object is never
+// handed out.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "namedir/address.h"
 #include "namedir/attrstream.h"
@@ -20,6 +23,9 @@
 #include "namedir/layout.h"
 
 namespace namedir {
+
+class Ticket;
+struct TicketValue;
 
 // The numbers of ordinary objects on a user's or a group's object.
 NAMEDIR_EXPORT layout::NumberRange holderRange(bool group);
@@ -50,12 +56,26 @@ class NAMEDIR_EXPORT FreeList {
 
   private:
     enum class Slot { Missing, Invalid, Valid };
+    // The head's stored bytes, for the condition of the head's next write.
+    struct HeadValue {
+        bool present = false;
+        std::vector<uint8_t> bytes;
+    };
+    long readHeadValue(HeadValue& value);
+    // Both: the bytes and the head they hold (as readHead).
+    long readHead(HeadValue& value, layout::FreeSlotRecord& head);
+    AttrCondition headIs(const HeadValue& value) const;
+    // kClaimLost when a condition no longer holds.
+    long writeHeadIf(const layout::FreeSlotRecord& head, std::vector<AttrCondition> conditions);
     long readSlot(uint32_t category, uint32_t number, layout::FreeSlotRecord& r, Slot& state);
     long writeSlot(uint32_t category, uint32_t number, const layout::FreeSlotRecord& r);
     bool valid(const layout::FreeSlotRecord& r) const;
-    long takeFrom(layout::FreeSlotRecord head, uint32_t& number);
+    long takeFrom(layout::FreeSlotRecord head, const HeadValue& stored, uint32_t& number,
+                  TicketValue& busy);
+    long moveHead(layout::FreeSlotRecord head, const HeadValue& stored, const Ticket& ticket);
     long writeTicket(uint32_t number);
     static constexpr long kClaimLost = -1; // another workstation took the number
+    static constexpr long kHeadMoved = -2; // the head changed after it was read
 
     AttrStore& store_;
     std::string holder_;

@@ -111,6 +111,11 @@ class NAMEDIR_EXPORT CQrdApi {
                                     uint32_t attrNumber, const std::vector<uint8_t>& bytes);
     static QRDSTATUS deleteAttribute(const std::string& holder, uint32_t attrCategory,
                                      uint32_t attrNumber);
+    // Stores `bytes` only if every condition holds, as one
+    // step with the check: 0, QRDERR_NM_CONDITION_FAILED or another failure.
+    static QRDSTATUS writeAttributeIf(const std::string& holder, uint32_t attrCategory,
+                                      uint32_t attrNumber, const std::vector<uint8_t>& bytes,
+                                      const std::vector<QRD_ATTR_CONDITION>& conditions);
     // Appends the names of the holder's attributes from `first` to `last`.
     static QRDSTATUS scanAttributes(const std::string& holder, const AttrName& first,
                                     const AttrName& last, std::vector<AttrName>& out);

@@ -33,6 +33,7 @@ struct QrdClientCalls {
     decltype(&QrdGetSNmAttrInfo) getSNmAttrInfo;
     decltype(&QrdGetSNmAttr) getSNmAttr;
     decltype(&QrdSetSNmAttr) setSNmAttr;
+    decltype(&QrdSetSNmAttrIf) setSNmAttrIf;
     decltype(&QrdDeleteSNmAttr) deleteSNmAttr;
     decltype(&QrdScanSNmAttr) scanSNmAttr;
     // Messages

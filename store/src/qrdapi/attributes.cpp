@@ -113,6 +113,27 @@ QRDSTATUS CQrdApi::writeAttribute(const std::string& holder, uint32_t attrCatego
     return writeAttribute(holder, attrCategory, attrNumber, uint32_t(bytes.size()), bytes.data());
 }
 
+QRDSTATUS CQrdApi::writeAttributeIf(const std::string& holder, uint32_t attrCategory,
+                                    uint32_t attrNumber, const std::vector<uint8_t>& bytes,
+                                    const std::vector<QRD_ATTR_CONDITION>& conditions) {
+    return noThrow(kOutOfMemory, [&]() -> QRDSTATUS {
+        if (bytes.size() > UINT32_MAX || conditions.size() > QRD_ATTR_CONDITIONS_MAX)
+            return check(QRDERR_NM_BAD_ARG);
+        Holder h;
+        if (QRDSTATUS st = holderOf(holder, h)) return st;
+        const AttrName attr{attrCategory, attrNumber};
+        static const uint8_t kNothing = 0;
+        // A retry after a lost reply may find its own write done: the
+        // caller reads the value to tell that from another's.
+        return withRetry([&] {
+            return client().setSNmAttrIf(threadSession(), h.wire.c_str(), h.ocl, &attr, ATTR_RAW,
+                                         uint32_t(bytes.size()),
+                                         bytes.empty() ? &kNothing : bytes.data(),
+                                         conditions.data(), uint16_t(conditions.size()));
+        });
+    });
+}
+
 QRDSTATUS CQrdApi::deleteAttribute(const std::string& holder, uint32_t attrCategory,
                                    uint32_t attrNumber) {
     return noThrow(kOutOfMemory, [&]() -> QRDSTATUS {

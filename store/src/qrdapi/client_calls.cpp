@@ -19,6 +19,7 @@ const QrdClientCalls& qrdDefaultClientCalls() {
         .getSNmAttrInfo = QrdGetSNmAttrInfo,
         .getSNmAttr = QrdGetSNmAttr,
         .setSNmAttr = QrdSetSNmAttr,
+        .setSNmAttrIf = QrdSetSNmAttrIf,
         .deleteSNmAttr = QrdDeleteSNmAttr,
         .scanSNmAttr = QrdScanSNmAttr,
         .sendUserMsg = QrdSendUserMsg,
