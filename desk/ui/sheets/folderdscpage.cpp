@@ -98,6 +98,7 @@ UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description
     connect(&sync_, &QTimer::timeout, this, &UIFolderDscPage::syncFormatBar);
     connect(notes_, &QTextEdit::selectionChanged, this, &UIFolderDscPage::syncFormatBar);
     notes_->installEventFilter(this);
+    syncFormatBar(); // the boxes show the default face and size from the start
 }
 
 QToolButton* UIFolderDscPage::formatButton(int id, const QString& tip, int image, bool checkable) {
@@ -242,9 +243,12 @@ void UIFolderDscPage::syncFormatBar() {
     bold_->setChecked(f.fontWeight() >= QFont::Bold);
     italic_->setChecked(f.fontItalic());
     underline_->setChecked(f.fontUnderline());
+    // Text without a face or size of its own shows in the editor's default.
+    const QFont fallback = notes_->document()->defaultFont();
     const QStringList families = f.fontFamilies().toStringList();
-    if (!families.isEmpty()) fontBox_->setCurrentFont(QFont(families.first()));
-    if (f.fontPointSize() > 0) sizeBox_->setEditText(QString::number(f.fontPointSize()));
+    fontBox_->setCurrentFont(QFont(families.isEmpty() ? fallback.family() : families.first()));
+    const qreal size = f.fontPointSize() > 0 ? f.fontPointSize() : fallback.pointSizeF();
+    sizeBox_->setEditText(QString::number(size));
     const Qt::Alignment a = c.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
     for (int i = 0; i < 3; ++i)
         align_[i]->setChecked(a & kAligns[i] || (i == 0 && a == Qt::AlignLeading));

@@ -2,6 +2,7 @@
 // notes from earlier builds still load, and the colour menu paints and
 // applies its entries.
 #include <QApplication>
+#include <QComboBox>
 #include <QMenu>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -158,6 +159,21 @@ class NotesEditorTest : public QObject {
         QVERIFY(!formatAt(edit, 4).hasProperty(QTextFormat::ForegroundBrush));
         QCOMPARE(formatAt(edit, 4).fontWeight(), int(QFont::Normal));
         QCOMPARE(formatAt(edit, 6).foreground().color(), QColor(192, 192, 192));
+    }
+
+    // The size box shows the editor's default size until the text under the
+    // cursor has one of its own, then follows it.
+    void theSizeBoxFollowsTheCursor() {
+        UIFolderDscPage page(QStringLiteral("F"), QString(), QString(), false, true);
+        auto* size = page.findChild<QComboBox*>(QStringLiteral("1059"));
+        QVERIFY(size);
+        QCOMPARE(size->currentText(), QStringLiteral("10"));
+        QTextEdit* edit = page.editor();
+        QTextCharFormat big;
+        big.setFontPointSize(14);
+        QTextCursor(edit->document()).insertText(QStringLiteral("Big"), big);
+        select(edit, 1, 2);
+        QCOMPARE(size->currentText(), QStringLiteral("14"));
     }
 
     // The format bar shows our own images, whatever the theme, each as sharp
