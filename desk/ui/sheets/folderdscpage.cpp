@@ -1,4 +1,5 @@
 #include "folderdscpage.h"
+#include "formatbutton.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -102,7 +103,16 @@ UIFolderDscPage::UIFolderDscPage(const QString& name, const QString& description
 }
 
 QToolButton* UIFolderDscPage::formatButton(int id, const QString& tip, int image, bool checkable) {
-    auto* b = new QToolButton(this);
+    return dressButton(new QToolButton(this), id, tip, image, checkable);
+}
+
+UIFormatButton* UIFolderDscPage::toggleButton(int id, const QString& tip, int image) {
+    return dressButton(new UIFormatButton(this), id, tip, image, true);
+}
+
+template <class Button>
+Button* UIFolderDscPage::dressButton(Button* b, int id, const QString& tip, int image,
+                                     bool checkable) {
     nameControl(b, id, plainLabel(tip.section(QLatin1Char(' '), 0, 0)));
     b->setToolTip(tip);
     b->setIcon(desk::ui::formatBarImage(image));
@@ -131,9 +141,9 @@ void UIFolderDscPage::buildFormatBar(QWidget* bar) {
     sizeBox_->addItems({QStringLiteral("8"), QStringLiteral("10")});
     sizeBox_->setFocusPolicy(Qt::ClickFocus);
     auto* color = formatButton(1067, QStringLiteral("Text Color"), 6, false);
-    bold_ = formatButton(1060, QStringLiteral("Bold"), 3, true);
-    italic_ = formatButton(1061, QStringLiteral("Italic"), 4, true);
-    underline_ = formatButton(1062, QStringLiteral("Underline"), 5, true);
+    bold_ = toggleButton(1060, QStringLiteral("Bold"), 3);
+    italic_ = toggleButton(1061, QStringLiteral("Italic"), 4);
+    underline_ = toggleButton(1062, QStringLiteral("Underline"), 5);
     const char* alignTips[] = {"Align Left", "Align Center", "Align Right"};
     auto* aligns = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
@@ -240,9 +250,11 @@ void UIFolderDscPage::syncFormatBar() {
     cut_->setEnabled(!notes_->isReadOnly() && selected);
     copy_->setEnabled(selected);
     const QTextCharFormat f = c.charFormat();
-    bold_->setChecked(f.fontWeight() >= QFont::Bold);
-    italic_->setChecked(f.fontItalic());
-    underline_->setChecked(f.fontUnderline());
+    bold_->setState(
+        selectionState(c, [](const QTextCharFormat& g) { return g.fontWeight() >= QFont::Bold; }));
+    italic_->setState(selectionState(c, [](const QTextCharFormat& g) { return g.fontItalic(); }));
+    underline_->setState(
+        selectionState(c, [](const QTextCharFormat& g) { return g.fontUnderline(); }));
     // Text without a face or size of its own shows in the editor's default.
     const QFont fallback = notes_->document()->defaultFont();
     const QStringList families = f.fontFamilies().toStringList();

@@ -18,6 +18,7 @@ class QToolButton;
 namespace desk::sheets {
 
 class UIColorMenu;
+class UIFormatButton;
 
 class UIFolderDscPage : public QWidget {
     Q_OBJECT
@@ -39,6 +40,9 @@ class UIFolderDscPage : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     // A 22 x 22 button with image `image` of the format bar.
     QToolButton* formatButton(int id, const QString& tip, int image, bool checkable);
+    UIFormatButton* toggleButton(int id, const QString& tip, int image); // Bold and the like
+    template <class Button>
+    Button* dressButton(Button* b, int id, const QString& tip, int image, bool checkable);
     void buildFormatBar(QWidget* bar);
     void applyFont(const QString& face);
     void chooseColor();
@@ -54,9 +58,9 @@ class UIFolderDscPage : public QWidget {
     QToolButton* cut_ = nullptr;
     QToolButton* copy_ = nullptr;
     QToolButton* paste_ = nullptr;
-    QToolButton* bold_ = nullptr;
-    QToolButton* italic_ = nullptr;
-    QToolButton* underline_ = nullptr;
+    UIFormatButton* bold_ = nullptr;
+    UIFormatButton* italic_ = nullptr;
+    UIFormatButton* underline_ = nullptr;
     QToolButton* align_[3] = {};
     QTimer sync_;
     bool notesEdited_ = false;

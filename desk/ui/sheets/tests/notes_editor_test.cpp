@@ -12,6 +12,7 @@
 #include "colormenu.h"
 #include "folderdscpage.h"
 #include "formatart.h"
+#include "formatbutton.h"
 #include "notestext.h"
 
 using namespace desk::sheets;
@@ -174,6 +175,32 @@ class NotesEditorTest : public QObject {
         QTextCursor(edit->document()).insertText(QStringLiteral("Big"), big);
         select(edit, 1, 2);
         QCOMPARE(size->currentText(), QStringLiteral("14"));
+    }
+
+    // A selection that is partly bold shows Bold as mixed; a click makes
+    // all of it bold.
+    void aMixedSelectionShowsAsMixed() {
+        UIFolderDscPage page(QStringLiteral("F"), QString(), QString(), false, true);
+        QTextEdit* edit = page.editor();
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        QTextCursor c(edit->document());
+        c.insertText(QStringLiteral("Bold"), bold);
+        c.insertText(QStringLiteral(" plain"), QTextCharFormat());
+        auto* button = page.findChild<UIFormatButton*>(QStringLiteral("1060"));
+        QVERIFY(button);
+        select(edit, 0, 4);
+        QCOMPARE(button->state(), Qt::Checked);
+        select(edit, 5, 10);
+        QCOMPARE(button->state(), Qt::Unchecked);
+        select(edit, 2, 8);
+        QCOMPARE(button->state(), Qt::PartiallyChecked);
+        QVERIFY(!button->isChecked());
+        button->click();
+        page.syncFormatBar();
+        QCOMPARE(button->state(), Qt::Checked);
+        QCOMPARE(formatAt(edit, 7).fontWeight(), int(QFont::Bold));
+        QCOMPARE(formatAt(edit, 9).fontWeight(), int(QFont::Normal)); // outside the selection
     }
 
     // The format bar shows our own images, whatever the theme, each as sharp
