@@ -718,6 +718,11 @@ QRDAPI QRDSTATUS QrdGetDefaultNmdaService(char* name);
 QRDAPI QRDSTATUS QrdGetRpcPort(char* serviceName, QRD_PORT* port, uint16_t flags);
 /* The name (NMNAMELEN bytes) of the server at a port. */
 QRDAPI QRDSTATUS QrdGetSvrName(const QRD_PORT* port, char* nameOut);
+/* 1 when the workstation's network client runs (its comm-stack device takes
+ * native sockets), else 0. The first answer is kept for the process and given
+ * at once to calls with 0 seconds; a call with n seconds asks up to n + 1
+ * times, one second apart, and keeps the last answer. */
+QRDAPI int QrdIsClientRunning(uint32_t seconds);
 /* One entry of a user's profile: value and second text, QRD_PROFILE_VALUE_LEN
  * bytes each (second may be NULL). */
 QRDAPI QRDSTATUS QrdGetNmProfileEntry(const char* name, const char* keyword, char* value,

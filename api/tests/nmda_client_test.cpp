@@ -3,15 +3,19 @@
 // their counts and lengths, the character codes of a session.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "qrd/nmdawire.h"
 #include "qrdapi.h"
 #include "rpc_fake_server.h"
+#include "transport_testutil.h"
 
 using qrdtest::Bytes;
 using qrdtest::FakeServer;
 using qrdtest::Received;
+using transporttest::commStackIni;
+using transporttest::ScopedQordaIni;
 namespace nw = qrd::nmdawire;
 
 namespace {
@@ -199,3 +203,21 @@ TEST(NmdaClientHandles, UnknownAndEndedHandlesAreRefused) {
 }
 
 } // namespace
+
+// The client runs while its comm-stack device takes native sockets; the
+// first answer holds for quick calls until a call with seconds asks again.
+TEST(ClientRunning, FollowsTheDeviceAndKeepsItsAnswerForQuickCalls) {
+    {
+        ScopedQordaIni off(commStackIni("127.0.0.1", "127.255.255.255",
+                                        qrdtest::workstation().portBase, "Disabled=1"));
+        EXPECT_EQ(QrdIsClientRunning(0), 0);
+    }
+    EXPECT_EQ(QrdIsClientRunning(0), 0); // the kept answer
+    EXPECT_EQ(QrdIsClientRunning(1), 1); // asks again: running at the first ask, no wait
+    ScopedQordaIni off(commStackIni("127.0.0.1", "127.255.255.255", qrdtest::workstation().portBase,
+                                    "Disabled=1"));
+    EXPECT_EQ(QrdIsClientRunning(0), 1);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(QrdIsClientRunning(1), 0); // two asks, one second apart
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(900));
+}
