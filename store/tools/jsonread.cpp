@@ -1,5 +1,7 @@
 #include "jsonread.h"
 
+#include "qrd/utf8.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -53,23 +55,6 @@ class Parser {
         }
         return true;
     }
-    void utf8(unsigned cp, std::string& out) {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
     bool string(std::string& out) {
         if (!eat('"')) return false;
         while (at_ < t_.size()) {
@@ -97,7 +82,7 @@ class Parser {
             } else if (u >= 0xDC00 && u < 0xE000) {
                 return false;
             }
-            utf8(u, out);
+            qrd::appendUtf8(out, u);
         }
         return false;
     }

@@ -1,5 +1,7 @@
 #include "core/cp1252.h"
 
+#include "qrd/utf8.h"
+
 namespace richtext {
 namespace {
 // 0x80..0x9F; the rest of 1252 is Latin-1.
@@ -21,46 +23,10 @@ int unicodeToCp1252(uint32_t cp) {
     return -1;
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | cp >> 6));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | cp >> 12));
-        out.push_back(char(0x80 | (cp >> 6 & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | cp >> 18));
-        out.push_back(char(0x80 | (cp >> 12 & 0x3F)));
-        out.push_back(char(0x80 | (cp >> 6 & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
-
 uint32_t nextUtf8(const std::string& s, size_t& i) {
-    const uint8_t b = uint8_t(s[i]);
-    size_t len = b < 0x80             ? 1
-                 : (b & 0xE0) == 0xC0 ? 2
-                 : (b & 0xF0) == 0xE0 ? 3
-                 : (b & 0xF8) == 0xF0 ? 4
-                                      : 0;
-    uint32_t cp = len == 1 ? b : len == 2 ? (b & 0x1Fu) : len == 3 ? (b & 0x0Fu) : (b & 0x07u);
-    bool ok = len != 0 && s.size() - i >= len;
-    for (size_t k = 1; ok && k < len; ++k) {
-        const uint8_t c = uint8_t(s[i + k]);
-        ok = (c & 0xC0) == 0x80;
-        cp = cp << 6 | (c & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!ok || cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return cp1252ToUnicode(b);
-    }
-    i += len;
-    return cp;
+    uint32_t cp = 0;
+    if (qrd::nextCodePoint(s, i, cp)) return cp;
+    return cp1252ToUnicode(uint8_t(s[i++]));
 }
 
 } // namespace richtext

@@ -1,5 +1,5 @@
-// Windows-1252, the character set of 8-bit rich text, and the UTF-8 steps
-// the rich-text reader and writer share.
+// Windows-1252, the character set of 8-bit rich text, and the lenient UTF-8
+// reading the rich-text writer uses.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,6 @@ uint32_t cp1252ToUnicode(uint8_t b);
 // The byte for `cp`, or -1 when 1252 has no such character.
 int unicodeToCp1252(uint32_t cp);
 
-// Appends `cp` as UTF-8; surrogates and values beyond U+10FFFF become U+FFFD.
-void appendUtf8(std::string& out, uint32_t cp);
 // Decodes one character at `i` and advances; a malformed byte is taken as
 // 1252 (so text of any origin survives).
 uint32_t nextUtf8(const std::string& s, size_t& i);

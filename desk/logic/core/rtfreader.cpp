@@ -9,6 +9,7 @@
 
 #include "core/cp1252.h"
 #include "core/richtext.h"
+#include "qrd/utf8.h"
 
 namespace richtext {
 namespace {
@@ -419,7 +420,7 @@ bool Reader::character(uint32_t cp) {
             if (fonts_.size() < kMaxTableEntries) fonts_.emplace(fontNumber_, fontName_);
             fontName_.clear();
         } else if (cp >= 0x20 && fontName_.size() < kMaxFaceBytes) {
-            appendUtf8(fontName_, cp);
+            qrd::appendUtf8(fontName_, cp);
         }
         return true;
     case Dest::ColorTable:
@@ -434,7 +435,7 @@ bool Reader::character(uint32_t cp) {
     }
     if (cp < 0x20 && cp != '\t' && cp != '\n') return true;
     std::string bytes;
-    appendUtf8(bytes, cp);
+    qrd::appendUtf8(bytes, cp);
     if ((produced_ += bytes.size()) > kMaxOutput) return fail("the notes hold too much text");
     para_.align = cur_.align;
     if (!runStateValid_ || !cur_.sameCharacters(runState_)) {
